@@ -1,0 +1,1 @@
+# Third-party libraries that effect modules link against natively.

@@ -1,0 +1,58 @@
+#include "framework/effect_module.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::unique_ptr<double[]> zeroedBuffer(int count) {
+    if (count < 1) return nullptr;
+    std::unique_ptr<double[]> buffer(new double[count]);
+    std::fill(buffer.get(), buffer.get() + count, 0.0);
+    return buffer;
+}
+
+void growBuffer(std::unique_ptr<double[]>& buffer, int& capacity, int count, int keepCount) {
+    if (count <= capacity) return;
+    std::unique_ptr<double[]> grown(new double[count]);
+    if (keepCount > 0) std::memcpy(grown.get(), buffer.get(), sizeof(double) * std::min(keepCount, capacity));
+    buffer = std::move(grown);
+    capacity = count;
+}
+
+}  // namespace
+
+EffectModule::EffectModule(int capacity)
+    : bufferA_(zeroedBuffer(capacity)),
+      bufferB_(zeroedBuffer(capacity)),
+      capacityA_(capacity),
+      capacityB_(capacity) {}
+
+EffectModule::~EffectModule() = default;
+
+int EffectModule::process(const double* in, double* out, int inCount, int outCapacity, int /*channelMask*/) {
+    if (in != out && inCount > 0) std::memmove(out, in, sizeof(double) * inCount);
+    return outCapacity;
+}
+
+int EffectModule::describeParameters(ParamDescriptor* /*descriptors*/) { return 0; }
+
+void EffectModule::setParameters(const double* /*values*/) {}
+
+int EffectModule::extraOutput() { return 0; }
+
+int EffectModule::presets(const PresetRecord** /*table*/) { return 0; }
+
+int EffectModule::presetCount() { return 0; }
+
+double EffectModule::displayValue(int /*parameterIndex*/, double value) { return value; }
+
+int EffectModule::reset() {
+    if (capacityA_ > 0) std::fill(bufferA_.get(), bufferA_.get() + capacityA_, 0.0);
+    if (capacityB_ > 0) std::fill(bufferB_.get(), bufferB_.get() + capacityB_, 0.0);
+    return 0;
+}
+
+void EffectModule::growA(int count, int keepCount) { growBuffer(bufferA_, capacityA_, count, keepCount); }
+
+void EffectModule::growB(int count, int keepCount) { growBuffer(bufferB_, capacityB_, count, keepCount); }

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+
+#include "framework/param_descriptor.h"
+#include "framework/preset_record.h"
+
+// Base of every effect module. Samples are interleaved doubles on the host's
+// integer scale; counts are in samples (frames x channels).
+//
+// Two owned scratch buffers (A and B) are available to subclasses; they are
+// zero-filled at construction and may grow but never shrink.
+class EffectModule {
+public:
+    explicit EffectModule(int capacity);
+    virtual ~EffectModule();
+
+    EffectModule(const EffectModule&) = delete;
+    EffectModule& operator=(const EffectModule&) = delete;
+
+    // Processes inCount samples from in into out (which may be the same buffer)
+    // and returns the number of samples written: a multiple of the channel
+    // count and at most outCapacity. The base copies and returns outCapacity.
+    virtual int process(const double* in, double* out, int inCount, int outCapacity, int channelMask);
+    // Fills up to kMaxParameters descriptors and returns their number.
+    virtual int describeParameters(ParamDescriptor* descriptors);
+    virtual void setParameters(const double* values);
+    // Most samples beyond inCount that the next process may produce.
+    virtual int extraOutput();
+    // Sets *table to the first preset record and returns the preset count.
+    virtual int presets(const PresetRecord** table);
+    virtual int presetCount();
+    // The value of a parameter as shown to the user.
+    virtual double displayValue(int parameterIndex, double value);
+    // Clears the signal history; returns 0.
+    virtual int reset();
+
+    int capacityA() const { return capacityA_; }
+    int capacityB() const { return capacityB_; }
+
+protected:
+    // Grows a buffer to at least count doubles; with keep the first keepCount
+    // values are preserved. Never shrinks.
+    void growA(int count, int keepCount = 0);
+    void growB(int count, int keepCount = 0);
+
+    std::unique_ptr<double[]> bufferA_;
+    std::unique_ptr<double[]> bufferB_;
+    int capacityA_ = 0;
+    int capacityB_ = 0;
+};
+
+// True when channel c is selected by the mask: (c + 1) AND mask is non-zero.
+inline bool channelSelected(int channel, int channelMask) {
+    return ((channel + 1) & channelMask) != 0;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+// Forward and inverse DFT of N real samples (N even), in place.
+//
+// PackedSpectrum layout of the N doubles after forward():
+//   [0]            real part of bin 0 (imaginary part is 0)
+//   [2k-1], [2k]   real and imaginary parts of bin k, k = 1 .. N/2 - 1
+//   [N-1]          real part of bin N/2 (imaginary part is 0)
+// forward() is unscaled; inverse() scales by 1/N so inverse(forward(x)) == x.
+class RealFft {
+public:
+    // Builds the transform for an even length n >= 2. A length whose first
+    // stage radix exceeds kMaxRadix is refused: valid() then returns false and
+    // forward/inverse leave their argument untouched.
+    explicit RealFft(int n);
+    ~RealFft();
+
+    RealFft(const RealFft&) = delete;
+    RealFft& operator=(const RealFft&) = delete;
+
+    void forward(double* x);
+    void inverse(double* x);
+
+    bool valid() const;
+    int length() const;
+
+    static constexpr int kMaxRadix = 101;
+
+    // Implementation detail, defined in the source file.
+    struct Plan;
+
+private:
+    std::unique_ptr<Plan> plan_;
+};
+
+// The even length with no prime factor above 7 nearest to target (ties go to
+// the smaller); base when target <= base.
+int chooseTransformLength(int target, int base);
