@@ -1,0 +1,34 @@
+#pragma once
+
+#include <vector>
+
+// Forward and backward prediction errors of the Burg recursion. Sized for the
+// longest input so far; grows on demand and never shrinks.
+struct BurgWork {
+    explicit BurgWork(int capacity = 0) : forward(capacity), backward(capacity) {}
+
+    int capacity() const { return static_cast<int>(forward.size()); }
+    void reserve(int length) {
+        if (length > capacity()) {
+            forward.resize(length);
+            backward.resize(length);
+        }
+    }
+
+    std::vector<double> forward;
+    std::vector<double> backward;
+};
+
+struct BurgResult {
+    // Normalised prediction-error power: the product of (1 - k^2) over the
+    // reflection coefficients found.
+    double error;
+    // False when the error energy vanished before the requested order was
+    // reached; the coefficients then hold the model found so far.
+    bool complete;
+};
+
+// Burg estimate of the prediction-error filter a[0..order] (a[0] = 1) of
+// input[0..length-1], written to coefficients (order + 1 values). The model
+// predicts x[n] = -sum_{i>=1} a[i] x[n-i].
+BurgResult BurgModel(const double* input, int length, int order, double* coefficients, BurgWork& work);
