@@ -1,0 +1,142 @@
+#include "effects/restoration/click_detector.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kResidualSmoothing = 5;   // half-width of the residual mean (11 samples)
+constexpr int kEnergyWidth = 1;         // half-width of the energy sum (3 samples)
+constexpr int kThresholdSmoothing = 50; // half-width of the threshold mean (101 samples)
+constexpr double kOutlierFactor = 3.0;
+constexpr double kTrimFraction = 0.3;
+
+// Index of sample i of a signal of the given length, extended beyond its ends
+// by mirroring about the first and the last sample.
+inline int mirrored(int i, int length) {
+    if (length < 2) return 0;
+    const int period = 2 * (length - 1);
+    i %= period;
+    if (i < 0) i += period;
+    return i < length ? i : period - i;
+}
+
+// dst[n] = sum of src over n - half .. n + half (mirrored ends). Summed
+// afresh for every n, so a stretch of zeros gives exactly zero.
+void windowSum(const double* src, double* dst, int length, int half) {
+    for (int n = 0; n < length; ++n) {
+        double sum = 0.0;
+        for (int j = -half; j <= half; ++j) sum += src[mirrored(n + j, length)];
+        dst[n] = sum;
+    }
+}
+
+// windowSum of non-negative values for wide windows, as a running sum. The
+// sum can drift a rounding step below zero after a large value leaves the
+// window; it is held at zero, since a negative level would let exact zeros
+// of the energy pass for clicks.
+void runningWindowSum(const double* src, double* dst, int length, int half) {
+    double sum = 0.0;
+    for (int j = -half; j <= half; ++j) sum += src[mirrored(j, length)];
+    for (int n = 0; n < length; ++n) {
+        dst[n] = std::max(sum, 0.0);
+        sum += src[mirrored(n + half + 1, length)] - src[mirrored(n - half, length)];
+    }
+}
+
+}  // namespace
+
+ClickDetector::ClickDetector(int frameLength, int order, int maxLength)
+    : length_(frameLength),
+      order_(order),
+      maxLength_(maxLength),
+      energy_(frameLength, 0.0),
+      work_(frameLength, 0.0),
+      threshold_(frameLength, 0.0),
+      starts_(frameLength, 0),
+      ends_(frameLength, 0) {}
+
+int ClickDetector::detect(const double* x, const double* a, double thresh) {
+    clickCount_ = 0;
+    if (length_ <= 2 * order_ + 2) return 0;
+    computeResidual(x, a);
+    computeEnergy();
+    computeThreshold(trimmedLevel(), thresh);
+    scan();
+    return clickCount_;
+}
+
+// Backward prediction for the first order samples, forward prediction for
+// the last order samples, two-sided in between.
+void ClickDetector::computeResidual(const double* x, const double* a) {
+    const int n0 = order_;
+    const int n1 = length_ - order_;
+    double* r = threshold_.data();
+    for (int n = 0; n < n0; ++n) {
+        double sum = x[n];
+        for (int i = 1; i <= order_; ++i) sum += a[i] * x[n + i];
+        r[n] = sum;
+    }
+    for (int n = n0; n < n1; ++n) {
+        double sum = 0.0;
+        for (int i = 1; i <= order_; ++i) sum += a[i] * (x[n + i] + x[n - i]);
+        r[n] = x[n] + 0.5 * sum;
+    }
+    for (int n = n1; n < length_; ++n) {
+        double sum = x[n];
+        for (int i = 1; i <= order_; ++i) sum += a[i] * x[n - i];
+        r[n] = sum;
+    }
+}
+
+// E[n] = sum over n - 1 .. n + 1 of the squared deviation of the residual
+// from its 11-sample mean.
+void ClickDetector::computeEnergy() {
+    const double* r = threshold_.data();
+    double* deviation = work_.data();
+    windowSum(r, deviation, length_, kResidualSmoothing);
+    const double width = 2 * kResidualSmoothing + 1;
+    for (int n = 0; n < length_; ++n) {
+        const double d = r[n] - deviation[n] / width;
+        deviation[n] = d * d;
+    }
+    windowSum(deviation, energy_.data(), length_, kEnergyWidth);
+}
+
+// Mean of the sorted energies between the trim fractions at both ends.
+double ClickDetector::trimmedLevel() {
+    std::copy(energy_.begin(), energy_.end(), work_.begin());
+    std::sort(work_.begin(), work_.end());
+    const int trim = static_cast<int>(kTrimFraction * length_);
+    double sum = 0.0;
+    for (int n = trim; n <= length_ - trim; ++n) sum += work_[n];
+    return sum / (length_ - 2 * trim + 1);
+}
+
+// Energies above the outlier limit count as the level; the result is
+// smoothed over 101 samples and scaled by the threshold factor.
+void ClickDetector::computeThreshold(double level, double thresh) {
+    const double limit = kOutlierFactor * level;
+    for (int n = 0; n < length_; ++n) work_[n] = energy_[n] > limit ? level : energy_[n];
+    runningWindowSum(work_.data(), threshold_.data(), length_, kThresholdSmoothing);
+    const double width = 2 * kThresholdSmoothing + 1;
+    for (int n = 0; n < length_; ++n) threshold_[n] = threshold_[n] / width * thresh;
+}
+
+void ClickDetector::scan() {
+    bool open = false;
+    int start = 0;
+    for (int n = order_ + 1; n < length_ - order_; ++n) {
+        const bool above = energy_[n] > threshold_[n];
+        if (above && !open) {
+            start = n - 1;
+            open = true;
+        } else if (!above && open) {
+            if (n - start < maxLength_) {
+                starts_[clickCount_] = start;
+                ends_[clickCount_] = n;
+                ++clickCount_;
+            }
+            open = false;
+        }
+    }
+}

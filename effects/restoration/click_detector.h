@@ -1,0 +1,42 @@
+#pragma once
+
+#include <vector>
+
+// Finds clicks in a frame: samples where the local energy of the
+// linear-prediction residual rises above a smoothed, outlier-trimmed level
+// times the threshold factor. Only samples margin + 1 .. N - margin - 1 are
+// scanned; a click longer than maxLength is dropped.
+class ClickDetector {
+public:
+    ClickDetector(int frameLength, int order, int maxLength);
+
+    // Detects the clicks of x (frameLength samples) under the prediction-error
+    // filter a[0..order]. Returns the click count.
+    int detect(const double* x, const double* a, double thresh);
+
+    int clickCount() const { return clickCount_; }
+    // First and last sample of click i (inclusive).
+    int clickStart(int i) const { return starts_[i]; }
+    int clickEnd(int i) const { return ends_[i]; }
+
+    // Views of the last detection, for inspection.
+    const double* energy() const { return energy_.data(); }
+    const double* threshold() const { return threshold_.data(); }
+
+private:
+    void computeResidual(const double* x, const double* a);
+    void computeEnergy();
+    double trimmedLevel();
+    void computeThreshold(double level, double thresh);
+    void scan();
+
+    int length_;
+    int order_;
+    int maxLength_;
+    std::vector<double> energy_;
+    std::vector<double> work_;
+    std::vector<double> threshold_;  // holds the residual until the threshold replaces it
+    std::vector<int> starts_;
+    std::vector<int> ends_;
+    int clickCount_ = 0;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <vector>
+
+#include "effects/restoration/ar_interpolator.h"
+#include "effects/restoration/burg_model.h"
+#include "effects/restoration/click_detector.h"
+#include "framework/block_effect.h"
+
+// "Restoration-DeClick": detects clicks from the energy of a linear-prediction
+// residual against an adaptive threshold, fills each from the signal one or
+// two pitch periods away (or a straight line), then refines the fill twice by
+// least-squares autoregressive interpolation. Frames replace the output
+// (no window); each frame is repaired on its own.
+class DeClick : public BlockEffect {
+public:
+    static constexpr int kModelOrder = 50;
+    static constexpr int kMaxClickLength = 200;
+    static constexpr int kRefinementPasses = 2;
+    // A context model whose normalised error power is above this does not
+    // predict the signal well enough to refine a click with.
+    static constexpr double kModelAcceptance = 0.01;
+
+    DeClick(double sampleRate, int channels);
+
+    int describeParameters(ParamDescriptor* descriptors) override;
+    void setParameters(const double* values) override;
+    void processFrame(int channelMask) override;
+
+    double thresh() const { return thresh_; }
+    // Clicks found in the last channel processed, for inspection.
+    const ClickDetector& detector() const { return detector_; }
+    // Clicks found since construction, over all channels.
+    long long detectedClicks() const { return detectedClicks_; }
+
+private:
+    void repairChannel(double* x, double* y);
+    void refineClick(double* x, int start, int end);
+
+    // Per click of the current channel: whether its first fill was periodic.
+    std::vector<char> periodicFill_;
+
+    double thresh_ = 8.0;
+    ClickDetector detector_;
+    BurgWork burgWork_;
+    std::vector<double> coefficients_;
+    ArInterpolator interpolator_;
+    long long detectedClicks_ = 0;
+};
