@@ -37,13 +37,12 @@ private:
     void repairChannel(double* x, double* y);
     void refineClick(double* x, int start, int end);
 
-    // Per click of the current channel: whether its first fill was periodic.
-    std::vector<char> periodicFill_;
-
     double thresh_ = 8.0;
     ClickDetector detector_;
     BurgWork burgWork_;
     std::vector<double> coefficients_;
     ArInterpolator interpolator_;
+    // Per click of the current channel: whether its first fill was periodic.
+    std::vector<char> periodicFill_;
     long long detectedClicks_ = 0;
 };

@@ -1,0 +1,139 @@
+#include "effects/restoration/de_noise.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr double kFrameDuration = 0.025;
+constexpr double kHopFraction = 0.25;
+constexpr int kQueueCapacity = 5000;
+// Keeps the a-posteriori ratio finite in bins where the learned noise is 0.
+constexpr double kNoiseFloor = 1e-8;
+// Keeps the Wiener gain defined when the strength is 0.
+constexpr double kMinimumStrength = 1e-30;
+
+}  // namespace
+
+// Per-frame constants derived from the strength T.
+struct DeNoise::FrameGains {
+    double lambda;  // weight of the new magnitude in the smoothed magnitude
+    double alpha;   // decision-directed weight of the previous frame
+    double mu;      // Wiener over-subtraction factor
+};
+
+DeNoise::DeNoise(double sampleRate, int channels)
+    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kQueueCapacity, kFrameOverlapAdd),
+      transform_(frameLength()),
+      binCount_(frameLength() / 2 + 1),
+      noisePower_(static_cast<size_t>(binCount_) * channels, 0.0),
+      smoothedMagnitude_(noisePower_.size(), 0.0),
+      gain_(noisePower_.size(), 1.0),
+      previousPosteriorSnr_(noisePower_.size(), 1.0) {}
+
+int DeNoise::describeParameters(ParamDescriptor* descriptors) {
+    descriptors[0] = ParamDescriptor{"Thresh", 1.0, 0.0, 0.5};
+    descriptors[1] = ParamDescriptor{"NoiseLen", 1.0, 0.05, 0.2};
+    return 2;
+}
+
+void DeNoise::setParameters(const double* values) {
+    thresh_ = values[0];
+    noiseLength_ = values[1];
+}
+
+void DeNoise::snapNoise() {
+    captured_ = false;
+    learnedFrames_ = 0;
+    setFrameCounter(0);
+}
+
+DeNoise::FrameGains DeNoise::gainsForFrame() const {
+    return FrameGains{0.95 - 0.6 * thresh_, 0.971 + 0.028 * thresh_, 3.0 * thresh_ + kMinimumStrength};
+}
+
+int DeNoise::learningStart() const { return overlap() / hop() + 1; }
+
+int DeNoise::learningEnd() const {
+    const int frames = static_cast<int>(std::floor(noiseLength_ * sampleRate() / hop()));
+    return learningStart() + frames;
+}
+
+void DeNoise::processFrame(int channelMask) {
+    const int n = frameLength();
+    const int counter = frameCounter();
+    const bool learning = counter >= learningStart() && counter <= learningEnd();
+    const FrameGains gains = gainsForFrame();
+
+    for (int c = 0; c < channelCount(); ++c) {
+        if (!channelSelected(c, channelMask)) continue;
+        double* x = framePlane(c);
+        if (captured_) {
+            transform_.forward(x);
+            suppress(x, c, gains);
+            transform_.inverse(x);
+        } else {
+            // Silent while learning; the inverse of an all-zero spectrum is zero.
+            if (learning) {
+                transform_.forward(x);
+                learnNoise(x, noisePower_.data() + static_cast<size_t>(c) * binCount_);
+            }
+            std::memset(x, 0, sizeof(double) * n);
+        }
+    }
+
+    if (!captured_) {
+        if (learning) ++learnedFrames_;
+        if (counter > learningEnd()) captured_ = true;
+    }
+}
+
+void DeNoise::learnNoise(const double* spectrum, double* noisePower) const {
+    // Running form of the plain mean of the learned power spectra.
+    const double beta = static_cast<double>(learnedFrames_) / (learnedFrames_ + 1);
+    const int last = binCount_ - 1;
+    const int n = frameLength();
+    noisePower[0] = (1.0 - beta) * spectrum[0] * spectrum[0] + beta * noisePower[0];
+    for (int k = 1; k < last; ++k) {
+        const double re = spectrum[2 * k - 1];
+        const double im = spectrum[2 * k];
+        noisePower[k] = (1.0 - beta) * (re * re + im * im) + beta * noisePower[k];
+    }
+    noisePower[last] = (1.0 - beta) * spectrum[n - 1] * spectrum[n - 1] + beta * noisePower[last];
+}
+
+void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
+    const size_t offset = static_cast<size_t>(channel) * binCount_;
+    const double* noise = noisePower_.data() + offset;
+    double* smoothed = smoothedMagnitude_.data() + offset;
+    double* gain = gain_.data() + offset;
+    double* previous = previousPosteriorSnr_.data() + offset;
+
+    // Gain of bin k from its magnitude; updates the bin's smoothed magnitude,
+    // a-posteriori ratio and gain.
+    auto binGain = [&](int k, double magnitude) {
+        smoothed[k] = gains.lambda * magnitude + (1.0 - gains.lambda) * smoothed[k];
+        const double posterior = smoothed[k] * smoothed[k] / (noise[k] + kNoiseFloor);
+        const double prior = gains.alpha * gain[k] * gain[k] * previous[k] +
+                             (1.0 - gains.alpha) * std::max(posterior - 1.0, 0.0);
+        previous[k] = posterior;
+        gain[k] = prior / (gains.mu + prior);
+        return gain[k];
+    };
+
+    // Scaling the real and imaginary parts by the gain equals rebuilding the
+    // bin from its scaled magnitude and its phase, to rounding, without the
+    // arc tangent, cosine and sine. DC and Nyquist keep their sign.
+    const int last = binCount_ - 1;
+    const int n = frameLength();
+    spectrum[0] *= binGain(0, std::fabs(spectrum[0]));
+    for (int k = 1; k < last; ++k) {
+        double& re = spectrum[2 * k - 1];
+        double& im = spectrum[2 * k];
+        const double g = binGain(k, std::sqrt(re * re + im * im));
+        re *= g;
+        im *= g;
+    }
+    spectrum[n - 1] *= binGain(last, std::fabs(spectrum[n - 1]));
+}
