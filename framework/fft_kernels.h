@@ -9,7 +9,35 @@
 // transforms two independent butterflies at once, lane by lane, which is how
 // the stages are vectorised (the arithmetic is identical in both cases).
 
+#include <cstring>
+
+#if defined(__GNUC__) && !defined(MORV_FFT_SCALAR_ONLY)
+#define MORV_FFT_VECTOR 1
+#define MORV_FFT_INLINE inline __attribute__((always_inline))
+#else
+#define MORV_FFT_VECTOR 0
+#define MORV_FFT_INLINE inline
+#endif
+
 namespace fftkernels {
+
+#if MORV_FFT_VECTOR
+// Two doubles processed lane by lane (SSE2 on x86, NEON or plain code
+// elsewhere); GCC and Clang generate the vector instructions themselves.
+typedef double V2 __attribute__((vector_size(16)));
+typedef long long V2Index __attribute__((vector_size(16)));
+
+MORV_FFT_INLINE V2 load2(const double* p) {
+    V2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+MORV_FFT_INLINE void store2(double* p, V2 v) { std::memcpy(p, &v, sizeof v); }
+// Lanes 0 of a and b, and lanes 1 of a and b.
+MORV_FFT_INLINE V2 lows(V2 a, V2 b) { return __builtin_shuffle(a, b, V2Index{0, 2}); }
+MORV_FFT_INLINE V2 highs(V2 a, V2 b) { return __builtin_shuffle(a, b, V2Index{1, 3}); }
+MORV_FFT_INLINE V2 swapped(V2 a) { return __builtin_shuffle(a, V2Index{1, 0}); }
+#endif
 
 // cos and sin of the angles the kernels need, to full double precision.
 constexpr double kSin60 = 0.86602540378443864676;     // sin(2 pi / 3)
@@ -35,7 +63,7 @@ constexpr double kSin9d = 0.34202014332566873304;     // sin(8 pi / 9)
 // (ar + i ai) * (c - i s): multiplication by the forward twiddle exp(-i theta)
 // given c = cos theta and s = sin theta.
 template <class T>
-inline void rotateBy(T& ar, T& ai, double c, double s) {
+MORV_FFT_INLINE void rotateBy(T& ar, T& ai, double c, double s) {
     const T r = ar * c + ai * s;
     const T i = ai * c - ar * s;
     ar = r;
@@ -44,7 +72,7 @@ inline void rotateBy(T& ar, T& ai, double c, double s) {
 
 // Radix 2: sum and difference.
 template <class T>
-inline void dft2(T* r, T* i) {
+MORV_FFT_INLINE void dft2(T* r, T* i) {
     const T r0 = r[0] + r[1], i0 = i[0] + i[1];
     r[1] = r[0] - r[1];
     i[1] = i[0] - i[1];
@@ -55,7 +83,7 @@ inline void dft2(T* r, T* i) {
 // Radix 3, rotation-free: y0 = z0 + t, y1,2 = z0 - t/2 -/+ i sin60 (z1 - z2).
 // Written as in the classic factorisation with m1 = y0 - 1.5 t.
 template <class T>
-inline void dft3(T* r, T* i) {
+MORV_FFT_INLINE void dft3(T* r, T* i) {
     const T tr = r[1] + r[2], ti = i[1] + i[2];
     const T y0r = r[0] + tr, y0i = i[0] + ti;
     const T m1r = y0r - 1.5 * tr, m1i = y0i - 1.5 * ti;
@@ -70,7 +98,7 @@ inline void dft3(T* r, T* i) {
 
 // Radix 4: two radix-2 layers; the inner twiddle is -i.
 template <class T>
-inline void dft4(T* r, T* i) {
+MORV_FFT_INLINE void dft4(T* r, T* i) {
     const T t0r = r[0] + r[2], t0i = i[0] + i[2];
     const T t1r = r[0] - r[2], t1i = i[0] - i[2];
     const T t2r = r[1] + r[3], t2i = i[1] + i[3];
@@ -89,7 +117,7 @@ inline void dft4(T* r, T* i) {
 // y0 = z0 + t5; the real-symmetric parts are y0 - 1.25 t5 +/- sqrt5/4 (t1 - t2),
 // the odd parts -i (s72 d1 + s36 d2) and -i (s36 d1 - s72 d2).
 template <class T>
-inline void dft5(T* r, T* i) {
+MORV_FFT_INLINE void dft5(T* r, T* i) {
     const T t1r = r[1] + r[4], t1i = i[1] + i[4];
     const T t2r = r[2] + r[3], t2i = i[2] + i[3];
     const T d1r = r[1] - r[4], d1i = i[1] - i[4];
@@ -117,7 +145,7 @@ inline void dft5(T* r, T* i) {
 // Radix 7: pairs t_k = z_k + z_{7-k}, d_k = z_k - z_{7-k}; outputs u and 7 - u
 // are a_u -/+ i b_u with a_u the cosine sums and b_u the sine sums.
 template <class T>
-inline void dft7(T* r, T* i) {
+MORV_FFT_INLINE void dft7(T* r, T* i) {
     const T t1r = r[1] + r[6], t1i = i[1] + i[6];
     const T t2r = r[2] + r[5], t2i = i[2] + i[5];
     const T t3r = r[3] + r[4], t3i = i[3] + i[4];
@@ -156,7 +184,7 @@ inline void dft7(T* r, T* i) {
 // Radix 8 = 2 x 4: the transforms of the even and the odd inputs, joined by
 // the twiddles 1, (1 - i)/sqrt2, -i and -(1 + i)/sqrt2.
 template <class T>
-inline void dft8(T* r, T* i) {
+MORV_FFT_INLINE void dft8(T* r, T* i) {
     T er[4] = {r[0], r[2], r[4], r[6]}, ei[4] = {i[0], i[2], i[4], i[6]};
     T orr[4] = {r[1], r[3], r[5], r[7]}, oi[4] = {i[1], i[3], i[5], i[7]};
     dft4(er, ei);
@@ -185,8 +213,9 @@ inline void dft8(T* r, T* i) {
 // Radix 9 = 3 x 3: column transforms of x[3 n1 + n2], twiddles
 // exp(-2 pi i n2 k1 / 9), row transforms into X[k1 + 3 k2].
 template <class T>
-inline void dft9(T* r, T* i) {
+MORV_FFT_INLINE void dft9(T* r, T* i) {
     T ar[3][3], ai[3][3];  // [n2][k1]
+    #pragma GCC unroll 16
     for (int n2 = 0; n2 < 3; ++n2) {
         ar[n2][0] = r[n2];
         ai[n2][0] = i[n2];
@@ -200,6 +229,7 @@ inline void dft9(T* r, T* i) {
     rotateBy(ar[1][2], ai[1][2], kCos9b, kSin9b);
     rotateBy(ar[2][1], ai[2][1], kCos9b, kSin9b);
     rotateBy(ar[2][2], ai[2][2], kCos9d, kSin9d);
+    #pragma GCC unroll 16
     for (int k1 = 0; k1 < 3; ++k1) {
         T br[3] = {ar[0][k1], ar[1][k1], ar[2][k1]}, bi[3] = {ai[0][k1], ai[1][k1], ai[2][k1]};
         dft3(br, bi);
@@ -215,8 +245,9 @@ inline void dft9(T* r, T* i) {
 // Radix 10 = 2 x 5 by the prime-factor (Good-Thomas) mapping, which needs no
 // twiddles: input n = (5 n1 + 2 n2) mod 10, output k = (5 k1 + 6 k2) mod 10.
 template <class T>
-inline void dft10(T* r, T* i) {
+MORV_FFT_INLINE void dft10(T* r, T* i) {
     T ar[2][5], ai[2][5];  // [k1][n2]
+    #pragma GCC unroll 16
     for (int n2 = 0; n2 < 5; ++n2) {
         const int a = (2 * n2) % 10, b = (5 + 2 * n2) % 10;
         ar[0][n2] = r[a] + r[b];
@@ -226,6 +257,7 @@ inline void dft10(T* r, T* i) {
     }
     dft5(ar[0], ai[0]);
     dft5(ar[1], ai[1]);
+    #pragma GCC unroll 16
     for (int k2 = 0; k2 < 5; ++k2) {
         const int k0 = (6 * k2) % 10, k1 = (5 + 6 * k2) % 10;
         r[k0] = ar[0][k2];
@@ -238,8 +270,9 @@ inline void dft10(T* r, T* i) {
 // Radix 16 = 4 x 4: column transforms of x[4 n1 + n2], twiddles
 // exp(-2 pi i n2 k1 / 16), row transforms into X[k1 + 4 k2].
 template <class T>
-inline void dft16(T* r, T* i) {
+MORV_FFT_INLINE void dft16(T* r, T* i) {
     T ar[4][4], ai[4][4];  // [n2][k1]
+    #pragma GCC unroll 16
     for (int n2 = 0; n2 < 4; ++n2) {
         ar[n2][0] = r[n2];
         ai[n2][0] = i[n2];
@@ -279,6 +312,7 @@ inline void dft16(T* r, T* i) {
         ai[3][2] = -kSqrtHalf * (zr + zi);
     }
     rotateBy(ar[3][3], ai[3][3], -kCos22, -kSin22);
+    #pragma GCC unroll 16
     for (int k1 = 0; k1 < 4; ++k1) {
         T br[4] = {ar[0][k1], ar[1][k1], ar[2][k1], ar[3][k1]};
         T bi[4] = {ai[0][k1], ai[1][k1], ai[2][k1], ai[3][k1]};
@@ -292,6 +326,20 @@ inline void dft16(T* r, T* i) {
         r[k1 + 12] = br[3];
         i[k1 + 12] = bi[3];
     }
+}
+
+// The kernel of a fixed radix (1 is the identity of the one-stage m = 1).
+template <int R, class T>
+MORV_FFT_INLINE void dft(T* r, T* i) {
+    if constexpr (R == 2) dft2(r, i);
+    if constexpr (R == 3) dft3(r, i);
+    if constexpr (R == 4) dft4(r, i);
+    if constexpr (R == 5) dft5(r, i);
+    if constexpr (R == 7) dft7(r, i);
+    if constexpr (R == 8) dft8(r, i);
+    if constexpr (R == 9) dft9(r, i);
+    if constexpr (R == 10) dft10(r, i);
+    if constexpr (R == 16) dft16(r, i);
 }
 
 }  // namespace fftkernels

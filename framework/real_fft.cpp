@@ -60,8 +60,10 @@ struct RealFft::Plan {
     void factorise();
     void buildPermutation();
     void buildStageTwiddles();
-    void runStages();
+    void runFirstStageInPlace();
+    void runLaterStages();
     void runStage(int s);
+    void splitInto(double* x) const;
     void oddKernel(double* r, double* i, int radix);
 };
 
@@ -187,85 +189,309 @@ void RealFft::Plan::oddKernel(double* r, double* i, int radix) {
 
 namespace {
 
-// Applies the kernel of a fixed radix R to every butterfly of one stage.
-template <int R, class Kernel>
-void stageFixed(double* re, double* im, int S, int Q, const double* twr, const double* twi, Kernel kernel) {
-    const int span = S * R;
+using fftkernels::dft;
+#if MORV_FFT_VECTOR
+using fftkernels::highs;
+using fftkernels::load2;
+using fftkernels::lows;
+using fftkernels::store2;
+using fftkernels::swapped;
+using fftkernels::V2;
+#endif
+
+// (xr + i xi) times the twiddle (wr + i wi).
+template <class T>
+MORV_FFT_INLINE void twiddle(T& xr, T& xi, T wr, T wi) {
+    const T r = xr * wr - xi * wi;
+    xi = xr * wi + xi * wr;
+    xr = r;
+}
+
+// One butterfly of a stage, in place at p + j S, twiddled by tw + (j - 1) S.
+template <int R>
+MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr, const double* twi) {
     double zr[R], zi[R];
+    zr[0] = pr[0];
+    zi[0] = pi[0];
+#pragma GCC unroll 16
+    for (int j = 1; j < R; ++j) {
+        zr[j] = pr[j * S];
+        zi[j] = pi[j * S];
+        twiddle(zr[j], zi[j], twr[(j - 1) * S], twi[(j - 1) * S]);
+    }
+    dft<R>(zr, zi);
+#pragma GCC unroll 16
+    for (int j = 0; j < R; ++j) {
+        pr[j * S] = zr[j];
+        pi[j * S] = zi[j];
+    }
+}
+
+// A stage with sofar S >= 2, radix R and remain Q, walking each group's
+// butterflies d = 0 .. S - 1 two at a time (their values are contiguous).
+template <int R>
+void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
+    const int span = S * R;
     for (int g = 0; g < Q; ++g) {
-        double* br = re + g * span;
-        double* bi = im + g * span;
-        for (int d = 0; d < S; ++d) {
-            zr[0] = br[d];
-            zi[0] = bi[d];
+        double* pr = re + g * span;
+        double* pi = im + g * span;
+        int d = 0;
+#if MORV_FFT_VECTOR
+        for (; d + 2 <= S; d += 2) {
+            V2 zr[R], zi[R];
+            zr[0] = load2(pr + d);
+            zi[0] = load2(pi + d);
+#pragma GCC unroll 16
             for (int j = 1; j < R; ++j) {
-                const double xr = br[j * S + d], xi = bi[j * S + d];
-                if (S > 1) {
-                    const double wr = twr[(j - 1) * S + d], wi = twi[(j - 1) * S + d];
-                    zr[j] = xr * wr - xi * wi;
-                    zi[j] = xr * wi + xi * wr;
-                } else {
-                    zr[j] = xr;
-                    zi[j] = xi;
-                }
+                zr[j] = load2(pr + j * S + d);
+                zi[j] = load2(pi + j * S + d);
+                twiddle(zr[j], zi[j], load2(twr + (j - 1) * S + d), load2(twi + (j - 1) * S + d));
             }
-            kernel(zr, zi);
+            dft<R>(zr, zi);
+#pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
-                br[j * S + d] = zr[j];
-                bi[j * S + d] = zi[j];
+                store2(pr + j * S + d, zr[j]);
+                store2(pi + j * S + d, zi[j]);
             }
         }
+#endif
+        for (; d < S; ++d) butterfly<R>(pr + d, pi + d, S, twr + d, twi + d);
+    }
+}
+
+// The same stage walking two groups at a time (for a small odd S, where the
+// butterflies of one group do not pair up).
+template <int R>
+void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
+    const int span = S * R;
+    for (int d = 0; d < S; ++d) {
+        int g = 0;
+#if MORV_FFT_VECTOR
+        V2 wr[R], wi[R];
+#pragma GCC unroll 16
+        for (int j = 1; j < R; ++j) {
+            wr[j] = V2{twr[(j - 1) * S + d], twr[(j - 1) * S + d]};
+            wi[j] = V2{twi[(j - 1) * S + d], twi[(j - 1) * S + d]};
+        }
+        for (; g + 2 <= Q; g += 2) {
+            double* pr = re + g * span + d;
+            double* pi = im + g * span + d;
+            V2 zr[R], zi[R];
+            zr[0] = V2{pr[0], pr[span]};
+            zi[0] = V2{pi[0], pi[span]};
+#pragma GCC unroll 16
+            for (int j = 1; j < R; ++j) {
+                zr[j] = V2{pr[j * S], pr[j * S + span]};
+                zi[j] = V2{pi[j * S], pi[j * S + span]};
+                twiddle(zr[j], zi[j], wr[j], wi[j]);
+            }
+            dft<R>(zr, zi);
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                pr[j * S] = zr[j][0];
+                pr[j * S + span] = zr[j][1];
+                pi[j * S] = zi[j][0];
+                pi[j * S + span] = zi[j][1];
+            }
+        }
+#endif
+        for (; g < Q; ++g) butterfly<R>(re + g * span + d, im + g * span + d, S, twr + d, twi + d);
+    }
+}
+
+template <int R>
+struct TwiddledStage {
+    static void run(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
+        if (S % 2 == 1 && S < 9 && Q >= 2)
+            stageAcrossGroups<R>(re, im, S, Q, twr, twi);
+        else
+            stageAcrossButterflies<R>(re, im, S, Q, twr, twi);
+    }
+};
+
+// Stage 1 of forward, fused with the packing: the group whose first index is
+// i = inversePerm[k0] transforms z[k0 + j Q1], j = 0 .. R - 1 (the digit
+// reversal makes its members Q1 apart), with z_n = x_2n + i x_2n+1; it writes
+// y[i + j]. Groups k0 and k0 + 1 are read together.
+template <int R>
+struct FirstStageForward {
+    static void run(const double* x, double* re, double* im, int Q1, const int* inversePerm) {
+        int k0 = 0;
+#if MORV_FFT_VECTOR
+        for (; k0 + 2 <= Q1; k0 += 2) {
+            V2 zr[R], zi[R];
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                const double* p = x + 2 * (k0 + j * Q1);
+                const V2 a = load2(p), b = load2(p + 2);
+                zr[j] = lows(a, b);
+                zi[j] = highs(a, b);
+            }
+            dft<R>(zr, zi);
+            double* r0 = re + inversePerm[k0];
+            double* i0 = im + inversePerm[k0];
+            double* r1 = re + inversePerm[k0 + 1];
+            double* i1 = im + inversePerm[k0 + 1];
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                r0[j] = zr[j][0];
+                i0[j] = zi[j][0];
+                r1[j] = zr[j][1];
+                i1[j] = zi[j][1];
+            }
+        }
+#endif
+        for (; k0 < Q1; ++k0) {
+            double zr[R], zi[R];
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                zr[j] = x[2 * (k0 + j * Q1)];
+                zi[j] = x[2 * (k0 + j * Q1) + 1];
+            }
+            dft<R>(zr, zi);
+            double* r0 = re + inversePerm[k0];
+            double* i0 = im + inversePerm[k0];
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                r0[j] = zr[j];
+                i0[j] = zi[j];
+            }
+        }
+    }
+};
+
+// The inverse's pre-combination (Part 2.4, inverse step 1) of bin k of the
+// PackedSpectrum x into the conjugated half-length spectrum.
+MORV_FFT_INLINE void precombine(const double* x, int m, int k, const double* cosTable, const double* sinTable,
+                                double& yr, double& yi) {
+    if (k == 0) {
+        yr = 0.5 * (x[0] + x[2 * m - 1]);
+        yi = -0.5 * (x[0] - x[2 * m - 1]);
+        return;
+    }
+    const int j = m - k;
+    const double a = x[2 * k - 1], b = x[2 * k], c = x[2 * j - 1], d = x[2 * j];
+    const double C = cosTable[k], Sn = sinTable[k];
+    yr = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
+    yi = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
+}
+
+#if MORV_FFT_VECTOR
+// The same for bins k and k + 1 (1 <= k, k + 1 <= m - 1) in the two lanes.
+MORV_FFT_INLINE void precombine2(const double* x, int m, int k, const double* cosTable, const double* sinTable,
+                                 V2& yr, V2& yi) {
+    const int j = m - k;
+    const V2 lo = load2(x + 2 * k - 1), hi = load2(x + 2 * k + 1);
+    const V2 a = lows(lo, hi), b = highs(lo, hi);
+    const V2 mk = load2(x + 2 * j - 1), mk1 = load2(x + 2 * j - 3);
+    const V2 c = lows(mk, mk1), d = highs(mk, mk1);
+    const V2 C = load2(cosTable + k), Sn = load2(sinTable + k);
+    yr = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
+    yi = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
+}
+#endif
+
+// Stage 1 of inverse, fused with the pre-combination: as FirstStageForward,
+// with the group members pre-combined from the spectrum on the fly.
+template <int R>
+struct FirstStageInverse {
+    static void group(const double* x, double* re, double* im, int m, int Q1, const int* inversePerm,
+                      const double* cosTable, const double* sinTable, int k0) {
+        double zr[R], zi[R];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) precombine(x, m, k0 + j * Q1, cosTable, sinTable, zr[j], zi[j]);
+        dft<R>(zr, zi);
+        double* r0 = re + inversePerm[k0];
+        double* i0 = im + inversePerm[k0];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            r0[j] = zr[j];
+            i0[j] = zi[j];
+        }
+    }
+
+    static void run(const double* x, double* re, double* im, int m, int Q1, const int* inversePerm,
+                    const double* cosTable, const double* sinTable) {
+        group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, 0);  // holds bins 0 and m
+        int k0 = 1;
+#if MORV_FFT_VECTOR
+        for (; k0 + 2 <= Q1; k0 += 2) {
+            V2 zr[R], zi[R];
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) precombine2(x, m, k0 + j * Q1, cosTable, sinTable, zr[j], zi[j]);
+            dft<R>(zr, zi);
+            double* r0 = re + inversePerm[k0];
+            double* i0 = im + inversePerm[k0];
+            double* r1 = re + inversePerm[k0 + 1];
+            double* i1 = im + inversePerm[k0 + 1];
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                r0[j] = zr[j][0];
+                i0[j] = zi[j][0];
+                r1[j] = zr[j][1];
+                i1[j] = zi[j][1];
+            }
+        }
+#endif
+        for (; k0 < Q1; ++k0) group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, k0);
+    }
+};
+
+// Calls Op<R>::run(args...) for a radix with a dedicated kernel; false otherwise.
+template <template <int> class Op, class... Args>
+bool withDedicatedRadix(int radix, Args... args) {
+    switch (radix) {
+        case 1: Op<1>::run(args...); return true;
+        case 2: Op<2>::run(args...); return true;
+        case 3: Op<3>::run(args...); return true;
+        case 4: Op<4>::run(args...); return true;
+        case 5: Op<5>::run(args...); return true;
+        case 7: Op<7>::run(args...); return true;
+        case 8: Op<8>::run(args...); return true;
+        case 9: Op<9>::run(args...); return true;
+        case 10: Op<10>::run(args...); return true;
+        case 16: Op<16>::run(args...); return true;
+        default: return false;
     }
 }
 
 }  // namespace
 
+// One complex stage s >= 2 (Part 2.4): dedicated kernels, else the general
+// odd-radix kernel.
 void RealFft::Plan::runStage(int s) {
     const int S = sofar[s], R = factor[s], Q = remain[s];
     const double* tr = twRe + twiddleOffset[s];
     const double* ti = twIm + twiddleOffset[s];
-    switch (R) {
-        case 1: return;
-        case 2: stageFixed<2>(re, im, S, Q, tr, ti, fftkernels::dft2<double>); return;
-        case 3: stageFixed<3>(re, im, S, Q, tr, ti, fftkernels::dft3<double>); return;
-        case 4: stageFixed<4>(re, im, S, Q, tr, ti, fftkernels::dft4<double>); return;
-        case 5: stageFixed<5>(re, im, S, Q, tr, ti, fftkernels::dft5<double>); return;
-        case 7: stageFixed<7>(re, im, S, Q, tr, ti, fftkernels::dft7<double>); return;
-        case 8: stageFixed<8>(re, im, S, Q, tr, ti, fftkernels::dft8<double>); return;
-        case 9: stageFixed<9>(re, im, S, Q, tr, ti, fftkernels::dft9<double>); return;
-        case 10: stageFixed<10>(re, im, S, Q, tr, ti, fftkernels::dft10<double>); return;
-        case 16: stageFixed<16>(re, im, S, Q, tr, ti, fftkernels::dft16<double>); return;
-        default: break;
-    }
-    // General odd radix: gather, twiddle, transform, scatter.
+    if (withDedicatedRadix<TwiddledStage>(R, re, im, S, Q, tr, ti)) return;
     const int span = S * R;
     for (int g = 0; g < Q; ++g) {
         for (int d = 0; d < S; ++d) {
             const int b = g * span + d;
-            double gr[kMaxRadix], gi[kMaxRadix];
             for (int j = 0; j < R; ++j) {
-                double xr = re[b + j * S], xi = im[b + j * S];
-                if (S > 1 && j > 0) {
-                    const double wr = tr[(j - 1) * S + d], wi = ti[(j - 1) * S + d];
-                    const double pr = xr * wr - xi * wi;
-                    xi = xr * wi + xi * wr;
-                    xr = pr;
-                }
-                gr[j] = xr;
-                gi[j] = xi;
+                zRe[j] = re[b + j * S];
+                zIm[j] = im[b + j * S];
+                if (S > 1 && j > 0) twiddle(zRe[j], zIm[j], tr[(j - 1) * S + d], ti[(j - 1) * S + d]);
             }
-            oddKernel(gr, gi, R);
+            oddKernel(zRe, zIm, R);
             for (int j = 0; j < R; ++j) {
-                re[b + j * S] = gr[j];
-                im[b + j * S] = gi[j];
+                re[b + j * S] = zRe[j];
+                im[b + j * S] = zIm[j];
             }
         }
     }
 }
 
-void RealFft::Plan::runStages() {
+// Stage 1 without fusion (general odd radix): the work arrays already hold
+// the digit-reversed sequence.
+void RealFft::Plan::runFirstStageInPlace() {
+    const int R = factor[1], Q = remain[1];
+    for (int g = 0; g < Q; ++g) oddKernel(re + g * R, im + g * R, R);
+}
+
+void RealFft::Plan::runLaterStages() {
     buildStageTwiddles();
-    for (int s = 1; s <= stageCount; ++s) runStage(s);
+    for (int s = 2; s <= stageCount; ++s) runStage(s);
 }
 
 RealFft::RealFft(int n) : plan_(new Plan) {
@@ -319,51 +545,96 @@ std::vector<int> RealFft::stages() const {
 void RealFft::forward(double* x) {
     Plan& p = *plan_;
     if (!p.valid) return;
-    const int m = p.m, n = p.n;
+    const int m = p.m;
     double* re = p.re;
     double* im = p.im;
-    // Pack z_n = x_2n + i x_2n+1 in digit-reversed order.
-    for (int i = 0; i < m; ++i) {
-        re[i] = x[2 * p.perm[i]];
-        im[i] = x[2 * p.perm[i] + 1];
+    // Pack z_n = x_2n + i x_2n+1 in digit-reversed order and run stage 1.
+    if (!withDedicatedRadix<FirstStageForward>(p.factor[1], static_cast<const double*>(x), re, im, p.remain[1],
+                                               static_cast<const int*>(p.inversePerm))) {
+        for (int i = 0; i < m; ++i) {
+            re[i] = x[2 * p.perm[i]];
+            im[i] = x[2 * p.perm[i] + 1];
+        }
+        p.runFirstStageInPlace();
     }
-    p.runStages();
-    // Split Z (the transform of the even and odd samples interleaved as one
-    // complex sequence) into the real spectrum. With E_k = (Z_k + conj Z_{m-k})/2
-    // and O_k = (Z_k - conj Z_{m-k})/(2i), X_k = E_k + exp(-i pi k / m) O_k.
-    // Bin 0 is E_0 + O_0 = Re Z_0 + Im Z_0 and bin m is E_0 - O_0.
+    p.runLaterStages();
+    p.splitInto(x);
+}
+
+// Split Z (the transform of z_n = x_2n + i x_2n+1) into the real spectrum.
+// With E_k = (Z_k + conj Z_{m-k}) / 2 and O_k = (Z_k - conj Z_{m-k}) / (2i),
+// X_k = E_k + exp(-i pi k / m) O_k; bin 0 is Re Z_0 + Im Z_0 and bin m is
+// Re Z_0 - Im Z_0. Bins k and m - k share their four inputs: with
+// P = t2 C - t1 Sn and Q = t2 Sn + t1 C (C, Sn at k; at m - k the cosine
+// changes sign), X_k = ((a + b + P) + i (c - d - Q)) / 2 and
+// X_{m-k} = ((a + b - P) + i (d - c - Q)) / 2.
+void RealFft::Plan::splitInto(double* x) const {
     x[0] = re[0] + im[0];
     x[n - 1] = re[0] - im[0];
-    for (int k = 1; k < m; ++k) {
-        const double a = re[k], b = re[m - k], c = im[k], d = im[m - k];
+    int k = 1;
+#if MORV_FFT_VECTOR
+    for (; 2 * (k + 1) < m; k += 2) {
+        const int j = m - k;  // lanes: k, k + 1 and j, j - 1
+        const V2 a = load2(re + k), c = load2(im + k);
+        const V2 b = swapped(load2(re + j - 1)), d = swapped(load2(im + j - 1));
+        const V2 C = load2(cosTable + k), Sn = load2(sinTable + k);
+        const V2 t1 = a - b, t2 = c + d;
+        const V2 P = t2 * C - t1 * Sn, Q = t2 * Sn + t1 * C;
+        const V2 sum = a + b;
+        const V2 lowRe = 0.5 * (sum + P), lowIm = 0.5 * (c - d - Q);
+        const V2 highRe = 0.5 * (sum - P), highIm = 0.5 * (d - c - Q);
+        store2(x + 2 * k - 1, lows(lowRe, lowIm));
+        store2(x + 2 * k + 1, highs(lowRe, lowIm));
+        store2(x + 2 * j - 1, lows(highRe, highIm));
+        store2(x + 2 * j - 3, highs(highRe, highIm));
+    }
+#endif
+    for (; 2 * k < m; ++k) {
+        const int j = m - k;
+        const double a = re[k], b = re[j], c = im[k], d = im[j];
         const double t1 = a - b, t2 = c + d;
-        const double C = p.cosTable[k], Sn = p.sinTable[k];
-        x[2 * k - 1] = 0.5 * (a + b + t2 * C - t1 * Sn);
-        x[2 * k] = 0.5 * (c - d - t2 * Sn - t1 * C);
+        const double C = cosTable[k], Sn = sinTable[k];
+        const double P = t2 * C - t1 * Sn, Q = t2 * Sn + t1 * C;
+        x[2 * k - 1] = 0.5 * (a + b + P);
+        x[2 * k] = 0.5 * (c - d - Q);
+        x[2 * j - 1] = 0.5 * (a + b - P);
+        x[2 * j] = 0.5 * (d - c - Q);
+    }
+    if (2 * k == m) {  // the middle bin pairs with itself
+        const double a = re[k], c = im[k];
+        const double t2 = 2.0 * c;
+        x[2 * k - 1] = 0.5 * (2.0 * a + t2 * cosTable[k]);
+        x[2 * k] = -0.5 * t2 * sinTable[k];
     }
 }
 
 void RealFft::inverse(double* x) {
     Plan& p = *plan_;
     if (!p.valid) return;
-    const int m = p.m, n = p.n;
+    const int m = p.m;
     double* re = p.re;
     double* im = p.im;
     // Pre-combine the half spectrum into the conjugate of Z (the transform of
-    // z_n = x_2n + i x_2n+1), so that the forward stages compute m conj(z).
-    re[0] = 0.5 * (x[0] + x[n - 1]);
-    im[0] = -0.5 * (x[0] - x[n - 1]);
-    for (int k = 1; k < m; ++k) {
-        const int j = m - k;
-        const double a = x[2 * k - 1], b = x[2 * k], c = x[2 * j - 1], d = x[2 * j];
-        const double C = p.cosTable[k], Sn = p.sinTable[k];
-        const int q = p.inversePerm[k];
-        re[q] = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
-        im[q] = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
+    // z_n = x_2n + i x_2n+1) in digit-reversed order, so that the forward
+    // stages compute m conj(z); stage 1 runs on the fly.
+    if (!withDedicatedRadix<FirstStageInverse>(p.factor[1], static_cast<const double*>(x), re, im, m, p.remain[1],
+                                               static_cast<const int*>(p.inversePerm),
+                                               static_cast<const double*>(p.cosTable),
+                                               static_cast<const double*>(p.sinTable))) {
+        for (int k = 0; k < m; ++k) precombine(x, m, k, p.cosTable, p.sinTable, re[p.inversePerm[k]], im[p.inversePerm[k]]);
+        p.runFirstStageInPlace();
     }
-    p.runStages();
+    p.runLaterStages();
     const double scale = 1.0 / m;
-    for (int k = 0; k < m; ++k) {
+    int k = 0;
+#if MORV_FFT_VECTOR
+    for (; k + 2 <= m; k += 2) {
+        const V2 r = load2(re + k) * scale, i = load2(im + k) * -scale;
+        store2(x + 2 * k, lows(r, i));
+        store2(x + 2 * k + 2, highs(r, i));
+    }
+#endif
+    for (; k < m; ++k) {
         x[2 * k] = re[k] * scale;
         x[2 * k + 1] = -im[k] * scale;
     }
