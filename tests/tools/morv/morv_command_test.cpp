@@ -19,7 +19,8 @@ struct RunResult {
 };
 
 RunResult runMorv(const std::string& args) {
-    const std::string errFile = testing::TempDir() + "morv_stderr.txt";
+    // One capture file per process: tests run in parallel.
+    const std::string errFile = testing::TempDir() + "morv_stderr_" + std::to_string(getpid()) + ".txt";
     const std::string command = std::string(MORV_BINARY) + " " + args + " 2>" + errFile;
     RunResult result{};
     FILE* pipe = popen(command.c_str(), "r");
