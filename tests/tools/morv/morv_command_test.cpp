@@ -166,7 +166,9 @@ TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
         const RunResult r = runMorv(c.args);
         EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
-        if (c.args != "frobnicate") EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        if (c.args != "frobnicate") {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
         struct stat info;
         EXPECT_NE(stat(out.c_str(), &info), 0) << "no output for " << c.args;
     }
