@@ -4,6 +4,9 @@
 #include <typeinfo>
 
 #include "effects/distortion/vibrato.h"
+#include "effects/restoration/de_click.h"
+#include "effects/restoration/de_hiss.h"
+#include "effects/restoration/de_noise.h"
 #include "effects/eq/eq_band_table.h"
 #include "effects/eq/graphic_equalizer.h"
 #include "host/plugin_state.h"
@@ -21,10 +24,11 @@ std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channe
         // Modules are added here as they are built; until then an index
         // yields the pass-through module.
         case 1:  // "Restoration-DeClick"
-
+            return std::make_unique<DeClick>(rate, channels);
         case 2:  // "Restoration-DeHiss"
-
+            return std::make_unique<DeHiss>(rate, channels);
         case 3:  // "Restoration-DeNoise"
+            return std::make_unique<DeNoise>(rate, channels);
 
         case 4:  // "GEQ-  3 Bands 8/3 Oct"
 

@@ -19,7 +19,8 @@ const Command kCommands[] = {
     {"list", runListCommand, "morv list [--json]"},
     {"process", runProcessCommand,
      "morv process IN OUT [--module INDEX|NAME] [--preset NAME|INDEX] [--set NAME=VALUE]... [--gain DB]\n"
-     "             [--channels LR|L|R|PASS] [--block FRAMES] [--bits 16|24|32] [--json] [--quiet]"},
+     "             [--channels LR|L|R|PASS] [--block FRAMES] [--bits 16|24|32] [--json] [--quiet]\n"
+     "             [--snap-noise SECONDS]...   (module 3: restart the noise capture there)"},
     {"demo", runDemoCommand, "morv demo [DIR]"},
 };
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "effects/restoration/de_noise.h"
+#include "host/plugin_state.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
 #include "tools/morv/json_text.h"
@@ -34,10 +36,32 @@ void printSummary(const RenderSummary& s, bool json) {
     std::printf("real-time       %.1fx\n", s.realtimeFactor);
 }
 
+// --snap-noise SECONDS (repeatable, module 3 only): before the block that
+// holds each point of the input, restarts the DeNoise capture under the
+// processing lock, as the player's "Snap Noise" button does.
+BlockHook snapNoiseHook(const CommandLine& line, const EffectChoice& choice) {
+    std::vector<double> points;
+    for (const std::string& text : line.values("snap-noise")) {
+        const double seconds = parseDouble(text, "--snap-noise");
+        if (!(seconds >= 0.0)) throw UsageError("--snap-noise must be 0 or more seconds");
+        points.push_back(seconds);
+    }
+    if (points.empty()) return nullptr;
+    if (choice.moduleIndex != 3) throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
+    return [points](int64_t inputFrame, int blockFrames) {
+        for (double seconds : points) {
+            const int64_t frame = static_cast<int64_t>(std::llround(seconds * SampleRate));
+            if (frame < inputFrame || frame >= inputFrame + blockFrames) continue;
+            ProcessingLock::Guard guard(ModuleLock);
+            if (auto* denoise = dynamic_cast<DeNoise*>(CurrentModule.get())) denoise->snapNoise();
+        }
+    };
+}
+
 }  // namespace
 
 int runProcessCommand(const std::vector<std::string>& args) {
-    CommandLine line(args, {"module", "preset", "set", "gain", "channels", "block", "bits"}, {"json", "quiet"});
+    CommandLine line(args, {"module", "preset", "set", "gain", "channels", "block", "bits", "snap-noise"}, {"json", "quiet"});
     if (line.positional().size() != 2) throw UsageError("process needs an input and an output file");
     RenderJob job;
     job.input = line.positional()[0];
@@ -48,7 +72,7 @@ int runProcessCommand(const std::vector<std::string>& args) {
     const bool quiet = line.flag("quiet");
     job.progress = !quiet && isatty(2);
 
-    const RenderSummary summary = renderFile(job);
+    const RenderSummary summary = renderFile(job, snapNoiseHook(line, job.choice));
     if (!quiet || line.flag("json")) printSummary(summary, line.flag("json"));
     return 0;
 }

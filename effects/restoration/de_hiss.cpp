@@ -1,0 +1,102 @@
+#include "effects/restoration/de_hiss.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kFrameDuration = 0.05;
+constexpr double kHopFraction = 0.25;
+constexpr int kQueueCapacity = 5000;
+// Weight of the previous value in the smoothed magnitude and the floor.
+constexpr double kMemory = 0.7;
+constexpr double kUpdate = 1.0 - kMemory;
+// The hiss reference is measured over the bins from this fraction up.
+constexpr double kHissBandStart = 0.6;
+constexpr double kFloorWeight = 30.0;
+constexpr double kMinimumGain = 0.01;
+
+}  // namespace
+
+DeHiss::DeHiss(double sampleRate, int channels)
+    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kQueueCapacity, kFrameOverlapAdd),
+      transform_(frameLength()),
+      binCount_(frameLength() / 2 + 1),
+      magnitude_(binCount_, 0.0),
+      smoothed_(static_cast<size_t>(binCount_) * channels, 0.0),
+      floor_(smoothed_.size(), 0.0) {}
+
+int DeHiss::describeParameters(ParamDescriptor* descriptors) {
+    descriptors[0] = ParamDescriptor{"Thresh", 1.0, 0.0, 0.5};
+    return 1;
+}
+
+void DeHiss::setParameters(const double* values) { thresh_ = values[0]; }
+
+void DeHiss::processFrame(int channelMask) {
+    for (int c = 0; c < channelCount(); ++c) {
+        if (!channelSelected(c, channelMask)) continue;
+        double* x = framePlane(c);
+        double* smoothed = smoothed_.data() + static_cast<size_t>(c) * binCount_;
+        double* floor = floor_.data() + static_cast<size_t>(c) * binCount_;
+        transform_.forward(x);
+        measureMagnitudes(x);
+        trackFloor(smoothed, floor, hissReference());
+        applyGains(x, smoothed, floor);
+        transform_.inverse(x);
+    }
+}
+
+void DeHiss::measureMagnitudes(const double* spectrum) {
+    const int last = binCount_ - 1;
+    magnitude_[0] = std::fabs(spectrum[0]);
+    for (int k = 1; k < last; ++k) magnitude_[k] = std::sqrt(spectrum[2 * k - 1] * spectrum[2 * k - 1] + spectrum[2 * k] * spectrum[2 * k]);
+    magnitude_[last] = std::fabs(spectrum[frameLength() - 1]);
+}
+
+// Floor increment limit f from the mean magnitude of the upper bins. The
+// divisor is one more than the number of bins summed.
+double DeHiss::hissReference() const {
+    const int first = static_cast<int>(std::floor(kHissBandStart * binCount_));
+    double sum = 0.0;
+    for (int k = first; k < binCount_; ++k) sum += magnitude_[k];
+    return 2.0 * kUpdate * thresh_ * sum / (binCount_ - first + 1);
+}
+
+void DeHiss::trackFloor(double* smoothed, double* floor, double hiss) const {
+    if (frameCounter() >= 1) {
+        for (int k = 0; k < binCount_; ++k) {
+            const double update = kUpdate * magnitude_[k];
+            smoothed[k] = kMemory * smoothed[k] + update;
+            floor[k] = kMemory * floor[k] + std::min(update, hiss);
+        }
+        return;
+    }
+    // First frame: start from the magnitudes, with the floor capped at the
+    // level the increments would reach over one frame of hops.
+    const double cap = frameLength() / (kUpdate * hop()) * hiss;
+    for (int k = 0; k < binCount_; ++k) {
+        smoothed[k] = magnitude_[k];
+        floor[k] = std::min(magnitude_[k], cap);
+    }
+}
+
+void DeHiss::applyGains(double* spectrum, const double* smoothed, const double* floor) const {
+    const double exponent = thresh_ + 1.0;
+    const double floorWeight = kFloorWeight * exponent;
+    // Scaling real and imaginary parts equals rebuilding the bin from its
+    // scaled magnitude and phase, to rounding, without atan2, cos and sin.
+    auto gainOf = [&](int k) {
+        const double d = floorWeight * floor[k] + smoothed[k];
+        if (!(d > 0.0)) return 1.0;
+        return (1.0 - kMinimumGain) * std::pow(smoothed[k] / d, exponent) + kMinimumGain;
+    };
+    const int last = binCount_ - 1;
+    spectrum[0] *= gainOf(0);
+    for (int k = 1; k < last; ++k) {
+        const double g = gainOf(k);
+        spectrum[2 * k - 1] *= g;
+        spectrum[2 * k] *= g;
+    }
+    spectrum[frameLength() - 1] *= gainOf(last);
+}
