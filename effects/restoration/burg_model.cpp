@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "effects/restoration/double_pair.h"
+
 namespace {
 
 // Below this error energy the remaining reflection coefficients are undefined.
@@ -21,6 +23,65 @@ void addReflection(double* a, int m, double k) {
     if (m % 2 == 0) a[m / 2] *= 1.0 + k;
 }
 
+// num = sum f[i] b[i], den = sum f[i]^2 + b[i]^2 over count pairs, in four
+// interleaved partial sums.
+void errorSums(const double* f, const double* b, int count, double* num, double* den) {
+    DoublePair n0 = splatPair(0.0), n1 = n0, d0 = n0, d1 = n0;
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const DoublePair f0 = loadPair(f + i), f1 = loadPair(f + i + 2);
+        const DoublePair b0 = loadPair(b + i), b1 = loadPair(b + i + 2);
+        n0 += f0 * b0;
+        n1 += f1 * b1;
+        d0 += f0 * f0 + b0 * b0;
+        d1 += f1 * f1 + b1 * b1;
+    }
+    double n = sumPair(n0 + n1), d = sumPair(d0 + d1);
+    for (; i < count; ++i) {
+        n += f[i] * b[i];
+        d += f[i] * f[i] + b[i] * b[i];
+    }
+    *num = n;
+    *den = d;
+}
+
+// One order of the lattice on the pairs (f[i], b[i]), i < pairs:
+// f[i] += k b[i] and b[i] = b[i + 1] + k f[i + 1] (old values), keeping
+// pairs - 1 of them; accumulates the sums of the result for the next order
+// in the same pass. Each step reads f and b up to i + 2 before it writes
+// i and i + 1, so the old values are still there.
+void updateErrors(double* f, double* b, int pairs, double k, double* num, double* den) {
+    const int kept = pairs - 1;
+    const DoublePair kk = splatPair(k);
+    DoublePair n0 = splatPair(0.0), n1 = n0, d0 = n0, d1 = n0;
+    int i = 0;
+    for (; i + 4 <= kept; i += 4) {
+        const DoublePair forward0 = loadPair(f + i) + kk * loadPair(b + i);
+        const DoublePair backward0 = loadPair(b + i + 1) + kk * loadPair(f + i + 1);
+        storePair(f + i, forward0);
+        storePair(b + i, backward0);
+        const DoublePair forward1 = loadPair(f + i + 2) + kk * loadPair(b + i + 2);
+        const DoublePair backward1 = loadPair(b + i + 3) + kk * loadPair(f + i + 3);
+        storePair(f + i + 2, forward1);
+        storePair(b + i + 2, backward1);
+        n0 += forward0 * backward0;
+        n1 += forward1 * backward1;
+        d0 += forward0 * forward0 + backward0 * backward0;
+        d1 += forward1 * forward1 + backward1 * backward1;
+    }
+    double n = sumPair(n0 + n1), d = sumPair(d0 + d1);
+    for (; i < kept; ++i) {
+        const double forward = f[i] + k * b[i];
+        const double backward = b[i + 1] + k * f[i + 1];
+        f[i] = forward;
+        b[i] = backward;
+        n += forward * backward;
+        d += forward * forward + backward * backward;
+    }
+    *num = n;
+    *den = d;
+}
+
 }  // namespace
 
 BurgResult BurgModel(const double* input, int length, int order, double* coefficients, BurgWork& work) {
@@ -35,23 +96,18 @@ BurgResult BurgModel(const double* input, int length, int order, double* coeffic
     std::copy(input, input + length - 1, f);
     std::copy(input + 1, input + length, b);
 
+    // Sums over the current error pairs for the next order; each order's
+    // update pass accumulates them for the order after it.
+    double num = 0.0;
+    double den = 0.0;
+    errorSums(f, b, length - 1, &num, &den);
+
     double error = 1.0;
     for (int m = 1; m <= order; ++m) {
         const int pairs = length - m;
-        if (pairs < 1) return {error, false};
-        double num = 0.0;
-        double den = 0.0;
-        for (int i = 0; i < pairs; ++i) {
-            num += f[i] * b[i];
-            den += f[i] * f[i] + b[i] * b[i];
-        }
-        if (den < kVanishingEnergy) return {error, false};
+        if (pairs < 1 || den < kVanishingEnergy) return {error, false};
         const double k = -2.0 * num / den;
-
-        for (int i = 0; i + 1 < pairs; ++i) {
-            f[i] += k * b[i];
-            b[i] = b[i + 1] + k * f[i + 1];
-        }
+        updateErrors(f, b, pairs, k, &num, &den);
         addReflection(coefficients, m, k);
         error *= 1.0 - k * k;
     }

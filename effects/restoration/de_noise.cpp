@@ -28,6 +28,7 @@ DeNoise::DeNoise(double sampleRate, int channels)
       transform_(frameLength()),
       binCount_(frameLength() / 2 + 1),
       noisePower_(static_cast<size_t>(binCount_) * channels, 0.0),
+      inverseNoise_(noisePower_.size(), 0.0),
       smoothedMagnitude_(noisePower_.size(), 0.0),
       gain_(noisePower_.size(), 1.0),
       previousPosteriorSnr_(noisePower_.size(), 1.0) {}
@@ -85,8 +86,13 @@ void DeNoise::processFrame(int channelMask) {
 
     if (!captured_) {
         if (learning) ++learnedFrames_;
-        if (counter > learningEnd()) captured_ = true;
+        if (counter > learningEnd()) captureProfile();
     }
+}
+
+void DeNoise::captureProfile() {
+    for (size_t i = 0; i < noisePower_.size(); ++i) inverseNoise_[i] = 1.0 / (noisePower_[i] + kNoiseFloor);
+    captured_ = true;
 }
 
 void DeNoise::learnNoise(const double* spectrum, double* noisePower) const {
@@ -105,21 +111,26 @@ void DeNoise::learnNoise(const double* spectrum, double* noisePower) const {
 
 void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
     const size_t offset = static_cast<size_t>(channel) * binCount_;
-    const double* noise = noisePower_.data() + offset;
+    const double* inverseNoise = inverseNoise_.data() + offset;
     double* smoothed = smoothedMagnitude_.data() + offset;
     double* gain = gain_.data() + offset;
     double* previous = previousPosteriorSnr_.data() + offset;
+    const double lambda = gains.lambda;
+    const double alpha = gains.alpha;
+    const double mu = gains.mu;
 
     // Gain of bin k from its magnitude; updates the bin's smoothed magnitude,
     // a-posteriori ratio and gain.
     auto binGain = [&](int k, double magnitude) {
-        smoothed[k] = gains.lambda * magnitude + (1.0 - gains.lambda) * smoothed[k];
-        const double posterior = smoothed[k] * smoothed[k] / (noise[k] + kNoiseFloor);
-        const double prior = gains.alpha * gain[k] * gain[k] * previous[k] +
-                             (1.0 - gains.alpha) * std::max(posterior - 1.0, 0.0);
+        const double s = lambda * magnitude + (1.0 - lambda) * smoothed[k];
+        smoothed[k] = s;
+        const double posterior = s * s * inverseNoise[k];
+        const double g = gain[k];
+        const double prior = alpha * g * g * previous[k] + (1.0 - alpha) * std::max(posterior - 1.0, 0.0);
         previous[k] = posterior;
-        gain[k] = prior / (gains.mu + prior);
-        return gain[k];
+        const double next = prior / (mu + prior);
+        gain[k] = next;
+        return next;
     };
 
     // Scaling the real and imaginary parts by the gain equals rebuilding the
@@ -129,11 +140,12 @@ void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
     const int n = frameLength();
     spectrum[0] *= binGain(0, std::fabs(spectrum[0]));
     for (int k = 1; k < last; ++k) {
-        double& re = spectrum[2 * k - 1];
-        double& im = spectrum[2 * k];
+        double* bin = spectrum + 2 * k - 1;
+        const double re = bin[0];
+        const double im = bin[1];
         const double g = binGain(k, std::sqrt(re * re + im * im));
-        re *= g;
-        im *= g;
+        bin[0] = re * g;
+        bin[1] = im * g;
     }
     spectrum[n - 1] *= binGain(last, std::fabs(spectrum[n - 1]));
 }

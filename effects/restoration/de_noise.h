@@ -35,12 +35,16 @@ private:
     int learningEnd() const;
     void learnNoise(const double* spectrum, double* noisePower) const;
     void suppress(double* spectrum, int channel, const FrameGains& gains);
+    void captureProfile();
 
     RealFft transform_;
     int binCount_;
     double thresh_ = 0.5;
     // Per channel c, bin k at c * binCount_ + k.
     std::vector<double> noisePower_;
+    // 1 / (P + floor) of the captured profile: the per-bin division by the
+    // noise power becomes a product while suppressing.
+    std::vector<double> inverseNoise_;
     std::vector<double> smoothedMagnitude_;
     std::vector<double> gain_;
     std::vector<double> previousPosteriorSnr_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/restoration/double_pair.h"
+
 namespace {
 
 constexpr double kShortestPeriod = 0.002;                  // seconds
@@ -13,11 +15,26 @@ constexpr double kCorrelationFactor = 0.75;
 constexpr double kShortLagSpan = 0.0005;  // seconds
 constexpr double kShortLagCorrelation = 0.85;
 
-// Sum of |y[n - lag] - y[n]| over the stretch taken as circular.
-double circularDifference(const double* y, int length, int lag) {
+// Sum of |y[n - lag] - y[n]| over the stretch taken as circular. Gives up,
+// returning a value above limit, once the partial sum exceeds limit: the
+// terms are never negative, so such a lag cannot become the minimum.
+double circularDifference(const double* y, int length, int lag, double limit) {
     double sum = 0.0;
-    for (int n = lag; n < length; ++n) sum += std::fabs(y[n - lag] - y[n]);
     for (int n = 0; n < lag; ++n) sum += std::fabs(y[length - lag + n] - y[n]);
+    constexpr int kCheckEvery = 64;
+    for (int from = lag; from < length; from += kCheckEvery) {
+        if (sum > limit) return sum;
+        const int to = std::min(length, from + kCheckEvery);
+        DoublePair part0 = splatPair(0.0), part1 = part0;
+        int n = from;
+        for (; n + 4 <= to; n += 4) {
+            part0 += absPair(loadPair(y + n - lag) - loadPair(y + n));
+            part1 += absPair(loadPair(y + n + 2 - lag) - loadPair(y + n + 2));
+        }
+        double rest = 0.0;
+        for (; n < to; ++n) rest += std::fabs(y[n - lag] - y[n]);
+        sum += sumPair(part0 + part1) + rest;
+    }
     return sum;
 }
 
@@ -33,7 +50,7 @@ int stretchPeriod(const double* y, int length, double sampleRate) {
     int best = 0;
     double bestDifference = 1e30;
     for (int lag = std::max(shortest, 1); lag <= longest; ++lag) {
-        const double d = circularDifference(y, length, lag);
+        const double d = circularDifference(y, length, lag, bestDifference);
         if (d <= bestDifference) {  // equal differences go to the larger lag
             bestDifference = d;
             best = lag;

@@ -1,0 +1,16 @@
+#pragma once
+
+// Two doubles processed together (one SSE2 register on x86), through the
+// compiler's vector extension. Loads and stores need no alignment.
+typedef double DoublePair __attribute__((vector_size(16)));
+typedef double UnalignedDoublePair __attribute__((vector_size(16), aligned(8)));
+typedef long long PairMask __attribute__((vector_size(16)));
+
+inline DoublePair loadPair(const double* p) { return *reinterpret_cast<const UnalignedDoublePair*>(p); }
+inline void storePair(double* p, DoublePair v) { *reinterpret_cast<UnalignedDoublePair*>(p) = v; }
+inline DoublePair splatPair(double v) { return DoublePair{v, v}; }
+inline double sumPair(DoublePair v) { return v[0] + v[1]; }
+inline DoublePair absPair(DoublePair v) {
+    const PairMask magnitude = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    return reinterpret_cast<DoublePair>(reinterpret_cast<PairMask>(v) & magnitude);
+}
