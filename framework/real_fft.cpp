@@ -16,6 +16,12 @@ constexpr int kHalfMaxRadix = RealFft::kMaxRadix / 2 + 1;  // 51
 // Radices tried when factoring, largest first (Part 2.4).
 constexpr int kRadixOrder[] = {16, 10, 9, 8, 7, 5, 4, 3, 2};
 
+#if MORV_FFT_VECTOR
+using fftkernels::load2;
+using fftkernels::store2;
+using fftkernels::V2;
+#endif
+
 }  // namespace
 
 struct RealFft::Plan {
@@ -56,6 +62,9 @@ struct RealFft::Plan {
     double* twRe = nullptr;
     double* twIm = nullptr;
     int twiddleOffset[kStageSlots] = {};
+    // cos and -sin of 2 pi / (S R) for every stage s >= 2: the rotation.
+    double rotationCos[kStageSlots] = {};
+    double rotationSin[kStageSlots] = {};
 
     void factorise();
     void buildPermutation();
@@ -111,28 +120,58 @@ void RealFft::Plan::buildPermutation() {
     inversePerm[m - 1] = m - 1;
 }
 
-// Stage twiddles by complex rotation (one cosine and one sine per stage, then
-// products): for d = 0 .. S - 1, row 1 is w = exp(-2 pi i d / (S R)), obtained
-// by advancing w with the rotation, and row j is w times row j - 1.
+// Stage twiddles by complex rotation (one cosine and one sine per stage,
+// computed at construction, then products): row 1 holds w^d for d = 0 .. S - 1,
+// w = exp(-2 pi i / (S R)), advanced by rotation in four interleaved chains
+// (w^d, w^(d+1), w^(d+2), w^(d+3), each stepped by w^4, so that the products
+// do not wait on one another); row j is row 1 times row j - 1, element by
+// element.
 void RealFft::Plan::buildStageTwiddles() {
     for (int s = 2; s <= stageCount; ++s) {
         const int S = sofar[s], R = factor[s];
-        const double omega = 2.0 * kPi / (static_cast<double>(S) * R);
-        const double c = std::cos(omega), sn = -std::sin(omega);
+        const double c = rotationCos[s], sn = rotationSin[s];
         double* tr = twRe + twiddleOffset[s];
         double* ti = twIm + twiddleOffset[s];
-        double wr = 1.0, wi = 0.0;
-        for (int d = 0; d < S; ++d) {
-            tr[d] = wr;
-            ti[d] = wi;
-            for (int j = 2; j < R; ++j) {
-                const double pr = tr[(j - 2) * S + d], pi = ti[(j - 2) * S + d];
-                tr[(j - 1) * S + d] = wr * pr - wi * pi;
-                ti[(j - 1) * S + d] = wr * pi + wi * pr;
+        double wr[4], wi[4];
+        wr[0] = 1.0;
+        wi[0] = 0.0;
+        for (int l = 1; l < 4; ++l) {
+            wr[l] = wr[l - 1] * c - wi[l - 1] * sn;
+            wi[l] = wr[l - 1] * sn + wi[l - 1] * c;
+        }
+        // The step w^4 = w^3 * w.
+        const double stepR = wr[3] * c - wi[3] * sn, stepI = wr[3] * sn + wi[3] * c;
+        int d = 0;
+        for (; d + 4 <= S; d += 4) {
+            for (int l = 0; l < 4; ++l) {
+                tr[d + l] = wr[l];
+                ti[d + l] = wi[l];
+                const double nr = wr[l] * stepR - wi[l] * stepI;
+                wi[l] = wr[l] * stepI + wi[l] * stepR;
+                wr[l] = nr;
             }
-            const double nr = wr * c - wi * sn;
-            wi = wr * sn + wi * c;
-            wr = nr;
+        }
+        for (int l = 0; d < S; ++d, ++l) {
+            tr[d] = wr[l];
+            ti[d] = wi[l];
+        }
+        for (int j = 2; j < R; ++j) {
+            const double* pr = tr + (j - 2) * S;
+            const double* pi = ti + (j - 2) * S;
+            double* qr = tr + (j - 1) * S;
+            double* qi = ti + (j - 1) * S;
+            int e = 0;
+#if MORV_FFT_VECTOR
+            for (; e + 2 <= S; e += 2) {
+                const V2 ar = load2(tr + e), ai = load2(ti + e), br = load2(pr + e), bi = load2(pi + e);
+                store2(qr + e, ar * br - ai * bi);
+                store2(qi + e, ar * bi + ai * br);
+            }
+#endif
+            for (; e < S; ++e) {
+                qr[e] = tr[e] * pr[e] - ti[e] * pi[e];
+                qi[e] = tr[e] * pi[e] + ti[e] * pr[e];
+            }
         }
     }
 }
@@ -192,11 +231,8 @@ namespace {
 using fftkernels::dft;
 #if MORV_FFT_VECTOR
 using fftkernels::highs;
-using fftkernels::load2;
 using fftkernels::lows;
-using fftkernels::store2;
 using fftkernels::swapped;
-using fftkernels::V2;
 #endif
 
 // (xr + i xi) times the twiddle (wr + i wi).
@@ -521,6 +557,9 @@ RealFft::RealFft(int n) : plan_(new Plan) {
     for (int s = 2; s <= p.stageCount; ++s) {
         p.twiddleOffset[s] = offset;
         offset += p.sofar[s] * (p.factor[s] - 1);
+        const double omega = 2.0 * kPi / (static_cast<double>(p.sofar[s]) * p.factor[s]);
+        p.rotationCos[s] = std::cos(omega);
+        p.rotationSin[s] = -std::sin(omega);
     }
     p.twiddles.reset(new double[2 * static_cast<size_t>(std::max(offset, 1))]);
     p.twRe = p.twiddles.get();
