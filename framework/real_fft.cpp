@@ -263,6 +263,9 @@ MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr,
     }
 }
 
+template <int R>
+void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi, int firstD);
+
 // A stage with sofar S >= 2, radix R and remain Q, walking each group's
 // butterflies d = 0 .. S - 1 two at a time (their values are contiguous).
 template <int R>
@@ -291,16 +294,19 @@ void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* 
             }
         }
 #endif
-        for (; d < S; ++d) butterfly<R>(pr + d, pi + d, S, twr + d, twi + d);
+        if (Q < 2)
+            for (; d < S; ++d) butterfly<R>(pr + d, pi + d, S, twr + d, twi + d);
     }
+    // An odd S leaves the last butterfly of every group: pair the groups.
+    if (Q >= 2 && S % 2 == 1) stageAcrossGroups<R>(re, im, S, Q, twr, twi, S - 1);
 }
 
-// The same stage walking two groups at a time (for a small odd S, where the
-// butterflies of one group do not pair up).
+// The butterflies d >= firstD of a stage, two groups at a time (for the last
+// butterfly of an odd S, which has no partner within its group).
 template <int R>
-void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
+void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi, int firstD) {
     const int span = S * R;
-    for (int d = 0; d < S; ++d) {
+    for (int d = firstD; d < S; ++d) {
         int g = 0;
 #if MORV_FFT_VECTOR
         V2 wr[R], wi[R];
@@ -338,10 +344,7 @@ void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, 
 template <int R>
 struct TwiddledStage {
     static void run(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
-        if (S % 2 == 1 && S < 9 && Q >= 2)
-            stageAcrossGroups<R>(re, im, S, Q, twr, twi);
-        else
-            stageAcrossButterflies<R>(re, im, S, Q, twr, twi);
+        stageAcrossButterflies<R>(re, im, S, Q, twr, twi);
     }
 };
 
@@ -397,38 +400,30 @@ struct FirstStageForward {
 };
 
 // The inverse's pre-combination (Part 2.4, inverse step 1) of bin k of the
-// PackedSpectrum x into the conjugated half-length spectrum.
+// PackedSpectrum x into the conjugated half-length spectrum, times 2 (the
+// halving is folded into the final scaling by 1 / N). With u = a + c,
+// v = a - c, p = b + d and q = b - d it reads y = (u - Sn v - p C) + i (Sn p - v C - q).
 MORV_FFT_INLINE void precombine(const double* x, int m, int k, const double* cosTable, const double* sinTable,
                                 double& yr, double& yi) {
     if (k == 0) {
-        yr = 0.5 * (x[0] + x[2 * m - 1]);
-        yi = -0.5 * (x[0] - x[2 * m - 1]);
+        yr = x[0] + x[2 * m - 1];
+        yi = x[2 * m - 1] - x[0];
         return;
     }
     const int j = m - k;
     const double a = x[2 * k - 1], b = x[2 * k], c = x[2 * j - 1], d = x[2 * j];
     const double C = cosTable[k], Sn = sinTable[k];
-    yr = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
-    yi = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
+    const double u = a + c, v = a - c, p = b + d, q = b - d;
+    yr = u - Sn * v - p * C;
+    yi = Sn * p - v * C - q;
 }
-
-#if MORV_FFT_VECTOR
-// The same for bins k and k + 1 (1 <= k, k + 1 <= m - 1) in the two lanes.
-MORV_FFT_INLINE void precombine2(const double* x, int m, int k, const double* cosTable, const double* sinTable,
-                                 V2& yr, V2& yi) {
-    const int j = m - k;
-    const V2 lo = load2(x + 2 * k - 1), hi = load2(x + 2 * k + 1);
-    const V2 a = lows(lo, hi), b = highs(lo, hi);
-    const V2 mk = load2(x + 2 * j - 1), mk1 = load2(x + 2 * j - 3);
-    const V2 c = lows(mk, mk1), d = highs(mk, mk1);
-    const V2 C = load2(cosTable + k), Sn = load2(sinTable + k);
-    yr = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
-    yi = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
-}
-#endif
 
 // Stage 1 of inverse, fused with the pre-combination: as FirstStageForward,
-// with the group members pre-combined from the spectrum on the fly.
+// with the group members pre-combined from the spectrum on the fly. Bins k
+// and m - k share their inputs, and the member j of group k0 mirrors member
+// R - 1 - j of group Q1 - k0, so groups k0, k0 + 1 and their mirrors
+// Q1 - k0, Q1 - k0 - 1 are built together; there the mirror bin, whose
+// cosine is -C, gets (u + Sn v + p C) + i (Sn p - v C + q).
 template <int R>
 struct FirstStageInverse {
     static void group(const double* x, double* re, double* im, int m, int Q1, const int* inversePerm,
@@ -448,28 +443,53 @@ struct FirstStageInverse {
 
     static void run(const double* x, double* re, double* im, int m, int Q1, const int* inversePerm,
                     const double* cosTable, const double* sinTable) {
-        group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, 0);  // holds bins 0 and m
+        group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, 0);  // holds bins 0 and m, mirrors itself
         int k0 = 1;
 #if MORV_FFT_VECTOR
-        for (; k0 + 2 <= Q1; k0 += 2) {
-            V2 zr[R], zi[R];
+        for (; 2 * k0 + 2 < Q1; k0 += 2) {
+            V2 lr[R], li[R], hr[R], hi[R];  // groups k0, k0 + 1 and Q1 - k0, Q1 - k0 - 1
 #pragma GCC unroll 16
-            for (int j = 0; j < R; ++j) precombine2(x, m, k0 + j * Q1, cosTable, sinTable, zr[j], zi[j]);
-            dft<R>(zr, zi);
+            for (int j = 0; j < R; ++j) {
+                const int k = k0 + j * Q1, mk = m - k;
+                const V2 lo = load2(x + 2 * k - 1), up = load2(x + 2 * k + 1);
+                const V2 a = lows(lo, up), b = highs(lo, up);
+                const V2 mlo = load2(x + 2 * mk - 1), mup = load2(x + 2 * mk - 3);
+                const V2 c = lows(mlo, mup), d = highs(mlo, mup);
+                const V2 C = load2(cosTable + k), Sn = load2(sinTable + k);
+                const V2 u = a + c, v = a - c, p = b + d, q = b - d;
+                const V2 A = Sn * v + p * C, B = Sn * p - v * C;
+                lr[j] = u - A;
+                li[j] = B - q;
+                hr[R - 1 - j] = u + A;
+                hi[R - 1 - j] = B + q;
+            }
+            dft<R>(lr, li);
+            dft<R>(hr, hi);
             double* r0 = re + inversePerm[k0];
             double* i0 = im + inversePerm[k0];
             double* r1 = re + inversePerm[k0 + 1];
             double* i1 = im + inversePerm[k0 + 1];
+            double* r2 = re + inversePerm[Q1 - k0];
+            double* i2 = im + inversePerm[Q1 - k0];
+            double* r3 = re + inversePerm[Q1 - k0 - 1];
+            double* i3 = im + inversePerm[Q1 - k0 - 1];
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
-                r0[j] = zr[j][0];
-                i0[j] = zi[j][0];
-                r1[j] = zr[j][1];
-                i1[j] = zi[j][1];
+                r0[j] = lr[j][0];
+                i0[j] = li[j][0];
+                r1[j] = lr[j][1];
+                i1[j] = li[j][1];
+                r2[j] = hr[j][0];
+                i2[j] = hi[j][0];
+                r3[j] = hr[j][1];
+                i3[j] = hi[j][1];
             }
         }
 #endif
-        for (; k0 < Q1; ++k0) group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, k0);
+        for (; k0 <= Q1 - k0; ++k0) {
+            group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, k0);
+            if (k0 != Q1 - k0) group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, Q1 - k0);
+        }
     }
 };
 
@@ -664,7 +684,7 @@ void RealFft::inverse(double* x) {
         p.runFirstStageInPlace();
     }
     p.runLaterStages();
-    const double scale = 1.0 / m;
+    const double scale = 1.0 / p.n;  // 1/m, and the 1/2 of the pre-combination
     int k = 0;
 #if MORV_FFT_VECTOR
     for (; k + 2 <= m; k += 2) {
