@@ -70,7 +70,8 @@ struct RealFft::Plan {
     void buildPermutation();
     void buildStageTwiddles();
     void runFirstStageInPlace();
-    void runLaterStages();
+    void runMiddleStages();
+    void writeInverseOutput(double* x) const;
     void runStage(int s);
     void splitInto(double* x) const;
     void oddKernel(double* r, double* i, int radix);
@@ -493,6 +494,55 @@ struct FirstStageInverse {
     }
 };
 
+// The last stage of inverse (remain 1) fused with the output: the butterfly
+// results y_k go straight to x[2k] = scale Re y_k and x[2k + 1] =
+// -scale Im y_k (the conjugation that ends the inverse).
+template <int R>
+struct LastStageInverse {
+    static void run(const double* re, const double* im, int S, const double* twr, const double* twi, double* x,
+                    double scale) {
+        int d = 0;
+#if MORV_FFT_VECTOR
+        for (; d + 2 <= S; d += 2) {
+            V2 zr[R], zi[R];
+            zr[0] = load2(re + d);
+            zi[0] = load2(im + d);
+#pragma GCC unroll 16
+            for (int j = 1; j < R; ++j) {
+                zr[j] = load2(re + j * S + d);
+                zi[j] = load2(im + j * S + d);
+                twiddle(zr[j], zi[j], load2(twr + (j - 1) * S + d), load2(twi + (j - 1) * S + d));
+            }
+            dft<R>(zr, zi);
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                const V2 r = zr[j] * scale, i = zi[j] * -scale;
+                double* out = x + 2 * (d + j * S);
+                store2(out, lows(r, i));
+                store2(out + 2, highs(r, i));
+            }
+        }
+#endif
+        for (; d < S; ++d) {
+            double zr[R], zi[R];
+            zr[0] = re[d];
+            zi[0] = im[d];
+#pragma GCC unroll 16
+            for (int j = 1; j < R; ++j) {
+                zr[j] = re[j * S + d];
+                zi[j] = im[j * S + d];
+                twiddle(zr[j], zi[j], twr[(j - 1) * S + d], twi[(j - 1) * S + d]);
+            }
+            dft<R>(zr, zi);
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                x[2 * (d + j * S)] = zr[j] * scale;
+                x[2 * (d + j * S) + 1] = -zi[j] * scale;
+            }
+        }
+    }
+};
+
 // Calls Op<R>::run(args...) for a radix with a dedicated kernel; false otherwise.
 template <template <int> class Op, class... Args>
 bool withDedicatedRadix(int radix, Args... args) {
@@ -545,9 +595,9 @@ void RealFft::Plan::runFirstStageInPlace() {
     for (int g = 0; g < Q; ++g) oddKernel(re + g * R, im + g * R, R);
 }
 
-void RealFft::Plan::runLaterStages() {
+void RealFft::Plan::runMiddleStages() {
     buildStageTwiddles();
-    for (int s = 2; s <= stageCount; ++s) runStage(s);
+    for (int s = 2; s < stageCount; ++s) runStage(s);
 }
 
 RealFft::RealFft(int n) : plan_(new Plan) {
@@ -616,7 +666,8 @@ void RealFft::forward(double* x) {
         }
         p.runFirstStageInPlace();
     }
-    p.runLaterStages();
+    p.runMiddleStages();
+    if (p.stageCount >= 2) p.runStage(p.stageCount);
     p.splitInto(x);
 }
 
@@ -683,8 +734,23 @@ void RealFft::inverse(double* x) {
         for (int k = 0; k < m; ++k) precombine(x, m, k, p.cosTable, p.sinTable, re[p.inversePerm[k]], im[p.inversePerm[k]]);
         p.runFirstStageInPlace();
     }
-    p.runLaterStages();
-    const double scale = 1.0 / p.n;  // 1/m, and the 1/2 of the pre-combination
+    // The remaining stages; the last one writes the samples, conjugated and
+    // scaled by 1/m (and by the 1/2 left out of the pre-combination).
+    p.runMiddleStages();
+    const int last = p.stageCount;
+    const double scale = 1.0 / p.n;
+    if (last >= 2 &&
+        withDedicatedRadix<LastStageInverse>(p.factor[last], static_cast<const double*>(re),
+                                             static_cast<const double*>(im), p.sofar[last],
+                                             static_cast<const double*>(p.twRe + p.twiddleOffset[last]),
+                                             static_cast<const double*>(p.twIm + p.twiddleOffset[last]), x, scale))
+        return;
+    if (last >= 2) p.runStage(last);
+    p.writeInverseOutput(x);
+}
+
+void RealFft::Plan::writeInverseOutput(double* x) const {
+    const double scale = 1.0 / n;
     int k = 0;
 #if MORV_FFT_VECTOR
     for (; k + 2 <= m; k += 2) {
