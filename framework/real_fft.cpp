@@ -264,18 +264,64 @@ MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr,
     }
 }
 
+// Butterfly d = 0 of every group of a stage: its twiddles are all 1, so it
+// is a plain transform (Part 2.4, stage step 2b). The groups are taken two at
+// a time.
 template <int R>
-void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi, int firstD);
+void firstButterflies(double* re, double* im, int S, int Q) {
+    const int span = S * R;
+    int g = 0;
+#if MORV_FFT_VECTOR
+    for (; g + 2 <= Q; g += 2) {
+        double* pr = re + g * span;
+        double* pi = im + g * span;
+        V2 zr[R], zi[R];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            zr[j] = V2{pr[j * S], pr[j * S + span]};
+            zi[j] = V2{pi[j * S], pi[j * S + span]};
+        }
+        dft<R>(zr, zi);
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            pr[j * S] = zr[j][0];
+            pr[j * S + span] = zr[j][1];
+            pi[j * S] = zi[j][0];
+            pi[j * S + span] = zi[j][1];
+        }
+    }
+#endif
+    for (; g < Q; ++g) {
+        double* pr = re + g * span;
+        double* pi = im + g * span;
+        double zr[R], zi[R];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            zr[j] = pr[j * S];
+            zi[j] = pi[j * S];
+        }
+        dft<R>(zr, zi);
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            pr[j * S] = zr[j];
+            pi[j * S] = zi[j];
+        }
+    }
+}
 
 // A stage with sofar S >= 2, radix R and remain Q, walking each group's
-// butterflies d = 0 .. S - 1 two at a time (their values are contiguous).
+// butterflies two at a time (their values are contiguous). With an odd S and
+// several groups, butterfly 0 of every group goes to firstButterflies and
+// the others pair up from d = 1.
 template <int R>
 void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
     const int span = S * R;
+    const bool pairFromOne = Q >= 2 && S % 2 == 1;
+    if (pairFromOne) firstButterflies<R>(re, im, S, Q);
     for (int g = 0; g < Q; ++g) {
         double* pr = re + g * span;
         double* pi = im + g * span;
-        int d = 0;
+        int d = pairFromOne ? 1 : 0;
 #if MORV_FFT_VECTOR
         for (; d + 2 <= S; d += 2) {
             V2 zr[R], zi[R];
@@ -295,50 +341,7 @@ void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* 
             }
         }
 #endif
-        if (Q < 2)
-            for (; d < S; ++d) butterfly<R>(pr + d, pi + d, S, twr + d, twi + d);
-    }
-    // An odd S leaves the last butterfly of every group: pair the groups.
-    if (Q >= 2 && S % 2 == 1) stageAcrossGroups<R>(re, im, S, Q, twr, twi, S - 1);
-}
-
-// The butterflies d >= firstD of a stage, two groups at a time (for the last
-// butterfly of an odd S, which has no partner within its group).
-template <int R>
-void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi, int firstD) {
-    const int span = S * R;
-    for (int d = firstD; d < S; ++d) {
-        int g = 0;
-#if MORV_FFT_VECTOR
-        V2 wr[R], wi[R];
-#pragma GCC unroll 16
-        for (int j = 1; j < R; ++j) {
-            wr[j] = V2{twr[(j - 1) * S + d], twr[(j - 1) * S + d]};
-            wi[j] = V2{twi[(j - 1) * S + d], twi[(j - 1) * S + d]};
-        }
-        for (; g + 2 <= Q; g += 2) {
-            double* pr = re + g * span + d;
-            double* pi = im + g * span + d;
-            V2 zr[R], zi[R];
-            zr[0] = V2{pr[0], pr[span]};
-            zi[0] = V2{pi[0], pi[span]};
-#pragma GCC unroll 16
-            for (int j = 1; j < R; ++j) {
-                zr[j] = V2{pr[j * S], pr[j * S + span]};
-                zi[j] = V2{pi[j * S], pi[j * S + span]};
-                twiddle(zr[j], zi[j], wr[j], wi[j]);
-            }
-            dft<R>(zr, zi);
-#pragma GCC unroll 16
-            for (int j = 0; j < R; ++j) {
-                pr[j * S] = zr[j][0];
-                pr[j * S + span] = zr[j][1];
-                pi[j * S] = zi[j][0];
-                pi[j * S + span] = zi[j][1];
-            }
-        }
-#endif
-        for (; g < Q; ++g) butterfly<R>(re + g * span + d, im + g * span + d, S, twr + d, twi + d);
+        for (; d < S; ++d) butterfly<R>(pr + d, pi + d, S, twr + d, twi + d);
     }
 }
 
