@@ -55,9 +55,9 @@ struct RealFft::Plan {
     std::unique_ptr<double[]> split;
     double* cosTable = nullptr;
     double* sinTable = nullptr;
-    // Stage twiddles, rebuilt by rotation at every run of the stages: for the
-    // stage with sofar S and radix R, (R - 1) rows of S values (row j holds
-    // w^(j d) for d = 0 .. S - 1). The rows of all stages add up to m - 1.
+    // Stage twiddles w^d, d = 0 .. S - 1, of every stage s >= 2, rebuilt by
+    // rotation at every run of the stages (buildStageTwiddles); the powers
+    // w^(j d) are made from them by products inside each butterfly.
     std::unique_ptr<double[]> twiddles;
     double* twRe = nullptr;
     double* twIm = nullptr;
@@ -122,14 +122,14 @@ void RealFft::Plan::buildPermutation() {
 }
 
 // Stage twiddles by complex rotation (one cosine and one sine per stage,
-// computed at construction, then products): row 1 holds w^d for d = 0 .. S - 1,
-// w = exp(-2 pi i / (S R)), advanced by rotation in four interleaved chains
-// (w^d, w^(d+1), w^(d+2), w^(d+3), each stepped by w^4, so that the products
-// do not wait on one another); row j is row 1 times row j - 1, element by
-// element.
+// computed at construction, then products): for every stage s >= 2 the
+// butterfly twiddles w^d, d = 0 .. S - 1, w = exp(-2 pi i / (S R)), advanced
+// by rotation in four interleaved chains (w^d, w^(d+1), w^(d+2), w^(d+3), each
+// stepped by w^4, so that the products do not wait on one another). The
+// powers w^(j d), j = 2 .. R - 1, are made from them inside the stage.
 void RealFft::Plan::buildStageTwiddles() {
     for (int s = 2; s <= stageCount; ++s) {
-        const int S = sofar[s], R = factor[s];
+        const int S = sofar[s];
         const double c = rotationCos[s], sn = rotationSin[s];
         double* tr = twRe + twiddleOffset[s];
         double* ti = twIm + twiddleOffset[s];
@@ -155,24 +155,6 @@ void RealFft::Plan::buildStageTwiddles() {
         for (int l = 0; d < S; ++d, ++l) {
             tr[d] = wr[l];
             ti[d] = wi[l];
-        }
-        for (int j = 2; j < R; ++j) {
-            const double* pr = tr + (j - 2) * S;
-            const double* pi = ti + (j - 2) * S;
-            double* qr = tr + (j - 1) * S;
-            double* qi = ti + (j - 1) * S;
-            int e = 0;
-#if MORV_FFT_VECTOR
-            for (; e + 2 <= S; e += 2) {
-                const V2 ar = load2(tr + e), ai = load2(ti + e), br = load2(pr + e), bi = load2(pi + e);
-                store2(qr + e, ar * br - ai * bi);
-                store2(qi + e, ar * bi + ai * br);
-            }
-#endif
-            for (; e < S; ++e) {
-                qr[e] = tr[e] * pr[e] - ti[e] * pi[e];
-                qi[e] = tr[e] * pi[e] + ti[e] * pr[e];
-            }
         }
     }
 }
@@ -244,7 +226,28 @@ MORV_FFT_INLINE void twiddle(T& xr, T& xi, T wr, T wi) {
     xr = r;
 }
 
-// One butterfly of a stage, in place at p + j S, twiddled by tw + (j - 1) S.
+// Multiplies z[j], j = 1 .. R - 1, by w^j, the powers of the butterfly's
+// twiddle w made by successive products (Part 2.4, stage step 2a).
+template <int R, class T>
+MORV_FFT_INLINE void applyTwiddles(T* zr, T* zi, T w1r, T w1i) {
+    // w^j = w^h w^(j - h) with h the largest power of two below j (w^(j/2)
+    // squared when j is one), so that the products are at most four deep.
+    T wr[R], wi[R];
+    wr[1] = w1r;
+    wi[1] = w1i;
+#pragma GCC unroll 16
+    for (int j = 2; j < R; ++j) {
+        int h = 1;
+        while (2 * h < j) h *= 2;
+        const int l = j - h;
+        wr[j] = wr[h] * wr[l] - wi[h] * wi[l];
+        wi[j] = wr[h] * wi[l] + wi[h] * wr[l];
+    }
+#pragma GCC unroll 16
+    for (int j = 1; j < R; ++j) twiddle(zr[j], zi[j], wr[j], wi[j]);
+}
+
+// One butterfly of a stage, in place at p + j S, with the twiddle w at tw.
 template <int R>
 MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr, const double* twi) {
     double zr[R], zi[R];
@@ -254,8 +257,8 @@ MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr,
     for (int j = 1; j < R; ++j) {
         zr[j] = pr[j * S];
         zi[j] = pi[j * S];
-        twiddle(zr[j], zi[j], twr[(j - 1) * S], twi[(j - 1) * S]);
     }
+    if (R > 1) applyTwiddles<R>(zr, zi, twr[0], twi[0]);
     dft<R>(zr, zi);
 #pragma GCC unroll 16
     for (int j = 0; j < R; ++j) {
@@ -331,8 +334,8 @@ void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* 
             for (int j = 1; j < R; ++j) {
                 zr[j] = load2(pr + j * S + d);
                 zi[j] = load2(pi + j * S + d);
-                twiddle(zr[j], zi[j], load2(twr + (j - 1) * S + d), load2(twi + (j - 1) * S + d));
             }
+            if (R > 1) applyTwiddles<R>(zr, zi, load2(twr + d), load2(twi + d));
             dft<R>(zr, zi);
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
@@ -514,8 +517,8 @@ struct LastStageInverse {
             for (int j = 1; j < R; ++j) {
                 zr[j] = load2(re + j * S + d);
                 zi[j] = load2(im + j * S + d);
-                twiddle(zr[j], zi[j], load2(twr + (j - 1) * S + d), load2(twi + (j - 1) * S + d));
             }
+            if (R > 1) applyTwiddles<R>(zr, zi, load2(twr + d), load2(twi + d));
             dft<R>(zr, zi);
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
@@ -534,8 +537,8 @@ struct LastStageInverse {
             for (int j = 1; j < R; ++j) {
                 zr[j] = re[j * S + d];
                 zi[j] = im[j * S + d];
-                twiddle(zr[j], zi[j], twr[(j - 1) * S + d], twi[(j - 1) * S + d]);
             }
+            if (R > 1) applyTwiddles<R>(zr, zi, twr[d], twi[d]);
             dft<R>(zr, zi);
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
@@ -577,10 +580,16 @@ void RealFft::Plan::runStage(int s) {
     for (int g = 0; g < Q; ++g) {
         for (int d = 0; d < S; ++d) {
             const int b = g * span + d;
+            double wr = 1.0, wi = 0.0;  // w^(j d), by successive products
             for (int j = 0; j < R; ++j) {
                 zRe[j] = re[b + j * S];
                 zIm[j] = im[b + j * S];
-                if (S > 1 && j > 0) twiddle(zRe[j], zIm[j], tr[(j - 1) * S + d], ti[(j - 1) * S + d]);
+                if (j > 0 && d > 0) {
+                    const double nr = wr * tr[d] - wi * ti[d];
+                    wi = wr * ti[d] + wi * tr[d];
+                    wr = nr;
+                    twiddle(zRe[j], zIm[j], wr, wi);
+                }
             }
             oddKernel(zRe, zIm, R);
             for (int j = 0; j < R; ++j) {
@@ -629,7 +638,7 @@ RealFft::RealFft(int n) : plan_(new Plan) {
     int offset = 0;
     for (int s = 2; s <= p.stageCount; ++s) {
         p.twiddleOffset[s] = offset;
-        offset += p.sofar[s] * (p.factor[s] - 1);
+        offset += p.sofar[s];
         const double omega = 2.0 * kPi / (static_cast<double>(p.sofar[s]) * p.factor[s]);
         p.rotationCos[s] = std::cos(omega);
         p.rotationSin[s] = -std::sin(omega);
