@@ -16,6 +16,12 @@ constexpr int kHalfMaxRadix = RealFft::kMaxRadix / 2 + 1;  // 51
 // Radices tried when factoring, largest first (Part 2.4).
 constexpr int kRadixOrder[] = {16, 10, 9, 8, 7, 5, 4, 3, 2};
 
+#if MORV_FFT_VECTOR
+using fftkernels::load2;
+using fftkernels::store2;
+using fftkernels::V2;
+#endif
+
 }  // namespace
 
 struct RealFft::Plan {
@@ -49,19 +55,23 @@ struct RealFft::Plan {
     std::unique_ptr<double[]> split;
     double* cosTable = nullptr;
     double* sinTable = nullptr;
-    // Stage twiddles, rebuilt by rotation at every run of the stages: for the
-    // stage with sofar S and radix R, (R - 1) rows of S values (row j holds
-    // w^(j d) for d = 0 .. S - 1). The rows of all stages add up to m - 1.
+    // Stage twiddles w^d, d = 0 .. S - 1, of every stage s >= 2, rebuilt by
+    // rotation at every run of the stages (buildStageTwiddles); the powers
+    // w^(j d) are made from them by products inside each butterfly.
     std::unique_ptr<double[]> twiddles;
     double* twRe = nullptr;
     double* twIm = nullptr;
     int twiddleOffset[kStageSlots] = {};
+    // cos and -sin of 2 pi / (S R) for every stage s >= 2: the rotation.
+    double rotationCos[kStageSlots] = {};
+    double rotationSin[kStageSlots] = {};
 
     void factorise();
     void buildPermutation();
     void buildStageTwiddles();
     void runFirstStageInPlace();
-    void runLaterStages();
+    void runMiddleStages();
+    void writeInverseOutput(double* x) const;
     void runStage(int s);
     void splitInto(double* x) const;
     void oddKernel(double* r, double* i, int radix);
@@ -111,28 +121,40 @@ void RealFft::Plan::buildPermutation() {
     inversePerm[m - 1] = m - 1;
 }
 
-// Stage twiddles by complex rotation (one cosine and one sine per stage, then
-// products): for d = 0 .. S - 1, row 1 is w = exp(-2 pi i d / (S R)), obtained
-// by advancing w with the rotation, and row j is w times row j - 1.
+// Stage twiddles by complex rotation (one cosine and one sine per stage,
+// computed at construction, then products): for every stage s >= 2 the
+// butterfly twiddles w^d, d = 0 .. S - 1, w = exp(-2 pi i / (S R)), advanced
+// by rotation in four interleaved chains (w^d, w^(d+1), w^(d+2), w^(d+3), each
+// stepped by w^4, so that the products do not wait on one another). The
+// powers w^(j d), j = 2 .. R - 1, are made from them inside the stage.
 void RealFft::Plan::buildStageTwiddles() {
     for (int s = 2; s <= stageCount; ++s) {
-        const int S = sofar[s], R = factor[s];
-        const double omega = 2.0 * kPi / (static_cast<double>(S) * R);
-        const double c = std::cos(omega), sn = -std::sin(omega);
+        const int S = sofar[s];
+        const double c = rotationCos[s], sn = rotationSin[s];
         double* tr = twRe + twiddleOffset[s];
         double* ti = twIm + twiddleOffset[s];
-        double wr = 1.0, wi = 0.0;
-        for (int d = 0; d < S; ++d) {
-            tr[d] = wr;
-            ti[d] = wi;
-            for (int j = 2; j < R; ++j) {
-                const double pr = tr[(j - 2) * S + d], pi = ti[(j - 2) * S + d];
-                tr[(j - 1) * S + d] = wr * pr - wi * pi;
-                ti[(j - 1) * S + d] = wr * pi + wi * pr;
+        double wr[4], wi[4];
+        wr[0] = 1.0;
+        wi[0] = 0.0;
+        for (int l = 1; l < 4; ++l) {
+            wr[l] = wr[l - 1] * c - wi[l - 1] * sn;
+            wi[l] = wr[l - 1] * sn + wi[l - 1] * c;
+        }
+        // The step w^4 = w^3 * w.
+        const double stepR = wr[3] * c - wi[3] * sn, stepI = wr[3] * sn + wi[3] * c;
+        int d = 0;
+        for (; d + 4 <= S; d += 4) {
+            for (int l = 0; l < 4; ++l) {
+                tr[d + l] = wr[l];
+                ti[d + l] = wi[l];
+                const double nr = wr[l] * stepR - wi[l] * stepI;
+                wi[l] = wr[l] * stepI + wi[l] * stepR;
+                wr[l] = nr;
             }
-            const double nr = wr * c - wi * sn;
-            wi = wr * sn + wi * c;
-            wr = nr;
+        }
+        for (int l = 0; d < S; ++d, ++l) {
+            tr[d] = wr[l];
+            ti[d] = wi[l];
         }
     }
 }
@@ -192,11 +214,8 @@ namespace {
 using fftkernels::dft;
 #if MORV_FFT_VECTOR
 using fftkernels::highs;
-using fftkernels::load2;
 using fftkernels::lows;
-using fftkernels::store2;
 using fftkernels::swapped;
-using fftkernels::V2;
 #endif
 
 // (xr + i xi) times the twiddle (wr + i wi).
@@ -207,7 +226,28 @@ MORV_FFT_INLINE void twiddle(T& xr, T& xi, T wr, T wi) {
     xr = r;
 }
 
-// One butterfly of a stage, in place at p + j S, twiddled by tw + (j - 1) S.
+// Multiplies z[j], j = 1 .. R - 1, by w^j, the powers of the butterfly's
+// twiddle w made by successive products (Part 2.4, stage step 2a).
+template <int R, class T>
+MORV_FFT_INLINE void applyTwiddles(T* zr, T* zi, T w1r, T w1i) {
+    // w^j = w^h w^(j - h) with h the largest power of two below j (w^(j/2)
+    // squared when j is one), so that the products are at most four deep.
+    T wr[R], wi[R];
+    wr[1] = w1r;
+    wi[1] = w1i;
+#pragma GCC unroll 16
+    for (int j = 2; j < R; ++j) {
+        int h = 1;
+        while (2 * h < j) h *= 2;
+        const int l = j - h;
+        wr[j] = wr[h] * wr[l] - wi[h] * wi[l];
+        wi[j] = wr[h] * wi[l] + wi[h] * wr[l];
+    }
+#pragma GCC unroll 16
+    for (int j = 1; j < R; ++j) twiddle(zr[j], zi[j], wr[j], wi[j]);
+}
+
+// One butterfly of a stage, in place at p + j S, with the twiddle w at tw.
 template <int R>
 MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr, const double* twi) {
     double zr[R], zi[R];
@@ -217,8 +257,8 @@ MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr,
     for (int j = 1; j < R; ++j) {
         zr[j] = pr[j * S];
         zi[j] = pi[j * S];
-        twiddle(zr[j], zi[j], twr[(j - 1) * S], twi[(j - 1) * S]);
     }
+    if (R > 1) applyTwiddles<R>(zr, zi, twr[0], twi[0]);
     dft<R>(zr, zi);
 #pragma GCC unroll 16
     for (int j = 0; j < R; ++j) {
@@ -227,15 +267,64 @@ MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr,
     }
 }
 
+// Butterfly d = 0 of every group of a stage: its twiddles are all 1, so it
+// is a plain transform (Part 2.4, stage step 2b). The groups are taken two at
+// a time.
+template <int R>
+void firstButterflies(double* re, double* im, int S, int Q) {
+    const int span = S * R;
+    int g = 0;
+#if MORV_FFT_VECTOR
+    for (; g + 2 <= Q; g += 2) {
+        double* pr = re + g * span;
+        double* pi = im + g * span;
+        V2 zr[R], zi[R];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            zr[j] = V2{pr[j * S], pr[j * S + span]};
+            zi[j] = V2{pi[j * S], pi[j * S + span]};
+        }
+        dft<R>(zr, zi);
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            pr[j * S] = zr[j][0];
+            pr[j * S + span] = zr[j][1];
+            pi[j * S] = zi[j][0];
+            pi[j * S + span] = zi[j][1];
+        }
+    }
+#endif
+    for (; g < Q; ++g) {
+        double* pr = re + g * span;
+        double* pi = im + g * span;
+        double zr[R], zi[R];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            zr[j] = pr[j * S];
+            zi[j] = pi[j * S];
+        }
+        dft<R>(zr, zi);
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            pr[j * S] = zr[j];
+            pi[j * S] = zi[j];
+        }
+    }
+}
+
 // A stage with sofar S >= 2, radix R and remain Q, walking each group's
-// butterflies d = 0 .. S - 1 two at a time (their values are contiguous).
+// butterflies two at a time (their values are contiguous). With an odd S and
+// several groups, butterfly 0 of every group goes to firstButterflies and
+// the others pair up from d = 1.
 template <int R>
 void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
     const int span = S * R;
+    const bool pairFromOne = Q >= 2 && S % 2 == 1;
+    if (pairFromOne) firstButterflies<R>(re, im, S, Q);
     for (int g = 0; g < Q; ++g) {
         double* pr = re + g * span;
         double* pi = im + g * span;
-        int d = 0;
+        int d = pairFromOne ? 1 : 0;
 #if MORV_FFT_VECTOR
         for (; d + 2 <= S; d += 2) {
             V2 zr[R], zi[R];
@@ -245,8 +334,8 @@ void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* 
             for (int j = 1; j < R; ++j) {
                 zr[j] = load2(pr + j * S + d);
                 zi[j] = load2(pi + j * S + d);
-                twiddle(zr[j], zi[j], load2(twr + (j - 1) * S + d), load2(twi + (j - 1) * S + d));
             }
+            if (R > 1) applyTwiddles<R>(zr, zi, load2(twr + d), load2(twi + d));
             dft<R>(zr, zi);
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
@@ -259,53 +348,10 @@ void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* 
     }
 }
 
-// The same stage walking two groups at a time (for a small odd S, where the
-// butterflies of one group do not pair up).
-template <int R>
-void stageAcrossGroups(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
-    const int span = S * R;
-    for (int d = 0; d < S; ++d) {
-        int g = 0;
-#if MORV_FFT_VECTOR
-        V2 wr[R], wi[R];
-#pragma GCC unroll 16
-        for (int j = 1; j < R; ++j) {
-            wr[j] = V2{twr[(j - 1) * S + d], twr[(j - 1) * S + d]};
-            wi[j] = V2{twi[(j - 1) * S + d], twi[(j - 1) * S + d]};
-        }
-        for (; g + 2 <= Q; g += 2) {
-            double* pr = re + g * span + d;
-            double* pi = im + g * span + d;
-            V2 zr[R], zi[R];
-            zr[0] = V2{pr[0], pr[span]};
-            zi[0] = V2{pi[0], pi[span]};
-#pragma GCC unroll 16
-            for (int j = 1; j < R; ++j) {
-                zr[j] = V2{pr[j * S], pr[j * S + span]};
-                zi[j] = V2{pi[j * S], pi[j * S + span]};
-                twiddle(zr[j], zi[j], wr[j], wi[j]);
-            }
-            dft<R>(zr, zi);
-#pragma GCC unroll 16
-            for (int j = 0; j < R; ++j) {
-                pr[j * S] = zr[j][0];
-                pr[j * S + span] = zr[j][1];
-                pi[j * S] = zi[j][0];
-                pi[j * S + span] = zi[j][1];
-            }
-        }
-#endif
-        for (; g < Q; ++g) butterfly<R>(re + g * span + d, im + g * span + d, S, twr + d, twi + d);
-    }
-}
-
 template <int R>
 struct TwiddledStage {
     static void run(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
-        if (S % 2 == 1 && S < 9 && Q >= 2)
-            stageAcrossGroups<R>(re, im, S, Q, twr, twi);
-        else
-            stageAcrossButterflies<R>(re, im, S, Q, twr, twi);
+        stageAcrossButterflies<R>(re, im, S, Q, twr, twi);
     }
 };
 
@@ -361,38 +407,30 @@ struct FirstStageForward {
 };
 
 // The inverse's pre-combination (Part 2.4, inverse step 1) of bin k of the
-// PackedSpectrum x into the conjugated half-length spectrum.
+// PackedSpectrum x into the conjugated half-length spectrum, times 2 (the
+// halving is folded into the final scaling by 1 / N). With u = a + c,
+// v = a - c, p = b + d and q = b - d it reads y = (u - Sn v - p C) + i (Sn p - v C - q).
 MORV_FFT_INLINE void precombine(const double* x, int m, int k, const double* cosTable, const double* sinTable,
                                 double& yr, double& yi) {
     if (k == 0) {
-        yr = 0.5 * (x[0] + x[2 * m - 1]);
-        yi = -0.5 * (x[0] - x[2 * m - 1]);
+        yr = x[0] + x[2 * m - 1];
+        yi = x[2 * m - 1] - x[0];
         return;
     }
     const int j = m - k;
     const double a = x[2 * k - 1], b = x[2 * k], c = x[2 * j - 1], d = x[2 * j];
     const double C = cosTable[k], Sn = sinTable[k];
-    yr = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
-    yi = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
+    const double u = a + c, v = a - c, p = b + d, q = b - d;
+    yr = u - Sn * v - p * C;
+    yi = Sn * p - v * C - q;
 }
-
-#if MORV_FFT_VECTOR
-// The same for bins k and k + 1 (1 <= k, k + 1 <= m - 1) in the two lanes.
-MORV_FFT_INLINE void precombine2(const double* x, int m, int k, const double* cosTable, const double* sinTable,
-                                 V2& yr, V2& yi) {
-    const int j = m - k;
-    const V2 lo = load2(x + 2 * k - 1), hi = load2(x + 2 * k + 1);
-    const V2 a = lows(lo, hi), b = highs(lo, hi);
-    const V2 mk = load2(x + 2 * j - 1), mk1 = load2(x + 2 * j - 3);
-    const V2 c = lows(mk, mk1), d = highs(mk, mk1);
-    const V2 C = load2(cosTable + k), Sn = load2(sinTable + k);
-    yr = 0.5 * ((1.0 - Sn) * a - (b + d) * C + (1.0 + Sn) * c);
-    yi = -0.5 * ((a - c) * C + (1.0 - Sn) * b - (1.0 + Sn) * d);
-}
-#endif
 
 // Stage 1 of inverse, fused with the pre-combination: as FirstStageForward,
-// with the group members pre-combined from the spectrum on the fly.
+// with the group members pre-combined from the spectrum on the fly. Bins k
+// and m - k share their inputs, and the member j of group k0 mirrors member
+// R - 1 - j of group Q1 - k0, so groups k0, k0 + 1 and their mirrors
+// Q1 - k0, Q1 - k0 - 1 are built together; there the mirror bin, whose
+// cosine is -C, gets (u + Sn v + p C) + i (Sn p - v C + q).
 template <int R>
 struct FirstStageInverse {
     static void group(const double* x, double* re, double* im, int m, int Q1, const int* inversePerm,
@@ -412,28 +450,102 @@ struct FirstStageInverse {
 
     static void run(const double* x, double* re, double* im, int m, int Q1, const int* inversePerm,
                     const double* cosTable, const double* sinTable) {
-        group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, 0);  // holds bins 0 and m
+        group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, 0);  // holds bins 0 and m, mirrors itself
         int k0 = 1;
 #if MORV_FFT_VECTOR
-        for (; k0 + 2 <= Q1; k0 += 2) {
-            V2 zr[R], zi[R];
+        for (; 2 * k0 + 2 < Q1; k0 += 2) {
+            V2 lr[R], li[R], hr[R], hi[R];  // groups k0, k0 + 1 and Q1 - k0, Q1 - k0 - 1
 #pragma GCC unroll 16
-            for (int j = 0; j < R; ++j) precombine2(x, m, k0 + j * Q1, cosTable, sinTable, zr[j], zi[j]);
-            dft<R>(zr, zi);
+            for (int j = 0; j < R; ++j) {
+                const int k = k0 + j * Q1, mk = m - k;
+                const V2 lo = load2(x + 2 * k - 1), up = load2(x + 2 * k + 1);
+                const V2 a = lows(lo, up), b = highs(lo, up);
+                const V2 mlo = load2(x + 2 * mk - 1), mup = load2(x + 2 * mk - 3);
+                const V2 c = lows(mlo, mup), d = highs(mlo, mup);
+                const V2 C = load2(cosTable + k), Sn = load2(sinTable + k);
+                const V2 u = a + c, v = a - c, p = b + d, q = b - d;
+                const V2 A = Sn * v + p * C, B = Sn * p - v * C;
+                lr[j] = u - A;
+                li[j] = B - q;
+                hr[R - 1 - j] = u + A;
+                hi[R - 1 - j] = B + q;
+            }
+            dft<R>(lr, li);
+            dft<R>(hr, hi);
             double* r0 = re + inversePerm[k0];
             double* i0 = im + inversePerm[k0];
             double* r1 = re + inversePerm[k0 + 1];
             double* i1 = im + inversePerm[k0 + 1];
+            double* r2 = re + inversePerm[Q1 - k0];
+            double* i2 = im + inversePerm[Q1 - k0];
+            double* r3 = re + inversePerm[Q1 - k0 - 1];
+            double* i3 = im + inversePerm[Q1 - k0 - 1];
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
-                r0[j] = zr[j][0];
-                i0[j] = zi[j][0];
-                r1[j] = zr[j][1];
-                i1[j] = zi[j][1];
+                r0[j] = lr[j][0];
+                i0[j] = li[j][0];
+                r1[j] = lr[j][1];
+                i1[j] = li[j][1];
+                r2[j] = hr[j][0];
+                i2[j] = hi[j][0];
+                r3[j] = hr[j][1];
+                i3[j] = hi[j][1];
             }
         }
 #endif
-        for (; k0 < Q1; ++k0) group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, k0);
+        for (; k0 <= Q1 - k0; ++k0) {
+            group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, k0);
+            if (k0 != Q1 - k0) group(x, re, im, m, Q1, inversePerm, cosTable, sinTable, Q1 - k0);
+        }
+    }
+};
+
+// The last stage of inverse (remain 1) fused with the output: the butterfly
+// results y_k go straight to x[2k] = scale Re y_k and x[2k + 1] =
+// -scale Im y_k (the conjugation that ends the inverse).
+template <int R>
+struct LastStageInverse {
+    static void run(const double* re, const double* im, int S, const double* twr, const double* twi, double* x,
+                    double scale) {
+        int d = 0;
+#if MORV_FFT_VECTOR
+        for (; d + 2 <= S; d += 2) {
+            V2 zr[R], zi[R];
+            zr[0] = load2(re + d);
+            zi[0] = load2(im + d);
+#pragma GCC unroll 16
+            for (int j = 1; j < R; ++j) {
+                zr[j] = load2(re + j * S + d);
+                zi[j] = load2(im + j * S + d);
+            }
+            if (R > 1) applyTwiddles<R>(zr, zi, load2(twr + d), load2(twi + d));
+            dft<R>(zr, zi);
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                const V2 r = zr[j] * scale, i = zi[j] * -scale;
+                double* out = x + 2 * (d + j * S);
+                store2(out, lows(r, i));
+                store2(out + 2, highs(r, i));
+            }
+        }
+#endif
+        for (; d < S; ++d) {
+            double zr[R], zi[R];
+            zr[0] = re[d];
+            zi[0] = im[d];
+#pragma GCC unroll 16
+            for (int j = 1; j < R; ++j) {
+                zr[j] = re[j * S + d];
+                zi[j] = im[j * S + d];
+            }
+            if (R > 1) applyTwiddles<R>(zr, zi, twr[d], twi[d]);
+            dft<R>(zr, zi);
+#pragma GCC unroll 16
+            for (int j = 0; j < R; ++j) {
+                x[2 * (d + j * S)] = zr[j] * scale;
+                x[2 * (d + j * S) + 1] = -zi[j] * scale;
+            }
+        }
     }
 };
 
@@ -468,10 +580,16 @@ void RealFft::Plan::runStage(int s) {
     for (int g = 0; g < Q; ++g) {
         for (int d = 0; d < S; ++d) {
             const int b = g * span + d;
+            double wr = 1.0, wi = 0.0;  // w^(j d), by successive products
             for (int j = 0; j < R; ++j) {
                 zRe[j] = re[b + j * S];
                 zIm[j] = im[b + j * S];
-                if (S > 1 && j > 0) twiddle(zRe[j], zIm[j], tr[(j - 1) * S + d], ti[(j - 1) * S + d]);
+                if (j > 0 && d > 0) {
+                    const double nr = wr * tr[d] - wi * ti[d];
+                    wi = wr * ti[d] + wi * tr[d];
+                    wr = nr;
+                    twiddle(zRe[j], zIm[j], wr, wi);
+                }
             }
             oddKernel(zRe, zIm, R);
             for (int j = 0; j < R; ++j) {
@@ -489,9 +607,9 @@ void RealFft::Plan::runFirstStageInPlace() {
     for (int g = 0; g < Q; ++g) oddKernel(re + g * R, im + g * R, R);
 }
 
-void RealFft::Plan::runLaterStages() {
+void RealFft::Plan::runMiddleStages() {
     buildStageTwiddles();
-    for (int s = 2; s <= stageCount; ++s) runStage(s);
+    for (int s = 2; s < stageCount; ++s) runStage(s);
 }
 
 RealFft::RealFft(int n) : plan_(new Plan) {
@@ -520,7 +638,10 @@ RealFft::RealFft(int n) : plan_(new Plan) {
     int offset = 0;
     for (int s = 2; s <= p.stageCount; ++s) {
         p.twiddleOffset[s] = offset;
-        offset += p.sofar[s] * (p.factor[s] - 1);
+        offset += p.sofar[s];
+        const double omega = 2.0 * kPi / (static_cast<double>(p.sofar[s]) * p.factor[s]);
+        p.rotationCos[s] = std::cos(omega);
+        p.rotationSin[s] = -std::sin(omega);
     }
     p.twiddles.reset(new double[2 * static_cast<size_t>(std::max(offset, 1))]);
     p.twRe = p.twiddles.get();
@@ -557,7 +678,8 @@ void RealFft::forward(double* x) {
         }
         p.runFirstStageInPlace();
     }
-    p.runLaterStages();
+    p.runMiddleStages();
+    if (p.stageCount >= 2) p.runStage(p.stageCount);
     p.splitInto(x);
 }
 
@@ -624,8 +746,23 @@ void RealFft::inverse(double* x) {
         for (int k = 0; k < m; ++k) precombine(x, m, k, p.cosTable, p.sinTable, re[p.inversePerm[k]], im[p.inversePerm[k]]);
         p.runFirstStageInPlace();
     }
-    p.runLaterStages();
-    const double scale = 1.0 / m;
+    // The remaining stages; the last one writes the samples, conjugated and
+    // scaled by 1/m (and by the 1/2 left out of the pre-combination).
+    p.runMiddleStages();
+    const int last = p.stageCount;
+    const double scale = 1.0 / p.n;
+    if (last >= 2 &&
+        withDedicatedRadix<LastStageInverse>(p.factor[last], static_cast<const double*>(re),
+                                             static_cast<const double*>(im), p.sofar[last],
+                                             static_cast<const double*>(p.twRe + p.twiddleOffset[last]),
+                                             static_cast<const double*>(p.twIm + p.twiddleOffset[last]), x, scale))
+        return;
+    if (last >= 2) p.runStage(last);
+    p.writeInverseOutput(x);
+}
+
+void RealFft::Plan::writeInverseOutput(double* x) const {
+    const double scale = 1.0 / n;
     int k = 0;
 #if MORV_FFT_VECTOR
     for (; k + 2 <= m; k += 2) {
