@@ -15,25 +15,33 @@ constexpr double kCorrelationFactor = 0.75;
 constexpr double kShortLagSpan = 0.0005;  // seconds
 constexpr double kShortLagCorrelation = 0.85;
 
+// Sum of |a[n] - b[n]| for n < count, in four interleaved partial sums.
+double absoluteDifference(const double* a, const double* b, int count) {
+    DoublePair part0 = splatPair(0.0), part1 = part0;
+    int n = 0;
+    for (; n + 4 <= count; n += 4) {
+        part0 += absPair(loadPair(a + n) - loadPair(b + n));
+        part1 += absPair(loadPair(a + n + 2) - loadPair(b + n + 2));
+    }
+    double rest = 0.0;
+    for (; n < count; ++n) rest += std::fabs(a[n] - b[n]);
+    return sumPair(part0 + part1) + rest;
+}
+
 // Sum of |y[n - lag] - y[n]| over the stretch taken as circular. Gives up,
 // returning a value above limit, once the partial sum exceeds limit: the
 // terms are never negative, so such a lag cannot become the minimum.
 double circularDifference(const double* y, int length, int lag, double limit) {
-    double sum = 0.0;
-    for (int n = 0; n < lag; ++n) sum += std::fabs(y[length - lag + n] - y[n]);
     constexpr int kCheckEvery = 64;
+    double sum = 0.0;
+    // The wrapped part: y[length - lag + n] against y[n], n < lag.
+    for (int from = 0; from < lag; from += kCheckEvery) {
+        if (sum > limit) return sum;
+        sum += absoluteDifference(y + length - lag + from, y + from, std::min(kCheckEvery, lag - from));
+    }
     for (int from = lag; from < length; from += kCheckEvery) {
         if (sum > limit) return sum;
-        const int to = std::min(length, from + kCheckEvery);
-        DoublePair part0 = splatPair(0.0), part1 = part0;
-        int n = from;
-        for (; n + 4 <= to; n += 4) {
-            part0 += absPair(loadPair(y + n - lag) - loadPair(y + n));
-            part1 += absPair(loadPair(y + n + 2 - lag) - loadPair(y + n + 2));
-        }
-        double rest = 0.0;
-        for (; n < to; ++n) rest += std::fabs(y[n - lag] - y[n]);
-        sum += sumPair(part0 + part1) + rest;
+        sum += absoluteDifference(y + from - lag, y + from, std::min(kCheckEvery, length - from));
     }
     return sum;
 }
