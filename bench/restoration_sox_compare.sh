@@ -19,14 +19,14 @@ runs=5
 
 # Signals.
 for f in 220 554 1318; do
-  sox -n -r 44100 -c 2 -b 16 "$work/tone$f.wav" synth $((seconds - 1)) sine $f vol 0.15
+  sox -R -n -r 44100 -c 2 -b 16 "$work/tone$f.wav" synth $((seconds - 1)) sine $f vol 0.15
 done
 sox -m -v 1 "$work/tone220.wav" -v 1 "$work/tone554.wav" -v 1 "$work/tone1318.wav" \
   "$work/tones.wav" pad 1 0
 sox "$work/tones.wav" -e floating-point -b 32 "$work/clean.wav"
 # Uniform noise in [-a, a] has an RMS of a / sqrt(3): a = 0.0548 gives -30 dBFS.
-sox -n -r 44100 -c 2 -b 16 "$work/noise.wav" synth $seconds whitenoise vol 0.0548
-sox -m -v 1 "$work/tones.wav" -v 1 "$work/noise.wav" "$work/noisy.wav"
+sox -R -n -r 44100 -c 2 -b 16 "$work/noise.wav" synth $seconds whitenoise vol 0.0548
+sox -R -m -v 1 "$work/tones.wav" -v 1 "$work/noise.wav" "$work/noisy.wav"
 sox "$work/noisy.wav" -n trim 0 0.5 noiseprof "$work/noise.prof"
 
 # RMS of a file from 1 s on, and SNR of a file against the clean mix.
@@ -36,30 +36,39 @@ snr() {
   awk -v s="$(rms "$work/clean.wav")" -v n="$(rms "$work/diff.wav")" 'BEGIN {printf "%.2f", 20 * log(s / n) / log(10)}'
 }
 
-# Median wall time of a command over the runs, in seconds.
-median_time() {
-  local times=()
+# Median over the runs of a command's wall time and of its CPU time (user +
+# system, which a busy shared machine disturbs less), in seconds: "WALL CPU".
+median_times() {
+  local walls=() cpus=() line
   for _ in $(seq $runs); do
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    times+=("$(( (end - start) / 1000 ))")
+    line=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null 2>&1; } 2>&1 )
+    walls+=("$(echo "$line" | awk '{print $1}')")
+    cpus+=("$(echo "$line" | awk '{print $2 + $3}')")
   done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR] = $1} END {printf "%.4f", a[int((NR + 1) / 2)] / 1e6}'
+  local wall cpu
+  wall=$(printf '%s\n' "${walls[@]}" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}')
+  cpu=$(printf '%s\n' "${cpus[@]}" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}')
+  echo "$wall $cpu"
 }
 factor() { awk -v s=$seconds -v t="$1" 'BEGIN {printf "%.0f", s / t}'; }
+report() {  # NAME "WALL CPU"
+  set -- "$1" $2
+  printf '  %-24s wall %6.3f s %5sx   cpu %6.3f s %5sx\n' "$1" "$2" "$(factor "$2")" "$3" "$(factor "$3")"
+}
 
-sox_time=$(median_time sox "$work/noisy.wav" "$work/sox.wav" noisered "$work/noise.prof" 0.5)
-morv_time=$(median_time "$morv" process "$work/noisy.wav" "$work/morv.wav" --module 3 --set NoiseLen=0.5 --quiet)
-declick_time=$(median_time "$morv" process "$work/noisy.wav" "$work/declick.wav" --module 1 --quiet)
-dehiss_time=$(median_time "$morv" process "$work/noisy.wav" "$work/dehiss.wav" --module 2 --quiet)
+sox_times=$(median_times sox "$work/noisy.wav" "$work/sox.wav" noisered "$work/noise.prof" 0.5)
+morv_times=$(median_times "$morv" process "$work/noisy.wav" "$work/morv.wav" --module 3 --set NoiseLen=0.5 --quiet)
+declick_times=$(median_times "$morv" process "$work/noisy.wav" "$work/declick.wav" --module 1 --quiet)
+dehiss_times=$(median_times "$morv" process "$work/noisy.wav" "$work/dehiss.wav" --module 2 --quiet)
 
 echo "signal: three tones + white noise at -30 dBFS, ${seconds} s 44100 Hz stereo 16-bit"
 echo "SNR from 1 s on (dB): input $(snr "$work/noisy.wav"), DeNoise $(snr "$work/morv.wav"), SoX noisered $(snr "$work/sox.wav")"
-echo "whole process, median of $runs runs (real-time factor):"
-echo "  sox noisered            ${sox_time} s  $(factor "$sox_time")x"
-echo "  morv --module 3 DeNoise ${morv_time} s  $(factor "$morv_time")x"
-echo "  morv --module 1 DeClick ${declick_time} s  $(factor "$declick_time")x"
-echo "  morv --module 2 DeHiss  ${dehiss_time} s  $(factor "$dehiss_time")x"
-awk -v m="$morv_time" -v s="$sox_time" 'BEGIN {printf "DeNoise / noisered speed ratio: %.2f\n", s / m}'
+echo "whole process, median of $runs runs (time, real-time factor):"
+report "sox noisered" "$sox_times"
+report "morv --module 3 DeNoise" "$morv_times"
+report "morv --module 1 DeClick" "$declick_times"
+report "morv --module 2 DeHiss" "$dehiss_times"
+awk -v m="$morv_times" -v s="$sox_times" 'BEGIN {
+  split(m, a, " "); split(s, b, " ")
+  printf "DeNoise speed / noisered speed: wall %.2f, cpu %.2f\n", b[1] / a[1], b[2] / a[2]
+}'
