@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
+#include "framework/module_factory.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -174,6 +176,15 @@ TEST(VibratoTest, ValuesOutsideTheSliderRangesAreClamped) {
     v.process(nullptr, nullptr, 0, 0, 1);
     EXPECT_EQ(v.tableLength(), 88201);   // 0.5 Hz
     EXPECT_EQ(v.depthSamples(), 4410);  // 0.1 s
+}
+
+TEST(VibratoTest, FactoryBuildsItAtTheStreamRate) {
+    std::unique_ptr<EffectModule> module = createModule(16, 48000, 2);
+    auto* vibrato = dynamic_cast<Vibrato*>(module.get());
+    ASSERT_NE(vibrato, nullptr);
+    EXPECT_EQ(vibrato->channelCount(), 2);
+    EXPECT_EQ(vibrato->depthSamples(), 48);
+    EXPECT_EQ(vibrato->tableLength(), 6001);
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 
 #include <cmath>
 #include <complex>
+#include <memory>
 #include <vector>
 
+#include "framework/module_factory.h"
+#include "framework/preset_tables.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -265,6 +268,28 @@ TEST(GraphicEqualizerTest, NoEffectiveBandPassesTheInput) {
     eq.setParameters(alternatingGains(31).data());
     const std::vector<double> input = testsignals::noise(100, 1, 1000.0, 2);
     EXPECT_EQ(run(eq, input, 64, 1), input);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GraphicEqualizerTest, FactoryBuildsEachFamilyWithItsPresets) {
+    const int bands[] = {3, 10, 15, 20, 31};
+    const int presets[] = {6, 18, 30, 14, 17};
+    for (int index = kFirstEqualizerModule; index <= kLastEqualizerModule; ++index) {
+        std::unique_ptr<EffectModule> module = createModule(index, 32000, 1);
+        auto* eq = dynamic_cast<GraphicEqualizer*>(module.get());
+        ASSERT_NE(eq, nullptr) << index;
+        EXPECT_EQ(eq->sampleRate(), 32000.0);
+        EXPECT_EQ(eq->channelCount(), 1);
+        ParamDescriptor descriptors[kMaxParameters];
+        EXPECT_EQ(eq->describeParameters(descriptors), bands[index - kFirstEqualizerModule]);
+        const PresetRecord* table = nullptr;
+        EXPECT_EQ(eq->presets(&table), presets[index - kFirstEqualizerModule]);
+        EXPECT_EQ(eq->presetCount(), presets[index - kFirstEqualizerModule]);
+        EXPECT_EQ(table, presetTableFor(index).records);
+    }
 }
 
 }  // namespace
