@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/module_factory.h"
+#include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -148,6 +149,19 @@ TEST(VibratoTest, PhaseWrapsAtTheTableLength) {
     run(v, std::vector<double>(5000, 0.0), 2500);
     run(v, std::vector<double>(1000, 0.0), 1000);
     EXPECT_EQ(v.phase(), 6000 - 5513);
+}
+
+TEST(VibratoTest, SteadyStateAndShallowerRebuildsAllocateNothing) {
+    Vibrato v(44100.0, 2);
+    std::vector<double> block = testsignals::noise(576, 2, 20000.0, 3);
+    v.process(block.data(), block.data(), 1152, 1152, 3);
+    const long before = allocprobe::threadAllocations();
+    for (int i = 0; i < 10; ++i) v.process(block.data(), block.data(), 1152, 1152, 3);
+    const double shallower[] = {12.0, -4.0};  // smaller table and lines: the storage is reused
+    v.setParameters(shallower);
+    v.process(block.data(), block.data(), 1152, 1152, 3);
+    EXPECT_EQ(allocprobe::threadAllocations() - before, 0);
+    EXPECT_EQ(v.depthSamples(), 4);
 }
 
 TEST(VibratoTest, DelayIsShownInMicroseconds) {

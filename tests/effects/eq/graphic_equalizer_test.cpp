@@ -9,6 +9,7 @@
 
 #include "framework/module_factory.h"
 #include "framework/preset_tables.h"
+#include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -257,6 +258,19 @@ TEST(GraphicEqualizerTest, LongSilenceSettlesToExactZero) {
     std::vector<double> output(4410);
     for (int block = 0; block < 300; ++block) eq.process(silence.data(), output.data(), 4410, 4410, 1);  // 30 s
     for (double y : output) ASSERT_EQ(y, 0.0);
+}
+
+TEST(GraphicEqualizerTest, ProcessingAndRedesignAllocateNothing) {
+    GraphicEqualizer eq(44100.0, 2, family(8));
+    std::vector<double> block = testsignals::noise(576, 2, 20000.0, 17);
+    eq.process(block.data(), block.data(), 1152, 1152, 3);
+    const std::vector<double> gains = alternatingGains(31);
+    const long before = allocprobe::threadAllocations();
+    for (int i = 0; i < 10; ++i) {
+        eq.setParameters(gains.data());
+        eq.process(block.data(), block.data(), 1152, 1152, i % 2 ? 1 : 3);
+    }
+    EXPECT_EQ(allocprobe::threadAllocations() - before, 0);
 }
 
 TEST(GraphicEqualizerTest, DescribesOneGainSliderPerBand) {
