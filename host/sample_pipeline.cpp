@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <cstdlib>
 
 #include "framework/module_factory.h"
 #include "host/display.h"
@@ -162,7 +162,7 @@ bool ensureWorkBuffer(int n) {
     if (WorkBufferCapacity >= needed) return true;
     WorkBuffer.reset();
     WorkBufferCapacity = 0;
-    WorkBuffer.reset(new (std::nothrow) double[static_cast<size_t>(needed)]);
+    WorkBuffer.reset(static_cast<double*>(std::malloc(sizeof(double) * static_cast<size_t>(needed))));
     if (!WorkBuffer) return false;
     WorkBufferCapacity = static_cast<int>(needed);
     return true;
