@@ -43,6 +43,29 @@ void BM_GraphicEqualizer(benchmark::State& state) {
 }
 BENCHMARK(BM_GraphicEqualizer)->DenseRange(kFirstEqualizerModule, kLastEqualizerModule);
 
+// The 31-band equaliser in silence after 100 s of silence that followed
+// noise: the point where decaying filter states would be subnormal numbers.
+void BM_GraphicEqualizerInLongSilence(benchmark::State& state) {
+    GraphicEqualizer eq(kRate, kChannels, *eqBandTableFor(kLastEqualizerModule));
+    std::vector<double> gains(kMaxParameters, 0.0);
+    for (int b = 0; b < 31; ++b) gains[b] = (b % 2) ? -6.0 : 6.0;
+    eq.setParameters(gains.data());
+    std::vector<double> noise = testsignals::noise(kBlockFrames, kChannels, 20000.0, 5);
+    std::vector<double> block(noise.size());
+    const int blocksPerSecond = static_cast<int>(kRate) / kBlockFrames;
+    for (int i = 0; i < blocksPerSecond; ++i) eq.process(noise.data(), block.data(), kBlockFrames * kChannels, kBlockFrames * kChannels, 3);
+    const std::vector<double> silence(noise.size(), 0.0);
+    for (int i = 0; i < 100 * blocksPerSecond; ++i)
+        eq.process(silence.data(), block.data(), kBlockFrames * kChannels, kBlockFrames * kChannels, 3);
+    for (auto _ : state) {
+        eq.process(silence.data(), block.data(), kBlockFrames * kChannels, kBlockFrames * kChannels, 3);
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_GraphicEqualizerInLongSilence);
+
 void BM_Vibrato(benchmark::State& state) {
     Vibrato vibrato(kRate, kChannels);
     runBlocks(state, vibrato);

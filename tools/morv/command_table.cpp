@@ -22,6 +22,8 @@ const Command kCommands[] = {
      "             [--channels LR|L|R|PASS] [--block FRAMES] [--bits 16|24|32] [--json] [--quiet]\n"
      "             [--snap-noise SECONDS]...   (module 3: restart the noise capture there)"},
     {"demo", runDemoCommand, "morv demo [DIR]"},
+    {"response", runResponseCommand,
+     "morv response [--module INDEX|NAME] [--preset NAME|INDEX] [--set NAME=VALUE]... [--rate HZ] [--svg FILE] [--csv FILE]"},
 };
 
 void printUsage(FILE* to) {

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
+#include "framework/module_factory.h"
+#include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -148,6 +151,19 @@ TEST(VibratoTest, PhaseWrapsAtTheTableLength) {
     EXPECT_EQ(v.phase(), 6000 - 5513);
 }
 
+TEST(VibratoTest, SteadyStateAndShallowerRebuildsAllocateNothing) {
+    Vibrato v(44100.0, 2);
+    std::vector<double> block = testsignals::noise(576, 2, 20000.0, 3);
+    v.process(block.data(), block.data(), 1152, 1152, 3);
+    const long before = allocprobe::threadAllocations();
+    for (int i = 0; i < 10; ++i) v.process(block.data(), block.data(), 1152, 1152, 3);
+    const double shallower[] = {12.0, -4.0};  // smaller table and lines: the storage is reused
+    v.setParameters(shallower);
+    v.process(block.data(), block.data(), 1152, 1152, 3);
+    EXPECT_EQ(allocprobe::threadAllocations() - before, 0);
+    EXPECT_EQ(v.depthSamples(), 4);
+}
+
 TEST(VibratoTest, DelayIsShownInMicroseconds) {
     Vibrato v(44100.0, 2);
     EXPECT_NEAR(v.displayValue(1, -3.0), 1000.0, 1e-9);
@@ -174,6 +190,15 @@ TEST(VibratoTest, ValuesOutsideTheSliderRangesAreClamped) {
     v.process(nullptr, nullptr, 0, 0, 1);
     EXPECT_EQ(v.tableLength(), 88201);   // 0.5 Hz
     EXPECT_EQ(v.depthSamples(), 4410);  // 0.1 s
+}
+
+TEST(VibratoTest, FactoryBuildsItAtTheStreamRate) {
+    std::unique_ptr<EffectModule> module = createModule(16, 48000, 2);
+    auto* vibrato = dynamic_cast<Vibrato*>(module.get());
+    ASSERT_NE(vibrato, nullptr);
+    EXPECT_EQ(vibrato->channelCount(), 2);
+    EXPECT_EQ(vibrato->depthSamples(), 48);
+    EXPECT_EQ(vibrato->tableLength(), 6001);
 }
 
 }  // namespace
