@@ -14,55 +14,31 @@
 namespace {
 
 constexpr int kPassThroughCapacity = 6000;
+// The vibrato is built with its rate in Hz and its delay in seconds.
+constexpr double kVibratoFrequency = 8.0;
+constexpr double kVibratoDelay = 0.001;
 
 }  // namespace
 
 std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channels) {
-    (void)rate;
-    (void)channels;
     switch (moduleIndex) {
-        // Modules are added here as they are built; until then an index
-        // yields the pass-through module.
         case 1:  // "Restoration-DeClick"
             return std::make_unique<DeClick>(rate, channels);
         case 2:  // "Restoration-DeHiss"
             return std::make_unique<DeHiss>(rate, channels);
         case 3:  // "Restoration-DeNoise"
             return std::make_unique<DeNoise>(rate, channels);
-
-        case 4:  // "GEQ-  3 Bands 8/3 Oct"
-
-        case 5:  // "GEQ-10 Bands 1    Oct"
-
-        case 6:  // "GEQ-15 Bands 2/3 Oct"
-
-        case 7:  // "GEQ-20 Bands 1/2 Oct"
-
-        case 8:  // "GEQ-31 Bands 1/3 Oct"
-            // Guarded: cases above that are still empty fall through to here.
-            if (const EqBandTable* table = eqBandTableFor(moduleIndex))
-                return std::make_unique<GraphicEqualizer>(rate, channels, *table);
-            [[fallthrough]];
-        case 9:  // "Spacial-DeVocal Mono"
-
-        case 10:  // "Spacial-DeVocal Stereo"
-
-        case 11:  // "Spacial-ModalReverb"
-
-        case 12:  // "Spacial-Virtual3D"
-
-        case 13:  // "T/P-Resampler"
-
-        case 14:  // "T/P-TempoScaler"
-
-        case 15:  // "T/P-PitchScaler"
-
+        case 4:  // "GEQ-  3 Bands 8/3 Oct" .. "GEQ-31 Bands 1/3 Oct"
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+            return std::make_unique<GraphicEqualizer>(rate, channels, *eqBandTableFor(moduleIndex));
         case 16:  // "Distortion-Vibrato"
-            if (moduleIndex == 16) return std::make_unique<Vibrato>(rate, channels, 8.0, 0.001);
-            [[fallthrough]];
-        case 17:  // "Distortion-Whisper"
-
+            return std::make_unique<Vibrato>(rate, channels, kVibratoFrequency, kVibratoDelay);
         default:
+            // "Level Tuning", "Dist-ASImpact", any other index, and the
+            // modules not built yet (9 to 15 and 17) pass the audio through.
             return std::make_unique<EffectModule>(kPassThroughCapacity);
     }
 }

@@ -130,6 +130,26 @@ TEST_F(MorvCommandTest, PresetsAndSettingsReachTheModule) {
     EXPECT_NE(r.out.find("\"preset\": \"Custom\""), std::string::npos) << r.out;
 }
 
+TEST_F(MorvCommandTest, ModulesWithLatencyStillKeepTheLength) {
+    // The frame effects hold back up to a frame; the tail comes out while
+    // silence is fed after the input ends.
+    const std::string in = writeInput("in.wav", 12345, 2);
+    for (const char* module : {"1", "2", "3", "8", "16"}) {
+        for (const char* block : {"576", "100", "4096"}) {
+            const std::string out = dir + "out" + module + "_" + block + ".wav";
+            const RunResult r = runMorv("process '" + in + "' '" + out + "' --quiet --module " + module +
+                                        " --block " + block);
+            ASSERT_EQ(r.status, 0) << module << " " << r.err;
+            SF_INFO info;
+            const std::vector<short> samples = readAll(out, &info);
+            EXPECT_EQ(info.frames, 12345) << "module " << module << " block " << block;
+            bool tailSilent = true;
+            for (size_t i = samples.size() - 200; i < samples.size(); ++i) tailSilent &= samples[i] == 0;
+            EXPECT_FALSE(tailSilent) << "the end of the input must be in the output, module " << module;
+        }
+    }
+}
+
 TEST_F(MorvCommandTest, WiderHostSamplesKeepTheSignal) {
     const std::string in = writeInput("in.wav", 3000, 1, 48000);
     for (const char* bits : {"24", "32"}) {
