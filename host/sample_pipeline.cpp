@@ -158,11 +158,14 @@ void followFormat(int srate, int nch) {
 
 bool ensureWorkBuffer(int n) {
     const int64_t needed = 3 * static_cast<int64_t>(n);
-    if (needed > INT32_MAX) return false;
     if (WorkBufferCapacity >= needed) return true;
+    // The byte count must be addressable: on a 32-bit host a large block
+    // would otherwise wrap the size and allocate too little.
+    const uint64_t bytes = static_cast<uint64_t>(needed) * sizeof(double);
+    if (needed > INT32_MAX || bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return false;
     WorkBuffer.reset();
     WorkBufferCapacity = 0;
-    WorkBuffer.reset(static_cast<double*>(std::malloc(sizeof(double) * static_cast<size_t>(needed))));
+    WorkBuffer.reset(static_cast<double*>(std::malloc(static_cast<size_t>(bytes))));
     if (!WorkBuffer) return false;
     WorkBufferCapacity = static_cast<int>(needed);
     return true;
@@ -241,15 +244,15 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
 
     if (!CurrentModule || srate != SampleRate || nch != ChannelCount) followFormat(srate, nch);
 
+    // The work buffer holds three times the block, counted in an int.
     const int64_t total = static_cast<int64_t>(numsamples) * nch;
-    if (total > INT32_MAX / 3) return numsamples;
-    const int n = static_cast<int>(total);
-    if (!ensureWorkBuffer(n)) {
+    if (total > INT32_MAX / 3 || !ensureWorkBuffer(static_cast<int>(total))) {
         currentDisplay().showError("Memory allocation failed");
         return numsamples;
     }
     if (!CurrentModule) return numsamples;
 
+    const int n = static_cast<int>(total);
     int produced;
     switch (bps) {
         case 8: produced = runBlock<8>(bytes, n, nch); break;

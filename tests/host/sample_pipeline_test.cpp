@@ -260,6 +260,19 @@ TEST_F(SamplePipelineTest, MalformedBlocksAreReturnedAsTheyCame) {
     EXPECT_EQ(block[0], 1);
 }
 
+TEST_F(SamplePipelineTest, BlockTooLargeToBufferShowsTheErrorAndComesBackUntouched) {
+    int16_t block[4] = {1, 2, 3, 4};
+    const int huge = 1 << 29;  // 2^30 samples: three times that does not fit the buffer's count
+    EXPECT_EQ(ModifySamples(nullptr, block, huge, 16, 2, 44100), huge);
+    ASSERT_EQ(display.errors.size(), 1u);
+    EXPECT_EQ(display.errors[0], "Memory allocation failed");
+    EXPECT_EQ(block[0], 1);
+    EXPECT_EQ(WorkBufferCapacity, 0);
+    // The next ordinary block is processed again.
+    EXPECT_EQ(ModifySamples(nullptr, block, 2, 16, 2, 44100), 2);
+    EXPECT_EQ(WorkBufferCapacity, 12);
+}
+
 TEST_F(SamplePipelineTest, WorkBufferOnlyGrows) {
     std::vector<int16_t> big = stereoBlock(1152);
     ModifySamples(nullptr, big.data(), 1152, 16, 2, 44100);
