@@ -1,0 +1,45 @@
+#include "host/plugin_state.h"
+
+#include <cstring>
+
+int SampleRate = 44100;
+int ChannelCount = 2;
+int ModuleIndex = 0;
+std::unique_ptr<EffectModule> CurrentModule;
+double MasterGain = 1.0;
+std::unique_ptr<double[]> WorkBuffer;
+int WorkBufferCapacity = 0;
+int ChannelMask = 3;
+int MeterResetFlag = 0;
+int ParameterCount = 0;
+double ParameterValues[kMaxParameters] = {};
+ParamDescriptor ParameterDescriptors[kMaxParameters] = {};
+int PluginSettings[kSettingsWords] = {kGainPositionUnity};
+int PresetIndex = 0;
+int RestoreState = kRestoreLoaded;
+int HostVersion = 0;
+int LastLevelLeft = 0;
+int LastLevelRight = 0;
+ProcessingLock ModuleLock;
+
+void resetPluginState() {
+    SampleRate = 44100;
+    ChannelCount = 2;
+    ModuleIndex = 0;
+    CurrentModule.reset();
+    MasterGain = 1.0;
+    WorkBuffer.reset();
+    WorkBufferCapacity = 0;
+    ChannelMask = 3;
+    MeterResetFlag = 0;
+    ParameterCount = 0;
+    std::memset(ParameterValues, 0, sizeof ParameterValues);
+    std::memset(ParameterDescriptors, 0, sizeof ParameterDescriptors);
+    std::memset(PluginSettings, 0, sizeof PluginSettings);
+    PluginSettings[0] = kGainPositionUnity;
+    PresetIndex = 0;
+    RestoreState = kRestoreLoaded;
+    HostVersion = 0;
+    LastLevelLeft = 0;
+    LastLevelRight = 0;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+
+#include "framework/effect_module.h"
+#include "framework/param_descriptor.h"
+#include "host/processing_lock.h"
+
+// The plug-in's global state, shared by the pipeline, the factory, the
+// settings and the control window.
+
+constexpr int kSettingsWords = 40;
+constexpr int kSettingsBytes = kSettingsWords * 4;
+constexpr int kSettingsPresetWord = 38;
+constexpr int kSettingsModuleWord = 39;
+constexpr int kGainPositionUnity = 3000;
+
+// RestoreState values: how the next build of the controls treats the settings.
+enum RestoreMode {
+    kRestoreLoaded = 0,          // settings just loaded
+    kRestoreReopened = 1,        // dialog reopened from the host window: keep everything
+    kRestoreModuleChanged = 2,   // the user just picked another module
+};
+
+extern int SampleRate;
+extern int ChannelCount;
+extern int ModuleIndex;
+extern std::unique_ptr<EffectModule> CurrentModule;
+extern double MasterGain;
+extern std::unique_ptr<double[]> WorkBuffer;
+extern int WorkBufferCapacity;
+extern int ChannelMask;
+extern int MeterResetFlag;
+extern int ParameterCount;
+extern double ParameterValues[kMaxParameters];
+extern ParamDescriptor ParameterDescriptors[kMaxParameters];
+extern int PluginSettings[kSettingsWords];
+extern int PresetIndex;
+extern int RestoreState;
+extern int HostVersion;
+extern int LastLevelLeft;
+extern int LastLevelRight;
+extern ProcessingLock ModuleLock;
+
+// Sets every variable to its value at library attach (the module and the work
+// buffer are released).
+void resetPluginState();

@@ -1,0 +1,260 @@
+#include "host/sample_pipeline.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "framework/module_factory.h"
+#include "host/display.h"
+#include "host/plugin_state.h"
+
+namespace {
+
+constexpr int kMaxGainChannels = 64;
+
+// Sample formats the pipeline converts. 8-bit samples are unsigned with a 128
+// offset; 24-bit samples are packed signed little-endian triplets.
+template <int Bits>
+struct SampleFormat;
+
+template <>
+struct SampleFormat<8> {
+    static double read(const unsigned char* p, int i) { return static_cast<double>(p[i]) - 128.0; }
+    static void write(unsigned char* p, int i, int v) { p[i] = static_cast<unsigned char>(v + 128); }
+    static int readInt(const unsigned char* p, int i) { return static_cast<int>(p[i]) - 128; }
+};
+
+template <>
+struct SampleFormat<16> {
+    static double read(const unsigned char* p, int i) { return reinterpret_cast<const int16_t*>(p)[i]; }
+    static void write(unsigned char* p, int i, int v) { reinterpret_cast<int16_t*>(p)[i] = static_cast<int16_t>(v); }
+    static int readInt(const unsigned char* p, int i) { return reinterpret_cast<const int16_t*>(p)[i]; }
+};
+
+template <>
+struct SampleFormat<24> {
+    static int readInt(const unsigned char* p, int i) {
+        const unsigned char* s = p + 3 * i;
+        const uint32_t u = static_cast<uint32_t>(s[0]) | (static_cast<uint32_t>(s[1]) << 8) |
+                           (static_cast<uint32_t>(s[2]) << 16);
+        return static_cast<int32_t>(u << 8) >> 8;
+    }
+    static double read(const unsigned char* p, int i) { return readInt(p, i); }
+    static void write(unsigned char* p, int i, int v) {
+        unsigned char* s = p + 3 * i;
+        const uint32_t u = static_cast<uint32_t>(v);
+        s[0] = static_cast<unsigned char>(u);
+        s[1] = static_cast<unsigned char>(u >> 8);
+        s[2] = static_cast<unsigned char>(u >> 16);
+    }
+};
+
+template <>
+struct SampleFormat<32> {
+    static double read(const unsigned char* p, int i) { return reinterpret_cast<const int32_t*>(p)[i]; }
+    static void write(unsigned char* p, int i, int v) { reinterpret_cast<int32_t*>(p)[i] = v; }
+    static int readInt(const unsigned char* p, int i) { return reinterpret_cast<const int32_t*>(p)[i]; }
+};
+
+double fullScale(int bps) { return std::ldexp(1.0, bps - 1); }
+
+template <int Bits>
+void convertIn(const unsigned char* samples, double* work, int n) {
+    for (int i = 0; i < n; ++i) work[i] = SampleFormat<Bits>::read(samples, i);
+}
+
+// Gains the selected channels, clamps to -F..F-1 and truncates toward zero.
+template <int Bits>
+void convertOut(const double* work, unsigned char* samples, int produced, int nch, const double* gains) {
+    const double top = fullScale(Bits) - 1.0;
+    const double bottom = -fullScale(Bits);
+    auto store = [&](int i, double x) {
+        // Clamping first keeps the conversion defined; a value in [F-1, F)
+        // truncates to F-1 either way.
+        x = x > bottom ? x : bottom;
+        x = x < top ? x : top;
+        SampleFormat<Bits>::write(samples, i, static_cast<int>(x));
+    };
+    if (nch == 2) {
+        const double gainLeft = gains[0], gainRight = gains[1];
+        int i = 0;
+        for (; i + 1 < produced; i += 2) {
+            store(i, work[i] * gainLeft);
+            store(i + 1, work[i + 1] * gainRight);
+        }
+        if (i < produced) store(i, work[i] * gainLeft);
+        return;
+    }
+    for (int i = 0; i < produced; ++i) store(i, work[i] * gains[i % nch]);
+}
+
+// Largest absolute sample at even and at odd positions among the first count.
+template <int Bits>
+void measurePeaks(const unsigned char* samples, int count, double* peakEven, double* peakOdd) {
+    int even = 0, odd = 0;
+    int i = 0;
+    for (; i + 1 < count; i += 2) {
+        const int a = std::abs(SampleFormat<Bits>::readInt(samples, i));
+        const int b = std::abs(SampleFormat<Bits>::readInt(samples, i + 1));
+        even = a > even ? a : even;
+        odd = b > odd ? b : odd;
+    }
+    if (i < count) {
+        const int a = std::abs(SampleFormat<Bits>::readInt(samples, i));
+        even = a > even ? a : even;
+    }
+    *peakEven = even;
+    *peakOdd = odd;
+}
+
+// abs of INT32_MIN is taken as a double to stay defined.
+template <>
+void measurePeaks<32>(const unsigned char* samples, int count, double* peakEven, double* peakOdd) {
+    const int32_t* s = reinterpret_cast<const int32_t*>(samples);
+    double even = 0, odd = 0;
+    for (int i = 0; i < count; ++i) {
+        const double a = std::fabs(static_cast<double>(s[i]));
+        double& peak = (i & 1) ? odd : even;
+        peak = a > peak ? a : peak;
+    }
+    *peakEven = even;
+    *peakOdd = odd;
+}
+
+void peaksFor(int bps, const unsigned char* samples, int count, double* left, double* right) {
+    switch (bps) {
+        case 8: measurePeaks<8>(samples, count, left, right); break;
+        case 16: measurePeaks<16>(samples, count, left, right); break;
+        case 24: measurePeaks<24>(samples, count, left, right); break;
+        case 32: measurePeaks<32>(samples, count, left, right); break;
+        default: *left = *right = 0.0; break;
+    }
+}
+
+void updateMeters(double peakLeft, double peakRight, double scale) {
+    const int left = meterLevel(peakLeft, scale);
+    const int right = meterLevel(peakRight, scale);
+    currentDisplay().paintMeters(left, LastLevelLeft, right, LastLevelRight);
+    LastLevelLeft = left;
+    LastLevelRight = right;
+}
+
+void followFormat(int srate, int nch) {
+    SampleRate = srate;
+    if (nch != ChannelCount) {
+        ChannelCount = nch;
+        ChannelMask = nch == 1 ? 1 : 3;
+        currentDisplay().layoutChannelButtons(nch);
+    }
+    ProcessingLock::Guard guard(ModuleLock);
+    ModuleFactory(SampleRate, ChannelCount, true);
+}
+
+bool ensureWorkBuffer(int n) {
+    const int64_t needed = 3 * static_cast<int64_t>(n);
+    if (needed > INT32_MAX) return false;
+    if (WorkBufferCapacity >= needed) return true;
+    WorkBuffer.reset();
+    WorkBufferCapacity = 0;
+    WorkBuffer.reset(new (std::nothrow) double[static_cast<size_t>(needed)]);
+    if (!WorkBuffer) return false;
+    WorkBufferCapacity = static_cast<int>(needed);
+    return true;
+}
+
+int outputCapacity(int extra, int n) {
+    if (extra > n) return 2 * n;
+    if (extra > 0) return n + extra;
+    return n;
+}
+
+template <int Bits>
+int runBlock(unsigned char* samples, int n, int nch) {
+    double* work = WorkBuffer.get();
+    const int outCapacity = outputCapacity(CurrentModule->extraOutput(), n);
+    convertIn<Bits>(samples, work, n);
+
+    int produced;
+    {
+        ProcessingLock::Guard guard(ModuleLock);
+        produced = CurrentModule->process(work, work, n, outCapacity, ChannelMask);
+    }
+    // The host's buffer holds at most outCapacity samples.
+    if (produced > outCapacity) produced = outCapacity;
+    if (produced < 0) produced = 0;
+
+    const int mask = ChannelMask;
+    const double gain = MasterGain;
+    double gains[kMaxGainChannels];
+    const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
+    for (int c = 0; c < gainChannels; ++c) gains[c] = ((c + 1) & mask) ? gain : 1.0;
+    if (nch <= kMaxGainChannels) {
+        convertOut<Bits>(work, samples, produced, nch, gains);
+    } else {
+        for (int i = 0; i < produced; ++i) {
+            const int c = i % nch;
+            const double g = ((c + 1) & mask) ? gain : 1.0;
+            convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
+        }
+    }
+
+    if (produced > 0) {
+        double peakLeft, peakRight;
+        measurePeaks<Bits>(samples, produced, &peakLeft, &peakRight);
+        updateMeters(peakLeft, peakRight, fullScale(Bits));
+    }
+    return produced;
+}
+
+bool supportedWidth(int bps) { return bps == 8 || bps == 16 || bps == 24 || bps == 32; }
+
+}  // namespace
+
+int meterLevel(double peak, double scale) {
+    double decibels = peak > 0 ? 20.0 * std::log10(peak / scale) : -100.0;
+    if (decibels < -100.0) decibels = -100.0;
+    if (decibels > 0.0) decibels = 0.0;
+    return static_cast<int>(decibels + 100.0);
+}
+
+int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsamples, int bps, int nch, int srate) {
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(samples);
+    if (MeterResetFlag) {
+        LastLevelLeft = 0;
+        LastLevelRight = 0;
+        MeterResetFlag = 0;
+    }
+    // A block the pipeline cannot interpret is handed back as it came.
+    if (!samples || numsamples < 0 || nch < 1 || srate < 1) return numsamples;
+
+    if (ChannelMask == 0) {
+        double peakLeft, peakRight;
+        peaksFor(bps, bytes, numsamples, &peakLeft, &peakRight);
+        updateMeters(peakLeft, peakRight, supportedWidth(bps) ? fullScale(bps) : 1.0);
+        return numsamples;
+    }
+
+    if (!CurrentModule || srate != SampleRate || nch != ChannelCount) followFormat(srate, nch);
+
+    const int64_t total = static_cast<int64_t>(numsamples) * nch;
+    if (total > INT32_MAX / 3) return numsamples;
+    const int n = static_cast<int>(total);
+    if (!ensureWorkBuffer(n)) {
+        currentDisplay().showError("Memory allocation failed");
+        return numsamples;
+    }
+    if (!CurrentModule) return numsamples;
+
+    int produced;
+    switch (bps) {
+        case 8: produced = runBlock<8>(bytes, n, nch); break;
+        case 16: produced = runBlock<16>(bytes, n, nch); break;
+        case 24: produced = runBlock<24>(bytes, n, nch); break;
+        case 32: produced = runBlock<32>(bytes, n, nch); break;
+        default:
+            updateMeters(0.0, 0.0, 1.0);
+            return numsamples;
+    }
+    return produced / nch;
+}

@@ -1,0 +1,87 @@
+#include "host/settings_block.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "framework/slider_scale.h"
+
+namespace {
+
+void wordsFromLastPreset(const PresetRecord* table, int count) {
+    const PresetRecord& custom = table[count - 1];
+    PluginSettings[0] = decibelsToGainSlider(custom.values[0]);
+    for (int k = 0; k < ParameterCount; ++k) {
+        PluginSettings[k + 1] = valueToSlider(ParameterDescriptors[k], custom.values[k + 1]);
+    }
+}
+
+void valuesFromWords() {
+    MasterGain = gainSliderToGain(PluginSettings[0]);
+    for (int k = 0; k < ParameterCount; ++k) {
+        ParameterValues[k] = sliderToValue(ParameterDescriptors[k], PluginSettings[k + 1]);
+    }
+    ProcessingLock::Guard guard(ModuleLock);
+    if (CurrentModule) CurrentModule->setParameters(ParameterValues);
+}
+
+int moduleTable(const PresetRecord** table) {
+    *table = nullptr;
+    if (!CurrentModule) return 0;
+    const int count = CurrentModule->presets(table);
+    return *table ? count : 0;
+}
+
+}  // namespace
+
+void loadSettings(const unsigned char* bytes, int length, bool readOk) {
+    RestoreState = kRestoreLoaded;
+    if (!readOk || !bytes) {
+        ModuleIndex = 0;
+        PresetIndex = 0;
+        return;
+    }
+    if (length > kSettingsBytes) length = kSettingsBytes;
+    for (int i = 0; i < length; ++i) {
+        uint32_t word = static_cast<uint32_t>(PluginSettings[i / 4]);
+        const int shift = 8 * (i % 4);
+        word = (word & ~(0xFFu << shift)) | (static_cast<uint32_t>(bytes[i]) << shift);
+        PluginSettings[i / 4] = static_cast<int>(word);
+    }
+    const int module = PluginSettings[kSettingsModuleWord];
+    if (module >= 0 && module <= 17) {
+        ModuleIndex = module;
+        PresetIndex = PluginSettings[kSettingsPresetWord];
+    } else {
+        ModuleIndex = 0;
+        PresetIndex = 0;
+    }
+}
+
+void saveSettings(unsigned char bytes[kSettingsBytes]) {
+    PluginSettings[kSettingsModuleWord] = ModuleIndex;
+    PluginSettings[kSettingsPresetWord] = PresetIndex;
+    PluginSettings[0] = gainToSlider(MasterGain);
+    for (int k = 1; k <= ParameterCount && k < kSettingsPresetWord; ++k) {
+        PluginSettings[k] = valueToSlider(ParameterDescriptors[k - 1], ParameterValues[k - 1]);
+    }
+    for (int w = 0; w < kSettingsWords; ++w) {
+        const uint32_t word = static_cast<uint32_t>(PluginSettings[w]);
+        for (int b = 0; b < 4; ++b) bytes[4 * w + b] = static_cast<unsigned char>(word >> (8 * b));
+    }
+}
+
+void restoreSettings() {
+    const PresetRecord* table = nullptr;
+    const int count = moduleTable(&table);
+    if (RestoreState == kRestoreLoaded) {
+        if (PresetIndex != 0 || count <= 0) {
+            valuesFromWords();
+        } else {
+            wordsFromLastPreset(table, count);
+        }
+    } else if (RestoreState == kRestoreModuleChanged) {
+        PresetIndex = 0;
+        if (count > 0) wordsFromLastPreset(table, count);
+    }
+    RestoreState = kRestoreLoaded;
+}

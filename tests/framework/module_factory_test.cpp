@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "framework/module_factory.h"
+#include "framework/module_names.h"
+#include "host/plugin_state.h"
+
+namespace {
+
+class ModuleFactoryTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetPluginState(); }
+    void TearDown() override { resetPluginState(); }
+};
+
+TEST(ModuleNames, AreExactWithMarkersAndInnerSpaces) {
+    EXPECT_EQ(std::string(ModuleNames[0]), "\xA1\xF3Level Tuning");
+    EXPECT_EQ(std::string(ModuleNames[4]), "\xA1\xF3GEQ-  3 Bands 8/3 Oct");
+    EXPECT_EQ(std::string(ModuleNames[5]), "\xA1\xF3GEQ-10 Bands 1    Oct");
+    EXPECT_EQ(std::string(ModuleNames[9]), "\xA1\xF4Spacial-DeVocal Mono");
+    EXPECT_EQ(std::string(ModuleNames[13]), "\xA1\xF3T/P-Resampler");
+    EXPECT_EQ(std::string(ModuleNames[18]), "\xA1\xF4" "Dist-ASImpact");
+    // White diamonds: level, equalisers, time and pitch; black: the rest.
+    const bool black[kModuleNameCount] = {false, true,  true,  true,  false, false, false, false, false, true,
+                                          true,  true,  true,  false, false, false, true,  true,  true};
+    for (int i = 0; i < kModuleNameCount; ++i) {
+        EXPECT_EQ(static_cast<unsigned char>(ModuleNames[i][0]), 0xA1) << i;
+        EXPECT_EQ(moduleNameBlackMarker(i), black[i]) << i;
+    }
+}
+
+TEST_F(ModuleFactoryTest, IndicesOutsideTheEffectsGiveThePassThroughModule) {
+    for (int index : {0, 18, -1, 99}) {
+        ModuleIndex = index;
+        ParameterCount = 7;
+        ModuleFactory(44100, 2, false);
+        ASSERT_TRUE(CurrentModule) << index;
+        EXPECT_EQ(ParameterCount, 0) << index;
+        EXPECT_EQ(CurrentModule->presetCount(), 0) << index;
+        double block[4] = {1, 2, 3, 4};
+        EXPECT_EQ(CurrentModule->process(block, block, 4, 4, 3), 4);
+        EXPECT_EQ(block[3], 4.0);
+    }
+}
+
+TEST_F(ModuleFactoryTest, WithoutKeepGainResetsAndValuesBeyondTheCountStay) {
+    MasterGain = 3.0;
+    for (int k = 0; k < kMaxParameters; ++k) ParameterValues[k] = 100.0 + k;
+    ModuleIndex = 0;
+    ModuleFactory(48000, 2, false);
+    EXPECT_EQ(MasterGain, 1.0);
+    for (int k = 0; k < kMaxParameters; ++k) EXPECT_EQ(ParameterValues[k], 100.0 + k);
+}
+
+TEST_F(ModuleFactoryTest, WithKeepGainAndValuesStay) {
+    MasterGain = 3.0;
+    ParameterValues[0] = 5.0;
+    ModuleIndex = 0;
+    ModuleFactory(48000, 1, true);
+    EXPECT_EQ(MasterGain, 3.0);
+    EXPECT_EQ(ParameterValues[0], 5.0);
+}
+
+TEST_F(ModuleFactoryTest, EveryModuleDescribesParametersWithinTheirRanges) {
+    for (int index = 0; index < kSelectableModuleCount; ++index) {
+        for (int channels : {1, 2}) {
+            ModuleIndex = index;
+            ModuleFactory(44100, channels, false);
+            ASSERT_TRUE(CurrentModule) << index;
+            ASSERT_GE(ParameterCount, 0);
+            ASSERT_LE(ParameterCount, 37) << "the settings block holds 37 parameters";
+            for (int k = 0; k < ParameterCount; ++k) {
+                const ParamDescriptor& d = ParameterDescriptors[k];
+                EXPECT_NE(d.max, d.min) << index << " " << d.name;
+                EXPECT_LT(std::strlen(d.name), sizeof d.name);
+                EXPECT_GE(d.defaultValue, std::min(d.min, d.max)) << index << " " << d.name;
+                EXPECT_LE(d.defaultValue, std::max(d.min, d.max)) << index << " " << d.name;
+                EXPECT_EQ(ParameterValues[k], d.defaultValue);
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "host/display.h"
+#include "host/plugin_state.h"
+#include "host/sample_pipeline.h"
+#include "../support/fake_effect.h"
+
+namespace {
+
+// Records what the pipeline asks of the control window.
+class RecordingDisplay : public Display {
+public:
+    void paintMeters(int left, int leftLast, int right, int rightLast) override {
+        ++paints;
+        lastLeft = left;
+        lastRight = right;
+        previousLeft = leftLast;
+        previousRight = rightLast;
+    }
+    void layoutChannelButtons(int channels) override { layouts.push_back(channels); }
+    void showError(const char* text) override { errors.push_back(text); }
+    int paints = 0, lastLeft = -1, lastRight = -1, previousLeft = -1, previousRight = -1;
+    std::vector<int> layouts;
+    std::vector<std::string> errors;
+};
+
+class SamplePipelineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetPluginState();
+        setDisplay(&display);
+    }
+    void TearDown() override {
+        setDisplay(nullptr);
+        resetPluginState();
+    }
+    // Installs a fake module as if built for 44100 Hz stereo.
+    FakeEffect* installFake() {
+        auto module = std::make_unique<FakeEffect>(0, std::vector<ParamDescriptor>{});
+        FakeEffect* raw = module.get();
+        CurrentModule = std::move(module);
+        return raw;
+    }
+    RecordingDisplay display;
+};
+
+std::vector<int16_t> stereoBlock(int frames) {
+    std::vector<int16_t> block(2 * 2 * frames, 0);  // room for twice the frames
+    for (int i = 0; i < 2 * frames; ++i) block[i] = static_cast<int16_t>((i * 7919) % 65536 - 32768);
+    return block;
+}
+
+TEST_F(SamplePipelineTest, LevelTuningAtUnityGainIsBitIdentical) {
+    std::vector<int16_t> block = stereoBlock(1000);
+    const std::vector<int16_t> original = block;
+    EXPECT_EQ(ModifySamples(nullptr, block.data(), 1000, 16, 2, 44100), 1000);
+    EXPECT_EQ(block, original);
+    ASSERT_TRUE(CurrentModule) << "the first block builds the module";
+}
+
+TEST_F(SamplePipelineTest, GainClampsAndTruncatesTowardZero) {
+    int16_t block[8] = {20000, -20000, 10001, -10001};
+    MasterGain = 2.0;
+    ModifySamples(nullptr, block, 1, 16, 2, 44100);
+    EXPECT_EQ(block[0], 32767);
+    EXPECT_EQ(block[1], -32768);
+    MasterGain = 1.5;
+    block[0] = 10001;
+    block[1] = -10001;
+    ModifySamples(nullptr, block, 1, 16, 2, 44100);
+    EXPECT_EQ(block[0], 15001);
+    EXPECT_EQ(block[1], -15001);
+}
+
+TEST_F(SamplePipelineTest, MaskGainsOnlySelectedChannelsAndPassBypasses) {
+    installFake();
+    int16_t block[8] = {1000, 1000, -1000, -1000};
+    MasterGain = 2.0;
+    ChannelMask = 1;
+    ModifySamples(nullptr, block, 2, 16, 2, 44100);
+    EXPECT_EQ(block[0], 2000);
+    EXPECT_EQ(block[1], 1000) << "right channel must not be gained with mask 1";
+    EXPECT_EQ(block[2], -2000);
+    EXPECT_EQ(block[3], -1000);
+
+    // PASS: untouched, no module call, even for a module that changes length.
+    FakeEffect* fake = installFake();
+    fake->producedOverride = 0;
+    fake->extra = 5000;
+    ChannelMask = 0;
+    int16_t pass[8] = {5, 6, 7, 8};
+    EXPECT_EQ(ModifySamples(nullptr, pass, 2, 16, 2, 44100), 2);
+    EXPECT_EQ(pass[0], 5);
+    EXPECT_EQ(pass[3], 8);
+    EXPECT_EQ(fake->processCalls, 0);
+    EXPECT_GT(display.paints, 0) << "PASS still updates the meters";
+}
+
+TEST_F(SamplePipelineTest, OutputCapacityFollowsExtraOutput) {
+    FakeEffect* fake = installFake();
+    std::vector<int16_t> block = stereoBlock(500);  // n = 1000 samples
+    fake->extra = 300;
+    ModifySamples(nullptr, block.data(), 500, 16, 2, 44100);
+    EXPECT_EQ(fake->lastOutCapacity, 1300);
+    fake->extra = 5000;
+    ModifySamples(nullptr, block.data(), 500, 16, 2, 44100);
+    EXPECT_EQ(fake->lastOutCapacity, 2000);
+    fake->extra = -4;
+    ModifySamples(nullptr, block.data(), 500, 16, 2, 44100);
+    EXPECT_EQ(fake->lastOutCapacity, 1000);
+}
+
+TEST_F(SamplePipelineTest, LongerOutputIsReturnedAndConvertedInFull) {
+    FakeEffect* fake = installFake();
+    fake->extra = 5000;
+    std::vector<int16_t> block = stereoBlock(100);
+    // The base process returns outCapacity: the second half holds whatever
+    // the work buffer held, which must still be written to the host buffer.
+    EXPECT_EQ(ModifySamples(nullptr, block.data(), 100, 16, 2, 44100), 200);
+}
+
+TEST_F(SamplePipelineTest, ZeroProducedReturnsZeroWithoutPaintingMeters) {
+    FakeEffect* fake = installFake();
+    fake->producedOverride = 0;
+    std::vector<int16_t> block = stereoBlock(100);
+    const std::vector<int16_t> original = block;
+    EXPECT_EQ(ModifySamples(nullptr, block.data(), 100, 16, 2, 44100), 0);
+    EXPECT_EQ(display.paints, 0);
+    EXPECT_EQ(block, original);
+}
+
+TEST_F(SamplePipelineTest, ProducedCountBeyondCapacityIsCut) {
+    FakeEffect* fake = installFake();
+    fake->producedOverride = 1 << 20;
+    std::vector<int16_t> block = stereoBlock(100);
+    EXPECT_EQ(ModifySamples(nullptr, block.data(), 100, 16, 2, 44100), 100);
+}
+
+TEST_F(SamplePipelineTest, MeterLevels) {
+    int16_t silence[8] = {};
+    ModifySamples(nullptr, silence, 2, 16, 2, 44100);
+    EXPECT_EQ(display.lastLeft, 0);
+    EXPECT_EQ(display.lastRight, 0);
+    int16_t loud[8] = {-32768, 16384};
+    ModifySamples(nullptr, loud, 1, 16, 2, 44100);
+    EXPECT_EQ(display.lastLeft, 100);
+    EXPECT_EQ(display.lastRight, 93) << "-6.02 dB + 100, truncated";
+    EXPECT_EQ(display.previousLeft, 0);
+    EXPECT_EQ(LastLevelLeft, 100);
+    // The reset flag makes the next block paint from the bottom.
+    MeterResetFlag = 1;
+    ModifySamples(nullptr, loud, 1, 16, 2, 44100);
+    EXPECT_EQ(display.previousLeft, 0);
+    EXPECT_EQ(MeterResetFlag, 0);
+    EXPECT_EQ(meterLevel(1.0, 32768.0), 9) << "-90.3 dB";
+    EXPECT_EQ(meterLevel(0.5, 32768.0), 3);
+}
+
+TEST_F(SamplePipelineTest, FormatChangesRebuildAndLayOutChannels) {
+    int16_t block[8] = {100, 200, 300, 400};
+    installFake();
+    ModifySamples(nullptr, block, 2, 16, 2, 44100);
+    EXPECT_NE(dynamic_cast<FakeEffect*>(CurrentModule.get()), nullptr) << "same format: no rebuild";
+    ParameterValues[0] = 7.5;
+    MasterGain = 1.0;
+    ModifySamples(nullptr, block, 2, 16, 2, 48000);
+    EXPECT_EQ(SampleRate, 48000);
+    EXPECT_EQ(dynamic_cast<FakeEffect*>(CurrentModule.get()), nullptr) << "a rate change rebuilds";
+    EXPECT_EQ(ParameterValues[0], 7.5);
+    EXPECT_TRUE(display.layouts.empty());
+
+    ChannelMask = 2;
+    ModifySamples(nullptr, block, 2, 16, 1, 48000);
+    EXPECT_EQ(ChannelCount, 1);
+    EXPECT_EQ(ChannelMask, 1);
+    ASSERT_EQ(display.layouts.size(), 1u);
+    EXPECT_EQ(display.layouts[0], 1);
+    ModifySamples(nullptr, block, 2, 16, 2, 48000);
+    EXPECT_EQ(ChannelMask, 3);
+}
+
+TEST_F(SamplePipelineTest, EightBitBlocksAreOffsetBinary) {
+    // 0x80 is silence; gain 2 doubles the distance from it.
+    unsigned char block[16] = {0x80, 0x90, 0x70, 0x00, 0xFF, 0xC0};
+    MasterGain = 2.0;
+    EXPECT_EQ(ModifySamples(nullptr, reinterpret_cast<short*>(block), 3, 8, 2, 44100), 3);
+    EXPECT_EQ(block[0], 0x80);
+    EXPECT_EQ(block[1], 0xA0);
+    EXPECT_EQ(block[2], 0x60);
+    EXPECT_EQ(block[3], 0x00) << "-128 x 2 clamps to -128";
+    EXPECT_EQ(block[4], 0xFF) << "127 x 2 clamps to 127";
+    EXPECT_EQ(block[5], 0xFF);
+    EXPECT_EQ(display.lastRight, 100) << "meters read the signed value";
+
+    unsigned char unity[4] = {0x00, 0x80, 0x7F, 0xFF};
+    MasterGain = 1.0;
+    ModifySamples(nullptr, reinterpret_cast<short*>(unity), 2, 8, 2, 44100);
+    EXPECT_EQ(unity[0], 0x00);
+    EXPECT_EQ(unity[1], 0x80);
+    EXPECT_EQ(unity[2], 0x7F);
+    EXPECT_EQ(unity[3], 0xFF);
+}
+
+TEST_F(SamplePipelineTest, TwentyFourBitBlocksArePackedTriplets) {
+    auto pack = [](int32_t v, unsigned char* p) {
+        p[0] = v & 0xFF;
+        p[1] = (v >> 8) & 0xFF;
+        p[2] = (v >> 16) & 0xFF;
+    };
+    auto unpack = [](const unsigned char* p) {
+        return static_cast<int32_t>((p[0] | p[1] << 8 | p[2] << 16) << 8) >> 8;
+    };
+    unsigned char block[24] = {};
+    const int32_t values[4] = {1000000, -1000000, 8388607, -8388608};
+    for (int i = 0; i < 4; ++i) pack(values[i], block + 3 * i);
+    unsigned char original[24];
+    std::memcpy(original, block, sizeof block);
+    EXPECT_EQ(ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 24, 2, 44100), 2);
+    EXPECT_EQ(std::memcmp(block, original, sizeof block), 0);
+    MasterGain = 1.5;
+    ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 24, 2, 44100);
+    EXPECT_EQ(unpack(block + 0), 1500000);
+    EXPECT_EQ(unpack(block + 3), -1500000);
+    EXPECT_EQ(unpack(block + 6), 8388607);
+    EXPECT_EQ(unpack(block + 9), -8388608);
+}
+
+TEST_F(SamplePipelineTest, ThirtyTwoBitBlocksClampToTheFullRange) {
+    int32_t block[8] = {2000000000, -2000000000, 12345, INT32_MIN};
+    MasterGain = 2.0;
+    ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 32, 2, 44100);
+    EXPECT_EQ(block[0], INT32_MAX);
+    EXPECT_EQ(block[1], INT32_MIN);
+    EXPECT_EQ(block[2], 24690);
+    EXPECT_EQ(block[3], INT32_MIN);
+    EXPECT_EQ(display.lastRight, 100);
+}
+
+TEST_F(SamplePipelineTest, OtherWidthsComeBackUntouched) {
+    installFake();
+    unsigned char block[16] = {1, 2, 3, 4, 5, 6, 7, 8};
+    MasterGain = 2.0;
+    EXPECT_EQ(ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 12, 2, 44100), 2);
+    EXPECT_EQ(block[0], 1);
+    EXPECT_EQ(block[7], 8);
+    EXPECT_EQ(display.lastLeft, 0);
+}
+
+TEST_F(SamplePipelineTest, MalformedBlocksAreReturnedAsTheyCame) {
+    int16_t block[4] = {1, 2, 3, 4};
+    EXPECT_EQ(ModifySamples(nullptr, block, 2, 16, 0, 44100), 2);
+    EXPECT_EQ(ModifySamples(nullptr, block, -5, 16, 2, 44100), -5);
+    EXPECT_EQ(ModifySamples(nullptr, nullptr, 2, 16, 2, 44100), 2);
+    EXPECT_EQ(block[0], 1);
+}
+
+TEST_F(SamplePipelineTest, WorkBufferOnlyGrows) {
+    std::vector<int16_t> big = stereoBlock(1152);
+    ModifySamples(nullptr, big.data(), 1152, 16, 2, 44100);
+    EXPECT_EQ(WorkBufferCapacity, 3 * 2304);
+    const double* buffer = WorkBuffer.get();
+    std::vector<int16_t> small = stereoBlock(10);
+    ModifySamples(nullptr, small.data(), 10, 16, 2, 44100);
+    EXPECT_EQ(WorkBufferCapacity, 3 * 2304);
+    EXPECT_EQ(WorkBuffer.get(), buffer);
+}
+
+}  // namespace

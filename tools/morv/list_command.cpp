@@ -1,0 +1,96 @@
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/module_factory.h"
+#include "framework/module_names.h"
+#include "tools/morv/command_line.h"
+#include "tools/morv/commands.h"
+#include "tools/morv/effect_session.h"
+#include "tools/morv/json_text.h"
+#include "tools/morv/usage_error.h"
+
+namespace {
+
+struct ModuleListing {
+    int index;
+    bool implemented;
+    int parameterCount;
+    ParamDescriptor parameters[kMaxParameters];
+    const PresetRecord* presets;
+    int presetCount;
+};
+
+ModuleListing describeModule(int index) {
+    ModuleListing listing{};
+    listing.index = index;
+    listing.implemented = moduleImplemented(index);
+    std::unique_ptr<EffectModule> module = createModule(index, 44100, 2);
+    listing.parameterCount = module->describeParameters(listing.parameters);
+    listing.presetCount = module->presets(&listing.presets);
+    if (!listing.presets) listing.presetCount = 0;
+    return listing;
+}
+
+void printText(const ModuleListing& m) {
+    std::printf("%2d  %s%s\n", m.index, displayModuleName(m.index).c_str(),
+                m.implemented ? "" : "  (not built yet: passes audio through)");
+    for (int k = 0; k < m.parameterCount; ++k) {
+        const ParamDescriptor& d = m.parameters[k];
+        std::printf("      %-8s max %-10g min %-10g default %g\n", d.name, d.max, d.min, d.defaultValue);
+    }
+    for (int p = 0; p < m.presetCount; ++p) {
+        std::string values;
+        char number[32];
+        std::snprintf(number, sizeof number, "%g dB", m.presets[p].values[0]);
+        values = number;
+        for (int k = 0; k < m.parameterCount; ++k) {
+            std::snprintf(number, sizeof number, ", %g", m.presets[p].values[k + 1]);
+            values += number;
+        }
+        std::printf("      preset %2d %-16s %s\n", p, (std::string("\"") + m.presets[p].name + "\"").c_str(),
+                    values.c_str());
+    }
+}
+
+void printJson(const std::vector<ModuleListing>& modules) {
+    std::printf("[\n");
+    for (size_t i = 0; i < modules.size(); ++i) {
+        const ModuleListing& m = modules[i];
+        std::printf("  {\"index\": %d, \"name\": %s, \"implemented\": %s,\n   \"parameters\": [", m.index,
+                    jsonString(displayModuleName(m.index)).c_str(), m.implemented ? "true" : "false");
+        for (int k = 0; k < m.parameterCount; ++k) {
+            const ParamDescriptor& d = m.parameters[k];
+            std::printf("%s{\"name\": %s, \"max\": %s, \"min\": %s, \"default\": %s}", k ? ", " : "",
+                        jsonString(d.name).c_str(), jsonNumber(d.max).c_str(), jsonNumber(d.min).c_str(),
+                        jsonNumber(d.defaultValue).c_str());
+        }
+        std::printf("],\n   \"presets\": [");
+        for (int p = 0; p < m.presetCount; ++p) {
+            std::printf("%s{\"name\": %s, \"gain\": %s, \"values\": [", p ? ", " : "",
+                        jsonString(m.presets[p].name).c_str(), jsonNumber(m.presets[p].values[0]).c_str());
+            for (int k = 0; k < m.parameterCount; ++k) {
+                std::printf("%s%s", k ? ", " : "", jsonNumber(m.presets[p].values[k + 1]).c_str());
+            }
+            std::printf("]}");
+        }
+        std::printf("]}%s\n", i + 1 < modules.size() ? "," : "");
+    }
+    std::printf("]\n");
+}
+
+}  // namespace
+
+int runListCommand(const std::vector<std::string>& args) {
+    CommandLine line(args, {}, {"json"});
+    if (!line.positional().empty()) throw UsageError("list takes no file names");
+    std::vector<ModuleListing> modules;
+    for (int index = 0; index < kSelectableModuleCount; ++index) modules.push_back(describeModule(index));
+    if (line.flag("json")) {
+        printJson(modules);
+    } else {
+        for (const ModuleListing& m : modules) printText(m);
+    }
+    return 0;
+}
