@@ -2,6 +2,8 @@
 # dsp_MORV.dll and the test host that loads it under Wine.
 enable_language(RC)
 
+# The mutex of the processing lock is a Win32 one here (host/processing_lock_win32.cpp).
+list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/processing_lock\\.cpp$")
 add_library(morv_engine STATIC ${ENGINE_SOURCES})
 target_include_directories(morv_engine PUBLIC ${PROJECT_SOURCE_DIR})
 

@@ -1,5 +1,7 @@
 #include "ui/control_dialog.h"
 
+#include <commctrl.h>
+
 #include "host/plugin_state.h"
 #include "host/plugin_windows_win32.h"
 #include "resources/resource_ids.h"
@@ -55,6 +57,9 @@ INT_PTR onControlColour(HDC dc) {
 }  // namespace
 
 void openControlDialog(HWND owner, HINSTANCE instance) {
+    // The gain slider is a trackbar: its class must exist before the dialog.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
     if (!instance) instance = LibraryInstance;
     if (owner && !IsWindow(owner)) owner = nullptr;
     ControlDialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONTROL_DIALOG), owner,

@@ -8,6 +8,8 @@
 #include "tests/wine/player.h"
 #include "tests/wine/wine_check.h"
 
+#include <commctrl.h>
+
 namespace {
 
 std::string windowText(HWND window) {

@@ -84,13 +84,19 @@ COLORREF meterRow(HWND dialog, int id, int row) {
 
 const COLORREF kBackground = RGB(49, 52, 82);
 
+struct UnpumpedWork {
+    std::function<void()> run;
+};
+
+DWORD WINAPI unpumpedThreadMain(void* work) {
+    static_cast<UnpumpedWork*>(work)->run();
+    return 0;
+}
+
 // Runs work on another thread while this one waits without pumping messages.
 bool runWithoutPumping(const std::function<void()>& work) {
-    struct Work {
-        std::function<void()> run;
-    } job{work};
-    HANDLE thread = CreateThread(
-        nullptr, 0, [](void* p) -> DWORD { static_cast<Work*>(p)->run(); return 0; }, &job, 0, nullptr);
+    UnpumpedWork job{work};
+    HANDLE thread = CreateThread(nullptr, 0, unpumpedThreadMain, &job, 0, nullptr);
     bool finished = WaitForSingleObject(thread, 20000) == WAIT_OBJECT_0;
     CloseHandle(thread);
     return finished;
@@ -314,39 +320,51 @@ WINE_CASE(meters_are_erased_after_a_second_without_audio) {
     CHECK_EQ(meterRow(plugin.dialog, 1005, 99), RGB(245, 25, 16));
 }
 
-WINE_CASE(allocation_failure_shows_error_box) {
-    ActivePlugin plugin;
-    // More frames than a 32-bit process can hold as doubles; the samples
-    // are reserved address space only, so any touch of them would crash.
-    const int frames = 50 * 1000 * 1000;
+namespace {
+
+// Runs a block of the given frames through the plug-in whose work buffer
+// cannot be allocated, answers the error box and checks it.
+void expectAllocationFailureBox(ActivePlugin& plugin, int frames) {
+    // The samples are reserved address space only: any touch would crash.
     void* samples = VirtualAlloc(nullptr, static_cast<SIZE_T>(frames) * 2 * 2, MEM_RESERVE, PAGE_NOACCESS);
     CHECK(samples != nullptr);
     if (!samples) return;
     int result = 0;
-    HWND box = nullptr;
+    int boxes = 0;
+    HWND answered = nullptr;
     std::string text;
     HWND owner = nullptr;
     bool finished = runOnAudioThread(
         [&] { result = plugin.module->ModifySamples(plugin.module, static_cast<short*>(samples), frames, 16, 2, kRate); },
         [&] {
-            HWND found = FindWindowA("#32770", "Error");
-            if (!found || box) return;
-            box = found;
-            owner = GetWindow(found, GW_OWNER);
+            HWND box = FindWindowA("#32770", "Error");
+            if (!box || box == answered) return;
+            answered = box;
+            ++boxes;
+            owner = GetWindow(box, GW_OWNER);
             char buffer[128] = {};
-            HWND child = GetWindow(found, GW_CHILD);
-            for (; child; child = GetWindow(child, GW_HWNDNEXT)) {
+            for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 GetWindowTextA(child, buffer, sizeof buffer);
                 if (std::strcmp(buffer, "Memory allocation failed") == 0) text = buffer;
             }
-            PostMessageA(found, WM_COMMAND, IDOK, 0);
+            SendMessageA(box, WM_COMMAND, IDOK, 0);
         });
     CHECK(finished);
-    CHECK(box != nullptr);
+    CHECK_EQ(boxes, 1);
     CHECK_TEXT(text, "Memory allocation failed");
     CHECK(owner == plugin.player.handle());
     CHECK_EQ(result, frames);
     VirtualFree(samples, 0, MEM_RELEASE);
+}
+
+}  // namespace
+
+WINE_CASE(allocation_failure_shows_error_box) {
+    ActivePlugin plugin;
+    // Three doubles per sample need 2.09 GB: more than a 32-bit process has.
+    expectAllocationFailureBox(plugin, 43 * 1000 * 1000);
+    // Here the size itself no longer fits a 32-bit address.
+    expectAllocationFailureBox(plugin, 100 * 1000 * 1000);
 
     // The next ordinary block is processed normally.
     std::vector<short> block = stereoBlock16(1152, 77);

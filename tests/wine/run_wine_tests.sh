@@ -46,7 +46,7 @@ check_pe_format() {
 check_exports() {
   local names
   names=$($OBJDUMP -p "$DLL" | awk '/\[Ordinal\/Name Pointer\] Table/ {on = 1; next}
-                                     on && /^\s*\[/ {print $NF; next}
+                                     on && /^[ \t]*\[/ {print $NF; next}
                                      on {on = 0}')
   if [ "$names" != "winampDSPGetHeader2" ]; then
     echo "  exports: $(echo $names)"
