@@ -244,6 +244,13 @@ WINE_CASE(channel_change_lays_out_channel_buttons) {
     CHECK_EQ(logical.lfHeight, 14);
     CHECK_EQ(logical.lfWidth, 6);
     CHECK_EQ(logical.lfWeight, 400);
+    CHECK_EQ(logical.lfCharSet, ANSI_CHARSET);
+    // The rest of the font comes from the stock fixed-pitch ANSI font.
+    LOGFONTA stock = {};
+    GetObjectA(GetStockObject(ANSI_FIXED_FONT), sizeof stock, &stock);
+    CHECK_EQ(logical.lfPitchAndFamily, stock.lfPitchAndFamily);
+    CHECK_EQ(logical.lfOutPrecision, stock.lfOutPrecision);
+    CHECK_EQ(logical.lfQuality, stock.lfQuality);
     CHECK(reinterpret_cast<HFONT>(SendMessageA(right, WM_GETFONT, 0, 0)) == font);
 }
 
@@ -290,6 +297,29 @@ WINE_CASE(meters_paint_rows_from_the_last_level) {
     CHECK_EQ(meterRow(plugin.dialog, 1005, 99), kBackground);
     CHECK_EQ(meterRow(plugin.dialog, 1006, 98), RGB(235, 35, 16));
     CHECK_EQ(meterRow(plugin.dialog, 1006, 99), kBackground);
+    });
+    CHECK(finished);
+}
+
+WINE_CASE(eight_bit_meters_measure_from_the_offset) {
+    ActivePlugin plugin;
+    CHECK(plugin.dialog != nullptr);
+    if (!plugin.dialog) return;
+    prepareMeter(plugin.dialog, 1005, 0, 100);
+    prepareMeter(plugin.dialog, 1006, 10, 100);
+    pumpMessages(50);
+    bool finished = runWithoutPumping([&] {
+        // 8-bit silence is the byte 128: both meters stay empty.
+        std::vector<unsigned char> silence(2 * 400, 128);
+        CHECK_EQ(plugin.module->ModifySamples(plugin.module, reinterpret_cast<short*>(silence.data()), 400, 8, 2, kRate), 400);
+        CHECK_EQ(meterRow(plugin.dialog, 1005, 0), kBackground);
+        CHECK_EQ(meterRow(plugin.dialog, 1006, 0), kBackground);
+        // The byte 0 is full scale (-128): the left meter fills.
+        std::vector<unsigned char> peak(2 * 400, 128);
+        peak[4] = 0;
+        CHECK_EQ(plugin.module->ModifySamples(plugin.module, reinterpret_cast<short*>(peak.data()), 400, 8, 2, kRate), 400);
+        CHECK_EQ(meterRow(plugin.dialog, 1005, 99), RGB(245, 25, 16));
+        CHECK_EQ(meterRow(plugin.dialog, 1006, 0), kBackground);
     });
     CHECK(finished);
 }
