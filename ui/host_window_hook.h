@@ -11,6 +11,5 @@ void installHostWindowHook(HWND window);
 // Puts the saved procedure back when the hook is still the window's
 // procedure; does nothing when no hook is installed.
 void removeHostWindowHook();
-bool hostWindowHooked();
 
 LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

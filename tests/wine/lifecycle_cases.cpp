@@ -2,6 +2,7 @@
 // drives them: load, header, module 0, Init, Config, Quit, unload.
 
 #include <cstring>
+#include <string>
 
 #include "tests/wine/player.h"
 #include "tests/wine/wine_check.h"
@@ -262,4 +263,38 @@ WINE_CASE(reload_after_unload) {
         CHECK(findControlDialog() == nullptr);
         CHECK(player.currentProcedure() == player.ownProcedure());
     }
+}
+
+namespace {
+
+LRESULT CALLBACK unicodePlayerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER && wParam == 0) return 0x5666;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+WINE_CASE(unicode_player_window) {
+    // Current players register their main window as a Unicode window.
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = unicodePlayerProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Winamp v1.x";
+    RegisterClassW(&windowClass);
+    HWND player = CreateWindowExW(0, L"Winamp v1.x", L"Player", WS_OVERLAPPEDWINDOW, 300, 400, 275, 116,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    CHECK(IsWindowUnicode(player));
+    PluginLibrary library;
+    winampDSPModule* module = library.module(player);
+    CHECK_EQ(module->Init(module), 0);
+    pumpMessages(20);
+    // Text still reaches the player's procedure intact through the hook.
+    SetWindowTextW(player, L"Player \x00e9\x4e2d");
+    wchar_t text[32] = {};
+    GetWindowTextW(player, text, 32);
+    CHECK(std::wstring(text) == L"Player \x00e9\x4e2d");
+    module->Quit(module);
+    CHECK(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(player, GWLP_WNDPROC)) == unicodePlayerProcedure);
+    CHECK(IsWindowUnicode(player));
+    DestroyWindow(player);
 }

@@ -28,7 +28,7 @@ if [ -z "${MORV_WINE_INNER:-}" ]; then
     rm -rf "$WINEPREFIX"
   }
   trap cleanup EXIT
-  MORV_WINE_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  MORV_WINE_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$ROOT/tests/wine/run_wine_tests.sh" "$@"
   exit $?
 fi
 
