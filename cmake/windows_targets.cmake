@@ -42,3 +42,17 @@ target_include_directories(morv_wine_host PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(morv_wine_host PRIVATE user32 gdi32 advapi32)
 target_link_options(morv_wine_host PRIVATE -static -mconsole)
 add_dependencies(morv_wine_host dsp_morv)
+
+# The head-related kernel table, resource "BINHIR" 121, joins the library once
+# its generator exists: point MORV_KERNEL_TABLE at the generated file.
+if(MORV_KERNEL_TABLE)
+  set(MORV_KERNEL_TABLE_COPY ${MORV_RESOURCE_DIR}/kernel_table.bin)
+  add_custom_command(
+    OUTPUT ${MORV_KERNEL_TABLE_COPY}
+    COMMAND ${CMAKE_COMMAND} -E copy ${MORV_KERNEL_TABLE} ${MORV_KERNEL_TABLE_COPY}
+    DEPENDS ${MORV_KERNEL_TABLE})
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/dsp_morv.rc APPEND PROPERTY
+    COMPILE_DEFINITIONS MORV_KERNEL_TABLE)
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/dsp_morv.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${MORV_KERNEL_TABLE_COPY})
+endif()
