@@ -28,6 +28,8 @@ void CALLBACK meterTimerProcedure(HWND dialog, UINT, UINT_PTR, DWORD) {
 }
 
 INT_PTR onInitDialog(HWND dialog) {
+    // Known from here on, so that the dialog's own set-up can reach it.
+    ControlDialog = dialog;
     HICON icon = LoadIconA(LibraryInstance, MAKEINTRESOURCEA(IDI_MORV));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SetTimer(dialog, kMeterTimer, kMeterTimerPeriodMs, meterTimerProcedure);

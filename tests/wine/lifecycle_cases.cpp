@@ -298,3 +298,28 @@ WINE_CASE(unicode_player_window) {
     CHECK(IsWindowUnicode(player));
     DestroyWindow(player);
 }
+
+WINE_CASE(player_window_destroyed_before_quit) {
+    // A player that tears its main window down first and only then calls
+    // Quit and unloads: the owned dialog goes with the window.
+    PluginLibrary library;
+    winampDSPModule* module = nullptr;
+    {
+        PlayerWindow player("Winamp v1.x", 0x5666);
+        module = library.module(player.handle());
+        module->Init(module);
+        CHECK(findControlDialog() != nullptr);
+        DestroyWindow(player.handle());
+        pumpMessages(20);
+        CHECK(findControlDialog() == nullptr);
+    }
+    module->Quit(module);
+    module->Config(module);  // the stale owner is not used
+    pumpMessages(20);
+    CHECK(findControlDialog() != nullptr);
+    short block[2 * 64] = {};
+    CHECK_EQ(processOnAudioThread(module, block, 64, 16, 2, 44100), 64);
+    library.unload();
+    CHECK(findControlDialog() == nullptr);
+    pumpMessages(1200);
+}
