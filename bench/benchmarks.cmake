@@ -1,7 +1,10 @@
 # Benchmarks: every bench/*_bench.cpp is one Google Benchmark program.
 find_package(benchmark REQUIRED)
 pkg_check_modules(FFTW3 IMPORTED_TARGET fftw3)
-pkg_check_modules(KISSFFT IMPORTED_TARGET kissfft-double)
+# Debian's libkissfft-dev ships the C library in single precision only
+# (kissfft-float.pc, whose flags define kiss_fft_scalar=float); the header-only
+# C++ kissfft.hh from the same package provides the double-precision reference.
+pkg_check_modules(KISSFFT IMPORTED_TARGET kissfft-float)
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_bench.cpp)
 foreach(source ${BENCH_SOURCES})
   get_filename_component(name ${source} NAME_WE)

@@ -3,6 +3,9 @@
 #include <new>
 #include <typeinfo>
 
+#include "effects/distortion/vibrato.h"
+#include "effects/eq/eq_band_table.h"
+#include "effects/eq/graphic_equalizer.h"
 #include "host/plugin_state.h"
 
 namespace {
@@ -32,7 +35,10 @@ std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channe
         case 7:  // "GEQ-20 Bands 1/2 Oct"
 
         case 8:  // "GEQ-31 Bands 1/3 Oct"
-
+            // Guarded: cases above that are still empty fall through to here.
+            if (const EqBandTable* table = eqBandTableFor(moduleIndex))
+                return std::make_unique<GraphicEqualizer>(rate, channels, *table);
+            [[fallthrough]];
         case 9:  // "Spacial-DeVocal Mono"
 
         case 10:  // "Spacial-DeVocal Stereo"
@@ -48,7 +54,8 @@ std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channe
         case 15:  // "T/P-PitchScaler"
 
         case 16:  // "Distortion-Vibrato"
-
+            if (moduleIndex == 16) return std::make_unique<Vibrato>(rate, channels, 8.0, 0.001);
+            [[fallthrough]];
         case 17:  // "Distortion-Whisper"
 
         default:

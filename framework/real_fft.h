@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 // Forward and inverse DFT of N real samples (N even), in place.
 //
@@ -25,6 +26,9 @@ public:
 
     bool valid() const;
     int length() const;
+    // The radix of every stage, stage 1 first (empty for a refused length).
+    // For tests and diagnostics; allocates.
+    std::vector<int> stages() const;
 
     static constexpr int kMaxRadix = 101;
 

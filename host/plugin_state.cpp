@@ -1,5 +1,6 @@
 #include "host/plugin_state.h"
 
+#include <cstdlib>
 #include <cstring>
 
 int SampleRate = 44100;
@@ -7,7 +8,9 @@ int ChannelCount = 2;
 int ModuleIndex = 0;
 std::unique_ptr<EffectModule> CurrentModule;
 double MasterGain = 1.0;
-std::unique_ptr<double[]> WorkBuffer;
+std::unique_ptr<double[], WorkBufferRelease> WorkBuffer;
+
+void WorkBufferRelease::operator()(double* p) const { std::free(p); }
 int WorkBufferCapacity = 0;
 int ChannelMask = 3;
 int MeterResetFlag = 0;

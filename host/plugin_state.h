@@ -27,7 +27,12 @@ extern int ChannelCount;
 extern int ModuleIndex;
 extern std::unique_ptr<EffectModule> CurrentModule;
 extern double MasterGain;
-extern std::unique_ptr<double[]> WorkBuffer;
+// The pipeline's work buffer, allocated with malloc so that a failed
+// allocation is an empty pointer rather than an exception.
+struct WorkBufferRelease {
+    void operator()(double* p) const;
+};
+extern std::unique_ptr<double[], WorkBufferRelease> WorkBuffer;
 extern int WorkBufferCapacity;
 extern int ChannelMask;
 extern int MeterResetFlag;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <new>
+#include <cstdlib>
 
 #include "framework/module_factory.h"
 #include "host/display.h"
@@ -60,13 +60,15 @@ struct SampleFormat<32> {
 double fullScale(int bps) { return std::ldexp(1.0, bps - 1); }
 
 template <int Bits>
-void convertIn(const unsigned char* samples, double* work, int n) {
+void convertIn(const unsigned char* __restrict samples, double* __restrict work, int n) {
     for (int i = 0; i < n; ++i) work[i] = SampleFormat<Bits>::read(samples, i);
 }
 
 // Gains the selected channels, clamps to -F..F-1 and truncates toward zero.
+// The loops are written so the compiler can vectorise them.
 template <int Bits>
-void convertOut(const double* work, unsigned char* samples, int produced, int nch, const double* gains) {
+void convertOut(const double* __restrict work, unsigned char* __restrict samples, int produced, int nch,
+                const double* gains) {
     const double top = fullScale(Bits) - 1.0;
     const double bottom = -fullScale(Bits);
     auto store = [&](int i, double x) {
@@ -76,17 +78,20 @@ void convertOut(const double* work, unsigned char* samples, int produced, int nc
         x = x < top ? x : top;
         SampleFormat<Bits>::write(samples, i, static_cast<int>(x));
     };
-    if (nch == 2) {
+    if (nch == 1) {
+        const double gain = gains[0];
+        for (int i = 0; i < produced; ++i) store(i, work[i] * gain);
+    } else if (nch == 2) {
         const double gainLeft = gains[0], gainRight = gains[1];
-        int i = 0;
-        for (; i + 1 < produced; i += 2) {
-            store(i, work[i] * gainLeft);
-            store(i + 1, work[i + 1] * gainRight);
+        const int frames = produced / 2;
+        for (int f = 0; f < frames; ++f) {
+            store(2 * f, work[2 * f] * gainLeft);
+            store(2 * f + 1, work[2 * f + 1] * gainRight);
         }
-        if (i < produced) store(i, work[i] * gainLeft);
-        return;
+        if (produced & 1) store(produced - 1, work[produced - 1] * gainLeft);
+    } else {
+        for (int i = 0; i < produced; ++i) store(i, work[i] * gains[i % nch]);
     }
-    for (int i = 0; i < produced; ++i) store(i, work[i] * gains[i % nch]);
 }
 
 // Largest absolute sample at even and at odd positions among the first count.
@@ -157,7 +162,7 @@ bool ensureWorkBuffer(int n) {
     if (WorkBufferCapacity >= needed) return true;
     WorkBuffer.reset();
     WorkBufferCapacity = 0;
-    WorkBuffer.reset(new (std::nothrow) double[static_cast<size_t>(needed)]);
+    WorkBuffer.reset(static_cast<double*>(std::malloc(sizeof(double) * static_cast<size_t>(needed))));
     if (!WorkBuffer) return false;
     WorkBufferCapacity = static_cast<int>(needed);
     return true;
@@ -198,7 +203,6 @@ int runBlock(unsigned char* samples, int n, int nch) {
             convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
         }
     }
-
     if (produced > 0) {
         double peakLeft, peakRight;
         measurePeaks<Bits>(samples, produced, &peakLeft, &peakRight);

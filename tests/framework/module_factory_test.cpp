@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <vector>
 #include <string>
 
 #include "framework/module_factory.h"
@@ -61,6 +63,42 @@ TEST_F(ModuleFactoryTest, WithKeepGainAndValuesStay) {
     ModuleFactory(48000, 1, true);
     EXPECT_EQ(MasterGain, 3.0);
     EXPECT_EQ(ParameterValues[0], 5.0);
+}
+
+TEST_F(ModuleFactoryTest, RebuildWithoutKeepResetsOnlyTheNewModulesValues) {
+    ModuleIndex = 8;  // 31 bands
+    ModuleFactory(44100, 2, false);
+    ASSERT_EQ(ParameterCount, 31);
+    for (int k = 0; k < 31; ++k) ParameterValues[k] = 5.0;
+    MasterGain = 2.0;
+    ModuleIndex = 4;  // 3 bands
+    ModuleFactory(44100, 2, false);
+    ASSERT_EQ(ParameterCount, 3);
+    EXPECT_EQ(MasterGain, 1.0);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(ParameterValues[k], ParameterDescriptors[k].defaultValue);
+    for (int k = 3; k < 31; ++k) EXPECT_EQ(ParameterValues[k], 5.0) << k;
+}
+
+TEST_F(ModuleFactoryTest, RebuildWithKeepHandsTheValuesToTheNewModule) {
+    ModuleIndex = 5;
+    ModuleFactory(44100, 2, false);
+    for (int k = 0; k < ParameterCount; ++k) ParameterValues[k] = (k % 2) ? 9.0 : -9.0;
+    MasterGain = 0.5;
+    ModuleFactory(48000, 2, true);
+    EXPECT_EQ(MasterGain, 0.5);
+    EXPECT_EQ(ParameterValues[1], 9.0);
+
+    // The rebuilt module sounds like one given those values directly.
+    std::unique_ptr<EffectModule> reference = createModule(5, 48000, 2);
+    reference->setParameters(ParameterValues);
+    std::vector<double> a(2048), b(2048);
+    for (size_t i = 0; i < a.size(); ++i) a[i] = b[i] = 1000.0 * std::sin(0.05 * static_cast<double>(i));
+    CurrentModule->process(a.data(), a.data(), 2048, 2048, 3);
+    reference->process(b.data(), b.data(), 2048, 2048, 3);
+    EXPECT_EQ(a, b);
+    std::vector<double> flat(2048);
+    for (size_t i = 0; i < flat.size(); ++i) flat[i] = 1000.0 * std::sin(0.05 * static_cast<double>(i));
+    EXPECT_NE(a, flat) << "the values must change the sound";
 }
 
 TEST_F(ModuleFactoryTest, EveryModuleDescribesParametersWithinTheirRanges) {

@@ -21,6 +21,8 @@ const Command kCommands[] = {
      "morv process IN OUT [--module INDEX|NAME] [--preset NAME|INDEX] [--set NAME=VALUE]... [--gain DB]\n"
      "             [--channels LR|L|R|PASS] [--block FRAMES] [--bits 16|24|32] [--json] [--quiet]"},
     {"demo", runDemoCommand, "morv demo [DIR]"},
+    {"response", runResponseCommand,
+     "morv response [--module INDEX|NAME] [--preset NAME|INDEX] [--set NAME=VALUE]... [--rate HZ] [--svg FILE] [--csv FILE]"},
 };
 
 void printUsage(FILE* to) {

@@ -112,6 +112,24 @@ TEST_F(MorvCommandTest, GainAndChannelSelectionReachTheFile) {
     }
 }
 
+TEST_F(MorvCommandTest, PresetsAndSettingsReachTheModule) {
+    const std::string in = writeInput("in.wav", 8000, 2);
+    RunResult r = runMorv("process '" + in + "' '" + dir + "lift.wav' --module 'geq-10 bands 1 oct' --preset 'Bass Lift' --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"preset\": \"Bass Lift\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("GEQ-10 Bands 1    Oct"), std::string::npos) << r.out;
+    SF_INFO a, b;
+    const std::vector<short> original = readAll(in, &a);
+    const std::vector<short> lifted = readAll(dir + "lift.wav", &b);
+    ASSERT_EQ(lifted.size(), original.size());
+    EXPECT_NE(lifted, original);
+
+    // A slider move after a preset switches the list to "Custom".
+    r = runMorv("process '" + in + "' '" + dir + "custom.wav' --module 5 --preset 1 --set 1k=3 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"preset\": \"Custom\""), std::string::npos) << r.out;
+}
+
 TEST_F(MorvCommandTest, WiderHostSamplesKeepTheSignal) {
     const std::string in = writeInput("in.wav", 3000, 1, 48000);
     for (const char* bits : {"24", "32"}) {
@@ -135,6 +153,8 @@ TEST_F(MorvCommandTest, ListNamesEveryModuleWithMarkers) {
     ASSERT_EQ(json.status, 0);
     EXPECT_EQ(json.out.front(), '[');
     EXPECT_NE(json.out.find("\"index\": 17"), std::string::npos);
+    EXPECT_NE(json.out.find("\"presets\": [{\"name\": \"FLAT\", \"gain\": 0, \"values\": [0, 0, 0]}"),
+              std::string::npos);
     EXPECT_NE(json.out.find("{\"index\": 0, \"name\": \"\xE2\x97\x87" "Level Tuning\", \"implemented\": true,\n   \"parameters\": [],\n   \"presets\": []}"), std::string::npos) << json.out;
 }
 
@@ -149,8 +169,11 @@ TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
         {"process '" + in + "' '" + out + "' --module 99", "unknown module \"99\"; modules: 0 \"Level Tuning\""},
         {"process '" + in + "' '" + out + "' --module nonsense", "unknown module"},
         {"process '" + in + "' '" + out + "' --preset FLAT", "has no presets"},
-        {"process '" + in + "' '" + out + "' --module 5 --preset Nope", "preset"},
+        {"process '" + in + "' '" + out + "' --module 5 --preset Nope", "unknown preset \"Nope\"; presets of this module: \"FLAT\", \"1965\""},
         {"process '" + in + "' '" + out + "' --set Gain=2", "unknown parameter \"Gain\""},
+        {"process '" + in + "' '" + out + "' --module 16 --set VibF=25", "value of \"VibF\" out of range: 0.5 to 20"},
+        {"process '" + in + "' '" + out + "' --module 16 --set VibF", "--set takes NAME=VALUE"},
+        {"process '" + in + "' '" + out + "' --module 16 --set VibF=fast", "must be a number"},
         {"process '" + in + "' '" + out + "' --gain 61", "--gain must lie between -60 and 60 dB"},
         {"process '" + in + "' '" + out + "' --bits 12", "--bits must be 16, 24 or 32"},
         {"process '" + in + "' '" + out + "' --block 0", "--block"},
@@ -166,7 +189,9 @@ TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
         const RunResult r = runMorv(c.args);
         EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
-        if (c.args != "frobnicate") EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        if (c.args != "frobnicate") {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
         struct stat info;
         EXPECT_NE(stat(out.c_str(), &info), 0) << "no output for " << c.args;
     }

@@ -1,0 +1,114 @@
+#include "effects/distortion/vibrato.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kMicrosecondsPerSecond = 1000000.0;
+
+void describe(ParamDescriptor& d, const char* name, double max, double min, double defaultValue) {
+    std::memset(d.name, 0, sizeof d.name);
+    std::strncpy(d.name, name, sizeof d.name - 1);
+    d.max = max;
+    d.min = min;
+    d.defaultValue = defaultValue;
+}
+
+}  // namespace
+
+Vibrato::Vibrato(double sampleRate, int channels, double vibratoFrequency, double depthSeconds)
+    : PlanarEffect(channels, 5000),
+      sampleRate_(sampleRate),
+      vibratoFrequency_(vibratoFrequency),
+      depthSeconds_(depthSeconds) {
+    setup();
+}
+
+int Vibrato::describeParameters(ParamDescriptor* descriptors) {
+    describe(descriptors[0], "VibF", kMaxFrequency, kMinFrequency, kDefaultFrequency);
+    describe(descriptors[1], "Delay", kMaxDelayLog, kMinDelayLog, kDefaultDelayLog);
+    return 2;
+}
+
+// Values outside the slider ranges are clamped to them: a frequency of 0 or a
+// depth of seconds would otherwise divide by zero or size the lines beyond memory.
+void Vibrato::setParameters(const double* values) {
+    vibratoFrequency_ = std::clamp(values[0], kMinFrequency, kMaxFrequency);
+    depthSeconds_ = std::pow(10.0, std::clamp(values[1], kMinDelayLog, kMaxDelayLog));
+    rebuildPending_ = true;
+}
+
+double Vibrato::displayValue(int parameterIndex, double value) {
+    if (parameterIndex == 1) return std::pow(10.0, value) * kMicrosecondsPerSecond;
+    return value;
+}
+
+int Vibrato::reset() {
+    std::fill(storage_.begin() + tableLength_, storage_.end(), 0.0);
+    phase_ = 0;
+    return 0;
+}
+
+// Table of one full period of the delay in samples, end point included, with
+// values between 1 and 2D + 1; history lines of 2D + 2 samples, silent.
+// The storage keeps its capacity, so a rebuild to a smaller size allocates nothing.
+void Vibrato::setup() {
+    depthSamples_ = static_cast<int>(depthSeconds_ * sampleRate_);
+    historyLength_ = 2 * depthSamples_ + 2;
+    tableLength_ = static_cast<int>(sampleRate_ / vibratoFrequency_) + 1;
+    storage_.assign(static_cast<size_t>(tableLength_) + static_cast<size_t>(channels_) * historyLength_, 0.0);
+    const double depth = depthSamples_;
+    const double step = 2.0 * kPi / (tableLength_ - 1);
+    for (int i = 0; i < tableLength_; ++i) storage_[i] = depth * std::sin(i * step) + (depth + 1.0);
+    phase_ = 0;
+}
+
+void Vibrato::processPlanes(int channelMask) {
+    if (rebuildPending_) {
+        rebuildPending_ = false;
+        setup();
+    }
+    const int frames = inputFrames();
+    for (int c = 0; c < channels_; ++c) {
+        const double* in = inputPlane(c);
+        double* out = outputPlane(c);
+        if (!channelSelected(c, channelMask)) {
+            std::copy(in, in + frames, out);
+            continue;
+        }
+        readThroughLine(in, out, historyLine(c), frames);
+        updateHistory(in, historyLine(c), frames);
+    }
+    if (tableLength_ > 0) phase_ = static_cast<int>((static_cast<long long>(phase_) + frames) % tableLength_);
+}
+
+// output[i] = f * x[i - di] + (1 - f) * x[i - di + 1], with d = di + f the
+// table's delay; x[j] for j < 0 is history element -j - 1.
+void Vibrato::readThroughLine(const double* in, double* out, const double* line, int frames) const {
+    const double* table = storage_.data();
+    int position = phase_;
+    for (int i = 0; i < frames; ++i) {
+        const double d = table[position];
+        if (++position == tableLength_) position = 0;
+        const int di = static_cast<int>(d);
+        const double f = d - di;
+        const int older = i - di;
+        const double x0 = older >= 0 ? in[older] : line[-older - 1];
+        const double x1 = older + 1 >= 0 ? in[older + 1] : line[-older - 2];
+        out[i] = f * x0 + (1.0 - f) * x1;
+    }
+}
+
+// Keeps the latest L input samples, newest first.
+void Vibrato::updateHistory(const double* in, double* line, int frames) const {
+    const int length = historyLength_;
+    if (frames < length) {
+        std::memmove(line + frames, line, sizeof(double) * (length - frames));
+        for (int k = 0; k < frames; ++k) line[k] = in[frames - 1 - k];
+    } else {
+        for (int k = 0; k < length; ++k) line[k] = in[frames - 1 - k];
+    }
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "framework/preset_record.h"
+
+// The band layout of one graphic-equaliser family: everything that differs
+// between the five equaliser modules.
+struct EqBandTable {
+    const double* centreFrequencies;  // Hz, ascending
+    double bandwidth;                 // octaves, shared by every peaking section
+    int bandCount;
+    const char* const* bandLabels;    // slider captions; the outer bands are the shelves
+    const PresetRecord* presets;      // the family's first preset record
+    int presetCount;
+};
+
+// Module indices of the five equaliser families, from 3 to 31 bands.
+constexpr int kFirstEqualizerModule = 4;
+constexpr int kLastEqualizerModule = 8;
+
+// The band table of equaliser module moduleIndex (4..8), or nullptr for any other index.
+const EqBandTable* eqBandTableFor(int moduleIndex);

@@ -1,0 +1,134 @@
+#include "effects/eq/graphic_equalizer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Captions are at most five characters: copy six bytes with the terminator.
+constexpr size_t kLabelBytes = 6;
+
+// States smaller than this are set to zero after each block. They lie far
+// below the rounding error of any sample on the 16-bit scale (about 1e-12),
+// so nothing audible changes; but after a long silence the decaying states
+// would otherwise sink into subnormal numbers, which cost the processor
+// several times the normal work per operation.
+constexpr double kTinyState = 1e-30;
+
+void flushTiny(double& z) {
+    if (z < kTinyState && z > -kTinyState) z = 0.0;
+}
+
+}  // namespace
+
+GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table)
+    : PlanarEffect(channels, 5000),
+      sampleRate_(sampleRate),
+      table_(table),
+      bandCount_(table.bandCount),
+      effectiveBandCount_(countEffectiveBands(table, sampleRate)),
+      sections_(effectiveBandCount_),
+      states_(static_cast<size_t>(effectiveBandCount_) * channels),
+      gainsDb_(effectiveBandCount_, 0.0) {
+    designSections();
+}
+
+// The first centre frequency strictly above half the rate ends the effective
+// bands; a centre exactly at half the rate stays.
+int GraphicEqualizer::countEffectiveBands(const EqBandTable& table, double sampleRate) {
+    const double nyquist = sampleRate / 2.0;
+    for (int b = 0; b < table.bandCount; ++b)
+        if (table.centreFrequencies[b] > nyquist) return b;
+    return table.bandCount;
+}
+
+int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
+    for (int b = 0; b < bandCount_; ++b) {
+        ParamDescriptor& d = descriptors[b];
+        std::memset(d.name, 0, sizeof d.name);
+        std::strncpy(d.name, table_.bandLabels[b], kLabelBytes - 1);
+        d.max = kMaxGainDb;
+        d.min = kMinGainDb;
+        d.defaultValue = 0.0;
+    }
+    return bandCount_;
+}
+
+void GraphicEqualizer::setParameters(const double* values) {
+    std::copy(values, values + effectiveBandCount_, gainsDb_.begin());
+    redesignPending_ = true;
+}
+
+int GraphicEqualizer::presets(const PresetRecord** table) {
+    *table = table_.presets;
+    return table_.presetCount;
+}
+
+int GraphicEqualizer::presetCount() { return table_.presetCount; }
+
+int GraphicEqualizer::reset() {
+    std::fill(states_.begin(), states_.end(), BiquadState{});
+    return EffectModule::reset();
+}
+
+// Low shelf for band 0, peaking sections in between, high shelf for the last
+// band; designed last, so a single band is a high shelf.
+void GraphicEqualizer::designSections() {
+    const int n = effectiveBandCount_;
+    const double* f = table_.centreFrequencies;
+    if (n == 0) return;
+    sections_[0] = BiquadSection::lowShelf(f[0], sampleRate_, gainsDb_[0]);
+    for (int b = 1; b < n - 1; ++b)
+        sections_[b] = BiquadSection::peaking(f[b], sampleRate_, table_.bandwidth, gainsDb_[b]);
+    sections_[n - 1] = BiquadSection::highShelf(f[n - 1], sampleRate_, gainsDb_[n - 1]);
+}
+
+double GraphicEqualizer::magnitudeAt(double frequency) const {
+    double magnitude = 1.0;
+    for (const BiquadSection& s : sections_) magnitude *= s.magnitudeAt(frequency, sampleRate_);
+    return magnitude;
+}
+
+void GraphicEqualizer::processPlanes(int channelMask) {
+    if (redesignPending_) {
+        redesignPending_ = false;
+        designSections();
+    }
+    const int frames = inputFrames();
+    for (int c = 0; c < channels_; ++c) {
+        BiquadState* states = states_.data() + static_cast<size_t>(c) * effectiveBandCount_;
+        if (channelSelected(c, channelMask))
+            filterSelected(inputPlane(c), outputPlane(c), states, frames);
+        else
+            filterUnselected(inputPlane(c), outputPlane(c), states, frames);
+    }
+    for (BiquadState& state : states_) {
+        flushTiny(state.z1);
+        flushTiny(state.z2);
+    }
+}
+
+// Each sample passes through the whole cascade before the next one. The
+// result is the same as filtering the block band after band, but the sections
+// of one sample do not wait on each other, so the processor overlaps them.
+void GraphicEqualizer::filterSelected(const double* in, double* out, BiquadState* states, int frames) const {
+    const BiquadSection* sections = sections_.data();
+    const int bands = effectiveBandCount_;
+    for (int i = 0; i < frames; ++i) {
+        double x = in[i];
+        for (int b = 0; b < bands; ++b) x = runSection(sections[b], states[b], x);
+        out[i] = x;
+    }
+}
+
+// An unselected channel passes unchanged, but every section still runs on the
+// channel's input so its state keeps following the signal.
+void GraphicEqualizer::filterUnselected(const double* in, double* out, BiquadState* states, int frames) const {
+    const BiquadSection* sections = sections_.data();
+    const int bands = effectiveBandCount_;
+    for (int i = 0; i < frames; ++i) {
+        const double x = in[i];
+        for (int b = 0; b < bands; ++b) runSection(sections[b], states[b], x);
+        out[i] = x;
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <vector>
+
+#include "effects/eq/biquad_section.h"
+#include "effects/eq/eq_band_table.h"
+#include "framework/planar_effect.h"
+
+// Graphic equaliser: every channel runs through a cascade of second-order
+// sections, a low shelf for the lowest band, a peaking section for each inner
+// band and a high shelf for the highest. One parameter per band: its gain in dB.
+//
+// Bands whose centre lies above half the sample rate are dropped (the last
+// remaining band becomes the high shelf); their sliders are still described
+// but have no effect.
+class GraphicEqualizer : public PlanarEffect {
+public:
+    GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table);
+
+    int describeParameters(ParamDescriptor* descriptors) override;
+    // Stores the gains and marks the sections for redesign at the next process.
+    void setParameters(const double* values) override;
+    int presets(const PresetRecord** table) override;
+    int presetCount() override;
+    int reset() override;
+    void processPlanes(int channelMask) override;
+
+    int bandCount() const { return bandCount_; }
+    int effectiveBandCount() const { return effectiveBandCount_; }
+    double sampleRate() const { return sampleRate_; }
+    // True when setParameters has changed gains that the next process will design.
+    bool redesignPending() const { return redesignPending_; }
+    // The section of band b (below the effective count) as currently designed.
+    const BiquadSection& section(int band) const { return sections_[band]; }
+    // Magnitude of the whole cascade at frequency (Hz), from the designed sections.
+    double magnitudeAt(double frequency) const;
+
+    static constexpr double kMaxGainDb = 18.0;
+    static constexpr double kMinGainDb = -18.0;
+
+private:
+    static int countEffectiveBands(const EqBandTable& table, double sampleRate);
+    void designSections();
+    void filterSelected(const double* in, double* out, BiquadState* states, int frames) const;
+    void filterUnselected(const double* in, double* out, BiquadState* states, int frames) const;
+
+    double sampleRate_;
+    const EqBandTable& table_;
+    int bandCount_;
+    int effectiveBandCount_;
+    bool redesignPending_ = false;
+    std::vector<BiquadSection> sections_;  // one per effective band
+    std::vector<BiquadState> states_;      // channel c, band b at c * effective count + b
+    std::vector<double> gainsDb_;          // one per effective band
+};
