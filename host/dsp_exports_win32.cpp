@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -72,12 +73,24 @@ void configure(winampDSPModule* module) {
 
 void quit(winampDSPModule*) { removeHostWindowHook(); }
 
-// No exception may unwind into the player. An allocation that fails by
-// throwing (a block too large for the address space gives an impossible
-// array length) is reported like any failed work buffer: the error box,
-// and the block back untouched, since the player's buffer is written only
-// after the module has run.
+// The work buffer holds three doubles per sample. On 32 bits the byte count
+// of a huge block does not fit a size_t; computed there it would wrap round
+// to a buffer too small for the block.
+bool workBufferAddressable(int numsamples, int nch) {
+    if (numsamples <= 0 || nch <= 0) return true;
+    const uint64_t bytes = 3ull * sizeof(double) * static_cast<uint64_t>(numsamples) * static_cast<uint64_t>(nch);
+    return bytes <= static_cast<uint64_t>(PTRDIFF_MAX);
+}
+
+// A block whose work buffer cannot be had gets the error box and comes back
+// untouched, whether the size cannot be addressed or the allocation throws;
+// no exception may unwind into the player. The player's buffer is written
+// only after the module has run, so it is untouched in either case.
 int modifySamples(winampDSPModule* module, short* samples, int numsamples, int bps, int nch, int srate) {
+    if (ChannelMask != 0 && !workBufferAddressable(numsamples, nch)) {
+        currentDisplay().showError("Memory allocation failed");
+        return numsamples;
+    }
     try {
         return ModifySamples(module, samples, numsamples, bps, nch, srate);
     } catch (const std::bad_alloc&) {
