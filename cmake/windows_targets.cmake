@@ -1,4 +1,58 @@
-# Windows targets: the portable engine compiled for PE32. The plug-in DLL and
-# its test host are added here as they are built.
+# Windows targets: the portable engine compiled for PE32, the plug-in library
+# dsp_MORV.dll and the test host that loads it under Wine.
+enable_language(RC)
+
+# The mutex of the processing lock is a Win32 one here (host/processing_lock_win32.cpp).
+list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/processing_lock\\.cpp$")
 add_library(morv_engine STATIC ${ENGINE_SOURCES})
 target_include_directories(morv_engine PUBLIC ${PROJECT_SOURCE_DIR})
+
+# The window icon is drawn by a script at build time.
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+set(MORV_RESOURCE_DIR ${CMAKE_CURRENT_BINARY_DIR}/resources)
+set(MORV_ICON ${MORV_RESOURCE_DIR}/morv.ico)
+add_custom_command(
+  OUTPUT ${MORV_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${MORV_RESOURCE_DIR}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/resources/make_icon.py ${MORV_ICON}
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/make_icon.py
+  COMMENT "Drawing the window icon")
+set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/dsp_morv.rc APPEND PROPERTY OBJECT_DEPENDS
+  ${MORV_ICON} ${PROJECT_SOURCE_DIR}/resources/resource_ids.h)
+
+file(GLOB MORV_WIN32_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/host/*_win32.cpp
+  ${PROJECT_SOURCE_DIR}/ui/*.cpp)
+
+# The plug-in: no "lib" prefix, one export (see the .def file), the C and C++
+# runtimes linked in so that it needs only system DLLs.
+add_library(dsp_morv SHARED
+  ${MORV_WIN32_SOURCES}
+  ${PROJECT_SOURCE_DIR}/resources/dsp_morv.rc
+  ${PROJECT_SOURCE_DIR}/resources/dsp_morv.def)
+set_target_properties(dsp_morv PROPERTIES OUTPUT_NAME dsp_MORV PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".dll.a")
+target_include_directories(dsp_morv PRIVATE ${PROJECT_SOURCE_DIR} ${MORV_RESOURCE_DIR})
+target_link_libraries(dsp_morv PRIVATE morv_engine comctl32 user32 gdi32 advapi32 kernel32)
+target_link_options(dsp_morv PRIVATE -static)
+
+# The test host plays the player's part; it is run by tests/wine/run_wine_tests.sh.
+file(GLOB MORV_WINE_HOST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.cpp)
+add_executable(morv_wine_host ${MORV_WINE_HOST_SOURCES})
+target_include_directories(morv_wine_host PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(morv_wine_host PRIVATE user32 gdi32 advapi32)
+target_link_options(morv_wine_host PRIVATE -static -mconsole)
+add_dependencies(morv_wine_host dsp_morv)
+
+# The head-related kernel table, resource "BINHIR" 121, joins the library once
+# its generator exists: point MORV_KERNEL_TABLE at the generated file.
+if(MORV_KERNEL_TABLE)
+  set(MORV_KERNEL_TABLE_COPY ${MORV_RESOURCE_DIR}/kernel_table.bin)
+  add_custom_command(
+    OUTPUT ${MORV_KERNEL_TABLE_COPY}
+    COMMAND ${CMAKE_COMMAND} -E copy ${MORV_KERNEL_TABLE} ${MORV_KERNEL_TABLE_COPY}
+    DEPENDS ${MORV_KERNEL_TABLE})
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/dsp_morv.rc APPEND PROPERTY
+    COMPILE_DEFINITIONS MORV_KERNEL_TABLE)
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/dsp_morv.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${MORV_KERNEL_TABLE_COPY})
+endif()

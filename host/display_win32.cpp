@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include "host/display.h"
+#include "host/display_win32.h"
+#include "host/dsp_exports_win32.h"
+#include "host/plugin_windows_win32.h"
+#include "resources/resource_ids.h"
+#include "ui/channel_buttons.h"
+#include "ui/level_meters.h"
+
+namespace {
+
+// The pipeline's window side: the meters and channel buttons of the control
+// dialog, and the error box on the player's window. Called on the audio thread.
+class WindowDisplay : public Display {
+public:
+    void paintMeters(int leftLevel, int leftLast, int rightLevel, int rightLast) override {
+        HWND dialog = ControlDialog;
+        if (!dialog || !IsWindow(dialog)) return;
+        paintLevelMeter(GetDlgItem(dialog, IDC_LEFT_METER), leftLevel, leftLast, Drawing.background);
+        paintLevelMeter(GetDlgItem(dialog, IDC_RIGHT_METER), rightLevel, rightLast, Drawing.background);
+    }
+
+    void layoutChannelButtons(int channels) override {
+        HWND dialog = ControlDialog;
+        if (!dialog || !IsWindow(dialog)) return;
+        ::layoutChannelButtons(dialog, channels, Drawing.labelFont);
+    }
+
+    void showError(const char* text) override {
+        HWND owner = static_cast<HWND>(PluginModule.hwndParent);
+        MessageBoxA(owner && IsWindow(owner) ? owner : nullptr, text, "Error", MB_OK);
+    }
+};
+
+WindowDisplay windowDisplay;
+
+}  // namespace
+
+void installWindowDisplay() { setDisplay(&windowDisplay); }
+void removeWindowDisplay() { setDisplay(nullptr); }

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows plug-in dsp_MORV.dll and its Wine test host into
+# build-win32/, installing the mingw-w64 toolchain first when it is missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install_deps.sh windows
+BUILD_DIR=${BUILD_DIR:-build-win32}
+JOBS=${JOBS:-2}
+cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR" -j"$JOBS"

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <windows.h>
+
+// The window procedure the plug-in puts in place of the host main window's
+// own between Init and Quit. It hands every message to the saved procedure.
+
+// Hooks window. A window that is already hooked keeps its first saved
+// procedure: hooking it again would make the hook its own saved procedure.
+void installHostWindowHook(HWND window);
+// Puts the saved procedure back when the hook is still the window's
+// procedure; does nothing when no hook is installed.
+void removeHostWindowHook();
+
+LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
