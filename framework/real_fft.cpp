@@ -232,15 +232,17 @@ MORV_FFT_INLINE void twiddle(T& xr, T& xi, T wr, T wi) {
 // waits on more than three others. wr[0], wi[0] are left unset.
 template <int R, class T>
 MORV_FFT_INLINE void twiddlePowers(T* wr, T* wi, T w1r, T w1i) {
-    wr[1] = w1r;
-    wi[1] = w1i;
+    if constexpr (R > 1) {
+        wr[1] = w1r;
+        wi[1] = w1i;
 #pragma GCC unroll 16
-    for (int j = 2; j < R; ++j) {
-        int h = 1;
-        while (2 * h < j) h *= 2;
-        const int l = j - h;
-        wr[j] = wr[h] * wr[l] - wi[h] * wi[l];
-        wi[j] = wr[h] * wi[l] + wi[h] * wr[l];
+        for (int j = 2; j < R; ++j) {
+            int h = 1;
+            while (2 * h < j) h *= 2;
+            const int l = j - h;
+            wr[j] = wr[h] * wr[l] - wi[h] * wi[l];
+            wi[j] = wr[h] * wi[l] + wi[h] * wr[l];
+        }
     }
 }
 
