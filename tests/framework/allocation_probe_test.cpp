@@ -24,7 +24,12 @@ void* countedAllocate(std::size_t size) {
 }  // namespace
 
 namespace allocprobe {
-long threadAllocations() { return allocationCount; }
+long threadAllocations() {
+    // Clang treats a new-expression's allocation as touching no memory the
+    // program can see; the barrier makes it read the counter afresh.
+    asm volatile("" ::: "memory");
+    return allocationCount;
+}
 }  // namespace allocprobe
 
 __attribute__((weak)) void* operator new(std::size_t size) { return countedAllocate(size); }
