@@ -33,10 +33,16 @@ MORV_FFT_INLINE V2 load2(const double* p) {
     return v;
 }
 MORV_FFT_INLINE void store2(double* p, V2 v) { std::memcpy(p, &v, sizeof v); }
-// Lanes 0 of a and b, and lanes 1 of a and b.
+// Lanes 0 of a and b, lanes 1 of a and b, and a with its lanes exchanged.
+#if defined(__clang__)
+MORV_FFT_INLINE V2 lows(V2 a, V2 b) { return __builtin_shufflevector(a, b, 0, 2); }
+MORV_FFT_INLINE V2 highs(V2 a, V2 b) { return __builtin_shufflevector(a, b, 1, 3); }
+MORV_FFT_INLINE V2 swapped(V2 a) { return __builtin_shufflevector(a, a, 1, 0); }
+#else
 MORV_FFT_INLINE V2 lows(V2 a, V2 b) { return __builtin_shuffle(a, b, V2Index{0, 2}); }
 MORV_FFT_INLINE V2 highs(V2 a, V2 b) { return __builtin_shuffle(a, b, V2Index{1, 3}); }
 MORV_FFT_INLINE V2 swapped(V2 a) { return __builtin_shuffle(a, V2Index{1, 0}); }
+#endif
 #endif
 
 // cos and sin of the angles the kernels need, to full double precision.

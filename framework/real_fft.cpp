@@ -226,23 +226,31 @@ MORV_FFT_INLINE void twiddle(T& xr, T& xi, T wr, T wi) {
     xr = r;
 }
 
-// Multiplies z[j], j = 1 .. R - 1, by w^j, the powers of the butterfly's
-// twiddle w made by successive products (Part 2.4, stage step 2a).
+// The powers w^j, j = 1 .. R - 1, of a butterfly's twiddle w (Part 2.4,
+// stage step 2a), made by products: w^j = w^h w^(j - h) with h the largest
+// power of two below j (w^(j/2) squared when j is one), so that no product
+// waits on more than three others. wr[0], wi[0] are left unset.
+template <int R, class T>
+MORV_FFT_INLINE void twiddlePowers(T* wr, T* wi, T w1r, T w1i) {
+    if constexpr (R > 1) {
+        wr[1] = w1r;
+        wi[1] = w1i;
+#pragma GCC unroll 16
+        for (int j = 2; j < R; ++j) {
+            int h = 1;
+            while (2 * h < j) h *= 2;
+            const int l = j - h;
+            wr[j] = wr[h] * wr[l] - wi[h] * wi[l];
+            wi[j] = wr[h] * wi[l] + wi[h] * wr[l];
+        }
+    }
+}
+
+// Multiplies z[j], j = 1 .. R - 1, by w^j.
 template <int R, class T>
 MORV_FFT_INLINE void applyTwiddles(T* zr, T* zi, T w1r, T w1i) {
-    // w^j = w^h w^(j - h) with h the largest power of two below j (w^(j/2)
-    // squared when j is one), so that the products are at most four deep.
     T wr[R], wi[R];
-    wr[1] = w1r;
-    wi[1] = w1i;
-#pragma GCC unroll 16
-    for (int j = 2; j < R; ++j) {
-        int h = 1;
-        while (2 * h < j) h *= 2;
-        const int l = j - h;
-        wr[j] = wr[h] * wr[l] - wi[h] * wi[l];
-        wi[j] = wr[h] * wi[l] + wi[h] * wr[l];
-    }
+    twiddlePowers<R>(wr, wi, w1r, w1i);
 #pragma GCC unroll 16
     for (int j = 1; j < R; ++j) twiddle(zr[j], zi[j], wr[j], wi[j]);
 }
@@ -321,30 +329,61 @@ void stageAcrossButterflies(double* re, double* im, int S, int Q, const double* 
     const int span = S * R;
     const bool pairFromOne = Q >= 2 && S % 2 == 1;
     if (pairFromOne) firstButterflies<R>(re, im, S, Q);
+    int d = pairFromOne ? 1 : 0;
+#if MORV_FFT_VECTOR
+    if (Q >= 2) {
+        // Several groups: the twiddle powers of butterflies d, d + 1 are made
+        // once and serve every group.
+        for (; d + 2 <= S; d += 2) {
+            V2 wr[R], wi[R];
+            twiddlePowers<R>(wr, wi, load2(twr + d), load2(twi + d));
+            for (int g = 0; g < Q; ++g) {
+                double* pr = re + g * span + d;
+                double* pi = im + g * span + d;
+                V2 zr[R], zi[R];
+                zr[0] = load2(pr);
+                zi[0] = load2(pi);
+#pragma GCC unroll 16
+                for (int j = 1; j < R; ++j) {
+                    zr[j] = load2(pr + j * S);
+                    zi[j] = load2(pi + j * S);
+                    twiddle(zr[j], zi[j], wr[j], wi[j]);
+                }
+                dft<R>(zr, zi);
+#pragma GCC unroll 16
+                for (int j = 0; j < R; ++j) {
+                    store2(pr + j * S, zr[j]);
+                    store2(pi + j * S, zi[j]);
+                }
+            }
+        }
+        return;
+    }
+#endif
     for (int g = 0; g < Q; ++g) {
         double* pr = re + g * span;
         double* pi = im + g * span;
-        int d = pairFromOne ? 1 : 0;
+        int e = d;
 #if MORV_FFT_VECTOR
-        for (; d + 2 <= S; d += 2) {
+        for (; e + 2 <= S; e += 2) {
             V2 zr[R], zi[R];
-            zr[0] = load2(pr + d);
-            zi[0] = load2(pi + d);
+            zr[0] = load2(pr + e);
+            zi[0] = load2(pi + e);
 #pragma GCC unroll 16
             for (int j = 1; j < R; ++j) {
-                zr[j] = load2(pr + j * S + d);
-                zi[j] = load2(pi + j * S + d);
+                zr[j] = load2(pr + j * S + e);
+                zi[j] = load2(pi + j * S + e);
             }
-            if (R > 1) applyTwiddles<R>(zr, zi, load2(twr + d), load2(twi + d));
+            if (R > 1) applyTwiddles<R>(zr, zi, load2(twr + e), load2(twi + e));
             dft<R>(zr, zi);
 #pragma GCC unroll 16
             for (int j = 0; j < R; ++j) {
-                store2(pr + j * S + d, zr[j]);
-                store2(pi + j * S + d, zi[j]);
+                store2(pr + j * S + e, zr[j]);
+                store2(pi + j * S + e, zi[j]);
             }
         }
 #endif
-        for (; d < S; ++d) butterfly<R>(pr + d, pi + d, S, twr + d, twi + d);
+        for (; e < S; ++e) butterfly<R>(pr + e, pi + e, S, twr + e, twi + e);
     }
 }
 

@@ -14,7 +14,8 @@ class RealFft {
 public:
     // Builds the transform for an even length n >= 2. A length whose first
     // stage radix exceeds kMaxRadix is refused: valid() then returns false and
-    // forward/inverse leave their argument untouched.
+    // forward/inverse leave their argument untouched (an odd length or one
+    // below 2 is refused the same way).
     explicit RealFft(int n);
     ~RealFft();
 

@@ -24,7 +24,12 @@ void* countedAllocate(std::size_t size) {
 }  // namespace
 
 namespace allocprobe {
-long threadAllocations() { return allocationCount; }
+long threadAllocations() {
+    // Clang treats a new-expression's allocation as touching no memory the
+    // program can see; the barrier makes it read the counter afresh.
+    asm volatile("" ::: "memory");
+    return allocationCount;
+}
 }  // namespace allocprobe
 
 __attribute__((weak)) void* operator new(std::size_t size) { return countedAllocate(size); }
@@ -34,9 +39,15 @@ __attribute__((weak)) void operator delete[](void* p) noexcept { std::free(p); }
 __attribute__((weak)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 __attribute__((weak)) void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
+namespace {
+// The allocations escape through this pointer, so no compiler elides them.
+std::vector<double>* volatile escaped = nullptr;
+}  // namespace
+
 TEST(AllocationProbe, CountsOperatorNew) {
     const long before = allocprobe::threadAllocations();
     auto owned = std::make_unique<std::vector<double>>(100);
+    escaped = owned.get();
     // A replacement defined elsewhere in the suite may not count: then the
     // allocation tests that rely on the probe are meaningless, and this fails.
     EXPECT_GE(allocprobe::threadAllocations() - before, 2);

@@ -237,7 +237,11 @@ TEST(BlockEffectProcess, FirstCallReturnsZeroAndLargeBlocksGrowTheQueues) {
         std::vector<double> x = testsignals::noise(30000, 2, 1000.0, 4);
         const std::vector<double> original = x;
         EXPECT_EQ(effect.process(x.data(), x.data(), 60000, 60000, 3), 0);
-        EXPECT_GE(effect.capacityA(), 60000);
+        // Both queues grow to exactly the need: the input to the queued 60000,
+        // the output to (60000 / I) x O = 31 x 1904 values.
+        EXPECT_EQ(effect.capacityA(), 60000);
+        EXPECT_EQ(effect.capacityB(), 31 * 1904);
+        EXPECT_EQ(effect.frames, 31);  // 31 whole steps; the 976 values after them wait
         // The queued output covers all consumed input; a smaller request is served.
         std::vector<double> out(20000);
         EXPECT_EQ(effect.process(nullptr, out.data(), 0, 20000, 3), 20000);
