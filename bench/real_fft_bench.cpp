@@ -1,4 +1,4 @@
-// RealFft (Part 2.4): time of one forward + inverse pair of N real doubles,
+// RealFft: time of one forward + inverse pair of N real doubles,
 // beside FFTW3 (r2c + c2r, double, FFTW_MEASURE plans) and KissFFT, for the
 // frame lengths the system uses. At the end a table gives the median time per
 // pair of each and the ratios to FFTW. The references run out of place and

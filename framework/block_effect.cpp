@@ -11,7 +11,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // Symmetric four-term Blackman-Harris window of n points, normalised so that
-// its squares laid at every hop add up to 1 at every sample (Part 2.5).
+// its squares laid at every hop add up to 1 at every sample.
 void buildWindow(double* w, int n, int hop) {
     if (n == 1) {
         w[0] = 1.0;

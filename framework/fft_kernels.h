@@ -1,6 +1,6 @@
 #pragma once
 
-// Private arithmetic of RealFft (Part 2.4): the straight-line R-point forward
+// Private arithmetic of RealFft: the straight-line R-point forward
 // DFT kernels, z'_u = sum_j z_j * exp(-2 pi i j u / R), applied in place to R
 // complex values held as separate real and imaginary arrays.
 //

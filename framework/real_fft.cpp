@@ -13,7 +13,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kStageSlots = 22;  // stages are counted from 1; the reversal reads remain[J + 1]
 constexpr int kMaxStages = 19;
 constexpr int kHalfMaxRadix = RealFft::kMaxRadix / 2 + 1;  // 51
-// Radices tried when factoring, largest first (Part 2.4).
+// Radices tried when factoring, largest first.
 constexpr int kRadixOrder[] = {16, 10, 9, 8, 7, 5, 4, 3, 2};
 
 #if MORV_FFT_VECTOR
@@ -25,7 +25,7 @@ using fftkernels::V2;
 }  // namespace
 
 struct RealFft::Plan {
-    // Stage lists, counted from 1 (Part 2.4 data model).
+    // Stage lists, counted from 1.
     int sofar[kStageSlots] = {};
     int factor[kStageSlots] = {};
     int remain[kStageSlots] = {};
@@ -77,7 +77,7 @@ struct RealFft::Plan {
     void oddKernel(double* r, double* i, int radix);
 };
 
-// Factoring of m into stages (Part 2.4, construction steps 2 to 4).
+// Factoring of m into stages.
 void RealFft::Plan::factorise() {
     int found[kStageSlots];
     int count = 0;
@@ -226,8 +226,8 @@ MORV_FFT_INLINE void twiddle(T& xr, T& xi, T wr, T wi) {
     xr = r;
 }
 
-// The powers w^j, j = 1 .. R - 1, of a butterfly's twiddle w (Part 2.4,
-// stage step 2a), made by products: w^j = w^h w^(j - h) with h the largest
+// The powers w^j, j = 1 .. R - 1, of a butterfly's twiddle w (the stage's
+// twiddle step), made by products: w^j = w^h w^(j - h) with h the largest
 // power of two below j (w^(j/2) squared when j is one), so that no product
 // waits on more than three others. wr[0], wi[0] are left unset.
 template <int R, class T>
@@ -276,7 +276,7 @@ MORV_FFT_INLINE void butterfly(double* pr, double* pi, int S, const double* twr,
 }
 
 // Butterfly d = 0 of every group of a stage: its twiddles are all 1, so it
-// is a plain transform (Part 2.4, stage step 2b). The groups are taken two at
+// is a plain transform (the untwiddled case). The groups are taken two at
 // a time.
 template <int R>
 void firstButterflies(double* re, double* im, int S, int Q) {
@@ -445,7 +445,7 @@ struct FirstStageForward {
     }
 };
 
-// The inverse's pre-combination (Part 2.4, inverse step 1) of bin k of the
+// The inverse's pre-combination of bin k of the
 // PackedSpectrum x into the conjugated half-length spectrum, times 2 (the
 // halving is folded into the final scaling by 1 / N). With u = a + c,
 // v = a - c, p = b + d and q = b - d it reads y = (u - Sn v - p C) + i (Sn p - v C - q).
@@ -608,7 +608,7 @@ bool withDedicatedRadix(int radix, Args... args) {
 
 }  // namespace
 
-// One complex stage s >= 2 (Part 2.4): dedicated kernels, else the general
+// One complex stage s >= 2: dedicated kernels, else the general
 // odd-radix kernel.
 void RealFft::Plan::runStage(int s) {
     const int S = sofar[s], R = factor[s], Q = remain[s];
@@ -816,7 +816,7 @@ void RealFft::Plan::writeInverseOutput(double* x) const {
     }
 }
 
-// Part 2.4: the even length without a prime factor above 7 nearest to target.
+// The even length without a prime factor above 7 nearest to target.
 int chooseTransformLength(int target, int base) {
     if (target <= base) return base;
     // k_p: the exponent of the smallest power of p above the target.

@@ -1,4 +1,4 @@
-// RealFft and chooseTransformLength (Part 2.4), checked against a direct DFT
+// RealFft and chooseTransformLength, checked against a direct DFT
 // computed here in long double, never against the transform's own steps.
 #include "framework/real_fft.h"
 
