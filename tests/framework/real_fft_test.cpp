@@ -15,7 +15,7 @@ namespace {
 
 constexpr long double kPiL = 3.141592653589793238462643383279502884L;
 
-// Every frame length of the Part's table (4 rates x 6 frame durations).
+// Every frame length the effects use (4 rates x 6 frame durations).
 const int kTableLengths[] = {448,  480,  216,  80,   1120, 1200, 560,  200,  1344, 1440, 672,  240,
                              2240, 2400, 1120, 400,  4410, 4800, 2240, 800,  8820, 9600, 4410, 1600};
 
@@ -296,7 +296,7 @@ TEST(ChooseTransformLength, ResultsAreEvenAndSevenSmooth) {
 TEST(ChooseTransformLength, CandidatesStopAtTheLimit) {
     // The limit is the smallest of 2^k2, 3^k3, 5^k5 and 7^k7 above the target:
     // for 3111 it is 5^5 = 3125, so 3136 (25 away) is no candidate and the
-    // answer is 3072 (39 away), as the Part's algorithm prescribes.
+    // answer is 3072 (39 away), since the candidate limit leaves the nearer length out.
     EXPECT_EQ(chooseTransformLength(3111, 2), 3072);
     EXPECT_EQ(chooseTransformLength(3124, 2), 3072);
     EXPECT_EQ(chooseTransformLength(3125, 2), 3136);  // 5^6 is then the 5-limit, 4096 the overall
