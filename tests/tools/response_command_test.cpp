@@ -14,29 +14,9 @@
 
 #include "effects/eq/eq_band_table.h"
 #include "effects/eq/graphic_equalizer.h"
+#include "../support/morv_runner.h"
 
 namespace {
-
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult runMorv(const std::string& args) {
-    const std::string errFile = testing::TempDir() + "morv_response_err_" + std::to_string(getpid()) + ".txt";
-    FILE* pipe = popen((std::string(MORV_BINARY) + " " + args + " 2>" + errFile).c_str(), "r");
-    RunResult result{};
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errFile);
-    result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-    std::remove(errFile.c_str());
-    return result;
-}
 
 std::string readFile(const std::string& path) {
     std::ifstream file(path);
@@ -128,7 +108,7 @@ TEST(ResponseCurveTest, CsvHasOneLinePerPoint) {
 TEST(ResponseCommandTest, DrawsAPresetToSvgAndCsv) {
     const std::string svg = testing::TempDir() + "response_" + std::to_string(getpid()) + ".svg";
     const std::string csv = testing::TempDir() + "response_" + std::to_string(getpid()) + ".csv";
-    const RunResult r = runMorv("response --module 5 --preset \"Vocal Boost\" --svg " + svg + " --csv " + csv);
+    const MorvRun r = runMorv("response --module 5 --preset \"Vocal Boost\" --svg " + svg + " --csv " + csv);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("GEQ-10 Bands 1    Oct, preset \"Vocal Boost\", 44100 Hz"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("master gain -2.00 dB"), std::string::npos) << r.out;
@@ -142,7 +122,7 @@ TEST(ResponseCommandTest, DrawsAPresetToSvgAndCsv) {
 }
 
 TEST(ResponseCommandTest, SettingsAndRateChangeTheCurve) {
-    const RunResult r = runMorv("response --module \"GEQ-  3 Bands 8/3 Oct\" --set \"<200=18\" --rate 8000");
+    const MorvRun r = runMorv("response --module \"GEQ-  3 Bands 8/3 Oct\" --set \"<200=18\" --rate 8000");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("8000 Hz"), std::string::npos);
     EXPECT_NE(r.out.find(">8k          8000       +0.00   above half the sample rate"), std::string::npos) << r.out;
@@ -150,16 +130,16 @@ TEST(ResponseCommandTest, SettingsAndRateChangeTheCurve) {
 }
 
 TEST(ResponseCommandTest, RefusesWhatIsNotAnEqualiser) {
-    const RunResult vibrato = runMorv("response --module 16");
+    const MorvRun vibrato = runMorv("response --module 16");
     EXPECT_EQ(vibrato.status, 2);
     EXPECT_NE(vibrato.err.find("\"Distortion-Vibrato\" is not a graphic equaliser"), std::string::npos) << vibrato.err;
     EXPECT_TRUE(vibrato.out.empty());
 
-    const RunResult rate = runMorv("response --module 8 --rate 0");
+    const MorvRun rate = runMorv("response --module 8 --rate 0");
     EXPECT_EQ(rate.status, 2);
     EXPECT_NE(rate.err.find("--rate"), std::string::npos);
 
-    const RunResult preset = runMorv("response --module 8 --preset Nonexistent");
+    const MorvRun preset = runMorv("response --module 8 --preset Nonexistent");
     EXPECT_EQ(preset.status, 2);
     EXPECT_NE(preset.err.find("unknown preset"), std::string::npos);
 }

@@ -9,31 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "../../support/morv_runner.h"
+
 namespace {
-
-// Runs the morv binary; returns its exit status and captures both streams.
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult runMorv(const std::string& args) {
-    // One capture file per process: tests run in parallel.
-    const std::string errFile = testing::TempDir() + "morv_stderr_" + std::to_string(getpid()) + ".txt";
-    const std::string command = std::string(MORV_BINARY) + " " + args + " 2>" + errFile;
-    RunResult result{};
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    FILE* err = fopen(errFile.c_str(), "r");
-    while (err && (got = fread(buffer, 1, sizeof buffer, err)) > 0) result.err.append(buffer, got);
-    if (err) fclose(err);
-    return result;
-}
 
 class MorvCommandTest : public ::testing::Test {
 protected:
@@ -84,7 +62,7 @@ protected:
 
 TEST_F(MorvCommandTest, LevelTuningKeepsTheFileBitForBit) {
     const std::string in = writeInput("in.wav", 10007, 2);
-    const RunResult r = runMorv("process '" + in + "' '" + dir + "out.wav' --module 0 --quiet");
+    const MorvRun r = runMorv("process '" + in + "' '" + dir + "out.wav' --module 0 --quiet");
     ASSERT_EQ(r.status, 0) << r.err;
     SF_INFO a, b;
     EXPECT_EQ(readAll(in, &a), readAll(dir + "out.wav", &b));
@@ -94,7 +72,7 @@ TEST_F(MorvCommandTest, LevelTuningKeepsTheFileBitForBit) {
 
 TEST_F(MorvCommandTest, GainAndChannelSelectionReachTheFile) {
     const std::string in = writeInput("in.wav", 4000, 2);
-    const RunResult r =
+    const MorvRun r =
         runMorv("process '" + in + "' '" + dir + "out.flac' --gain 6.0206 --channels L --block 1000 --json");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"frames_in\": 4000"), std::string::npos) << r.out;
@@ -114,7 +92,7 @@ TEST_F(MorvCommandTest, GainAndChannelSelectionReachTheFile) {
 
 TEST_F(MorvCommandTest, PresetsAndSettingsReachTheModule) {
     const std::string in = writeInput("in.wav", 8000, 2);
-    RunResult r = runMorv("process '" + in + "' '" + dir + "lift.wav' --module 'geq-10 bands 1 oct' --preset 'Bass Lift' --json");
+    MorvRun r = runMorv("process '" + in + "' '" + dir + "lift.wav' --module 'geq-10 bands 1 oct' --preset 'Bass Lift' --json");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"preset\": \"Bass Lift\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("GEQ-10 Bands 1    Oct"), std::string::npos) << r.out;
@@ -137,7 +115,7 @@ TEST_F(MorvCommandTest, ModulesWithLatencyStillKeepTheLength) {
     for (const char* module : {"1", "2", "3", "8", "16"}) {
         for (const char* block : {"576", "100", "4096"}) {
             const std::string out = dir + "out" + module + "_" + block + ".wav";
-            const RunResult r = runMorv("process '" + in + "' '" + out + "' --quiet --module " + module +
+            const MorvRun r = runMorv("process '" + in + "' '" + out + "' --quiet --module " + module +
                                         " --block " + block);
             ASSERT_EQ(r.status, 0) << module << " " << r.err;
             SF_INFO info;
@@ -154,7 +132,7 @@ TEST_F(MorvCommandTest, WiderHostSamplesKeepTheSignal) {
     const std::string in = writeInput("in.wav", 3000, 1, 48000);
     for (const char* bits : {"24", "32"}) {
         const std::string out = dir + "out" + bits + ".wav";
-        const RunResult r = runMorv("process '" + in + "' '" + out + "' --bits " + bits + " --quiet");
+        const MorvRun r = runMorv("process '" + in + "' '" + out + "' --bits " + bits + " --quiet");
         ASSERT_EQ(r.status, 0) << r.err;
         SF_INFO a, b;
         EXPECT_EQ(readAll(in, &a), readAll(out, &b)) << bits;
@@ -163,13 +141,13 @@ TEST_F(MorvCommandTest, WiderHostSamplesKeepTheSignal) {
 }
 
 TEST_F(MorvCommandTest, ListNamesEveryModuleWithMarkers) {
-    const RunResult text = runMorv("list");
+    const MorvRun text = runMorv("list");
     ASSERT_EQ(text.status, 0);
     EXPECT_NE(text.out.find("\xE2\x97\x87Level Tuning"), std::string::npos);
     EXPECT_NE(text.out.find("\xE2\x97\x86" "Distortion-Whisper"), std::string::npos);
     EXPECT_NE(text.out.find("GEQ-10 Bands 1    Oct"), std::string::npos);
     EXPECT_EQ(text.out.find("ASImpact"), std::string::npos) << "index 18 is never offered";
-    const RunResult json = runMorv("list --json");
+    const MorvRun json = runMorv("list --json");
     ASSERT_EQ(json.status, 0);
     EXPECT_EQ(json.out.front(), '[');
     EXPECT_NE(json.out.find("\"index\": 17"), std::string::npos);
@@ -206,7 +184,7 @@ TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
         {"frobnicate", "unknown command"},
     };
     for (const Case& c : cases) {
-        const RunResult r = runMorv(c.args);
+        const MorvRun r = runMorv(c.args);
         EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << "\n" << r.err;
         if (c.args != "frobnicate") {
@@ -220,7 +198,7 @@ TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
 
 TEST_F(MorvCommandTest, UnreadableFilesExitOne) {
     const std::string out = dir + "out.wav";
-    RunResult r = runMorv("process '" + dir + "missing.wav' '" + out + "'");
+    MorvRun r = runMorv("process '" + dir + "missing.wav' '" + out + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no such file"), std::string::npos) << r.err;
 
@@ -250,7 +228,7 @@ TEST_F(MorvCommandTest, ExistingOutputIsReplacedOnlyOnSuccess) {
     FILE* keep = fopen(out.c_str(), "w");
     fputs("previous", keep);
     fclose(keep);
-    RunResult r = runMorv("process '" + in + "' '" + out + "' --module 99");
+    MorvRun r = runMorv("process '" + in + "' '" + out + "' --module 99");
     EXPECT_EQ(r.status, 2);
     char text[16] = {};
     FILE* f = fopen(out.c_str(), "r");
