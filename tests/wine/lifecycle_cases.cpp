@@ -45,32 +45,25 @@ WINE_CASE(header_and_module_records) {
     CHECK(header->getModule(0x7fffffff) == nullptr);
 }
 
-WINE_CASE(version_query_skipped_for_winamp_class) {
-    PlayerWindow player("Winamp V1.x", 0x5666);
+namespace {
+
+// Init on a player window of the given class: how many version queries it sent.
+void checkVersionQueries(const char* className, int version, int expectedQueries) {
+    PlayerWindow player(className, version);
     PluginLibrary library;
     winampDSPModule* module = library.module(player.handle());
     CHECK_EQ(module->Init(module), 0);
-    CHECK_EQ(player.countMessages(WM_USER, 0), 0);
+    CHECK_EQ(player.countMessages(WM_USER, 0), expectedQueries);
     module->Quit(module);
 }
 
-WINE_CASE(version_query_sent_for_other_case_of_class) {
-    PlayerWindow player("WINAMP V1.X", 0x5666);
-    PluginLibrary library;
-    winampDSPModule* module = library.module(player.handle());
-    CHECK_EQ(module->Init(module), 0);
-    CHECK_EQ(player.countMessages(WM_USER, 0), 1);
-    module->Quit(module);
-}
+}  // namespace
 
-WINE_CASE(version_query_sent_for_longer_class) {
-    PlayerWindow player("Winamp V1.x2", 0x2900);
-    PluginLibrary library;
-    winampDSPModule* module = library.module(player.handle());
-    CHECK_EQ(module->Init(module), 0);
-    CHECK_EQ(player.countMessages(WM_USER, 0), 1);
-    module->Quit(module);
-}
+WINE_CASE(version_query_skipped_for_winamp_class) { checkVersionQueries("Winamp V1.x", 0x5666, 0); }
+
+WINE_CASE(version_query_sent_for_other_case_of_class) { checkVersionQueries("WINAMP V1.X", 0x5666, 1); }
+
+WINE_CASE(version_query_sent_for_longer_class) { checkVersionQueries("Winamp V1.x2", 0x2900, 1); }
 
 WINE_CASE(init_opens_dialog_owned_by_player) {
     PlayerWindow player("Winamp v1.x", 0x5666);
