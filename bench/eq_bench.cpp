@@ -8,6 +8,7 @@
 
 #include "effects/distortion/vibrato.h"
 #include "effects/eq/graphic_equalizer.h"
+#include "registry/module_registry.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -41,12 +42,12 @@ void BM_GraphicEqualizer(benchmark::State& state) {
     state.SetLabel(std::to_string(table.bandCount) + " bands");
     runBlocks(state, eq);
 }
-BENCHMARK(BM_GraphicEqualizer)->DenseRange(kFirstEqualizerModule, kLastEqualizerModule);
+BENCHMARK(BM_GraphicEqualizer)->DenseRange(kModuleFirstEqualizer, kModuleLastEqualizer);
 
 // The 31-band equaliser in silence after 100 s of silence that followed
 // noise: the point where decaying filter states would be subnormal numbers.
 void BM_GraphicEqualizerInLongSilence(benchmark::State& state) {
-    GraphicEqualizer eq(kRate, kChannels, *eqBandTableFor(kLastEqualizerModule));
+    GraphicEqualizer eq(kRate, kChannels, *eqBandTableFor(kModuleLastEqualizer));
     std::vector<double> gains(kMaxParameters, 0.0);
     for (int b = 0; b < 31; ++b) gains[b] = (b % 2) ? -6.0 : 6.0;
     eq.setParameters(gains.data());

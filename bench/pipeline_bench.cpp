@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "framework/module_factory.h"
+#include "host/module_factory.h"
 #include "host/plugin_state.h"
 #include "host/sample_pipeline.h"
 

@@ -50,7 +50,10 @@ protected:
     int capacityB_ = 0;
 };
 
-// True when channel c is selected by the mask: (c + 1) AND mask is non-zero.
+// True when channel c is selected by the mask: for the first two channels,
+// (c + 1) AND mask is non-zero; channels past the second follow the pair and
+// are selected only when both left and right are.
 inline bool channelSelected(int channel, int channelMask) {
-    return ((channel + 1) & channelMask) != 0;
+    if (channel < 2) return ((channel + 1) & channelMask) != 0;
+    return (channelMask & 3) == 3;
 }

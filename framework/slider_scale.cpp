@@ -23,8 +23,8 @@ int valueToSlider(const ParamDescriptor& d, double value) {
     return truncateToInt((value - d.max) * kSliderPositions / (d.min - d.max));
 }
 
-double gainSliderToGain(double position) { return std::pow(10.0, (60.0 - position / 50.0) / 20.0); }
+double gainSliderToGain(double position) { return std::pow(10.0, (kGainRangeDecibels - position / kGainPositionsPerDecibel) / 20.0); }
 
 int gainToSlider(double gain) { return decibelsToGainSlider(20.0 * std::log10(gain)); }
 
-int decibelsToGainSlider(double decibels) { return truncateToInt((60.0 - decibels) * 50.0); }
+int decibelsToGainSlider(double decibels) { return truncateToInt((kGainRangeDecibels - decibels) * kGainPositionsPerDecibel); }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "framework/module_factory.h"
+#include "host/module_factory.h"
 #include "host/display.h"
 #include "host/plugin_state.h"
 #include "host/plugin_windows_win32.h"

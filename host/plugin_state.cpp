@@ -5,6 +5,7 @@
 
 int SampleRate = 44100;
 int ChannelCount = 2;
+int SampleWidth = 16;
 int ModuleIndex = 0;
 std::unique_ptr<EffectModule> CurrentModule;
 double MasterGain = 1.0;
@@ -28,6 +29,7 @@ ProcessingLock ModuleLock;
 void resetPluginState() {
     SampleRate = 44100;
     ChannelCount = 2;
+    SampleWidth = 16;
     ModuleIndex = 0;
     CurrentModule.reset();
     MasterGain = 1.0;

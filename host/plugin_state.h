@@ -4,6 +4,7 @@
 
 #include "framework/effect_module.h"
 #include "framework/param_descriptor.h"
+#include "framework/slider_scale.h"
 #include "host/processing_lock.h"
 
 // The plug-in's global state, shared by the pipeline, the factory, the
@@ -13,7 +14,6 @@ constexpr int kSettingsWords = 40;
 constexpr int kSettingsBytes = kSettingsWords * 4;
 constexpr int kSettingsPresetWord = 38;
 constexpr int kSettingsModuleWord = 39;
-constexpr int kGainPositionUnity = 3000;
 
 // RestoreState values: how the next build of the controls treats the settings.
 enum RestoreMode {
@@ -24,6 +24,10 @@ enum RestoreMode {
 
 extern int SampleRate;
 extern int ChannelCount;
+// Bits per sample of the stream the module was built for: a change of width
+// alone rebuilds the module like a change of rate, since queued samples and
+// learned levels are on the old width's scale.
+extern int SampleWidth;
 extern int ModuleIndex;
 extern std::unique_ptr<EffectModule> CurrentModule;
 extern double MasterGain;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <cstdlib>
 
-#include "framework/module_factory.h"
+#include "host/module_factory.h"
 #include "host/display.h"
 #include "host/plugin_state.h"
 
@@ -56,6 +56,8 @@ struct SampleFormat<32> {
     static void write(unsigned char* p, int i, int v) { reinterpret_cast<int32_t*>(p)[i] = v; }
     static int readInt(const unsigned char* p, int i) { return reinterpret_cast<const int32_t*>(p)[i]; }
 };
+
+bool supportedWidth(int bps) { return bps == 8 || bps == 16 || bps == 24 || bps == 32; }
 
 double fullScale(int bps) { return std::ldexp(1.0, bps - 1); }
 
@@ -145,8 +147,9 @@ void updateMeters(double peakLeft, double peakRight, double scale) {
     LastLevelRight = right;
 }
 
-void followFormat(int srate, int nch) {
+void followFormat(int srate, int nch, int bps) {
     SampleRate = srate;
+    SampleWidth = bps;
     if (nch != ChannelCount) {
         ChannelCount = nch;
         ChannelMask = nch == 1 ? 1 : 3;
@@ -180,12 +183,16 @@ int outputCapacity(int extra, int n) {
 template <int Bits>
 int runBlock(unsigned char* samples, int n, int nch) {
     double* work = WorkBuffer.get();
-    const int outCapacity = outputCapacity(CurrentModule->extraOutput(), n);
     convertIn<Bits>(samples, work, n);
 
+    // The module may be replaced by the user-interface thread at any block:
+    // it is looked at and used only under the lock.
     int produced;
+    int outCapacity;
     {
         ProcessingLock::Guard guard(ModuleLock);
+        if (!CurrentModule) return -1;
+        outCapacity = outputCapacity(CurrentModule->extraOutput(), n);
         produced = CurrentModule->process(work, work, n, outCapacity, ChannelMask);
     }
     // The host's buffer holds at most outCapacity samples.
@@ -196,13 +203,12 @@ int runBlock(unsigned char* samples, int n, int nch) {
     const double gain = MasterGain;
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
-    for (int c = 0; c < gainChannels; ++c) gains[c] = ((c + 1) & mask) ? gain : 1.0;
+    for (int c = 0; c < gainChannels; ++c) gains[c] = channelSelected(c, mask) ? gain : 1.0;
     if (nch <= kMaxGainChannels) {
         convertOut<Bits>(work, samples, produced, nch, gains);
     } else {
         for (int i = 0; i < produced; ++i) {
-            const int c = i % nch;
-            const double g = ((c + 1) & mask) ? gain : 1.0;
+            const double g = channelSelected(i % nch, mask) ? gain : 1.0;
             convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
         }
     }
@@ -213,8 +219,6 @@ int runBlock(unsigned char* samples, int n, int nch) {
     }
     return produced;
 }
-
-bool supportedWidth(int bps) { return bps == 8 || bps == 16 || bps == 24 || bps == 32; }
 
 }  // namespace
 
@@ -242,7 +246,12 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
         return numsamples;
     }
 
-    if (!CurrentModule || srate != SampleRate || nch != ChannelCount) followFormat(srate, nch);
+    bool formatChanged = srate != SampleRate || nch != ChannelCount || (bps != SampleWidth && supportedWidth(bps));
+    if (!formatChanged) {
+        ProcessingLock::Guard guard(ModuleLock);
+        formatChanged = !CurrentModule;
+    }
+    if (formatChanged) followFormat(srate, nch, bps);
 
     // The work buffer holds three times the block, counted in an int.
     const int64_t total = static_cast<int64_t>(numsamples) * nch;
@@ -250,8 +259,6 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
         currentDisplay().showError("Memory allocation failed");
         return numsamples;
     }
-    if (!CurrentModule) return numsamples;
-
     const int n = static_cast<int>(total);
     int produced;
     switch (bps) {
@@ -263,5 +270,7 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
             updateMeters(0.0, 0.0, 1.0);
             return numsamples;
     }
+    // No module (it could not be built): the block goes back as it came.
+    if (produced < 0) return numsamples;
     return produced / nch;
 }

@@ -1,6 +1,6 @@
 #include "effects/eq/eq_band_table.h"
 
-#include "framework/preset_tables.h"
+#include "effects/eq/eq_presets.h"
 
 namespace {
 
@@ -29,22 +29,16 @@ const char* const kLabels31[] = {"<20", "25",   "31.5", "40",  "50",  "63",  "80
 
 template <int N>
 EqBandTable makeTable(const double (&frequencies)[N], const char* const (&labels)[N], double bandwidth,
-                      int moduleIndex) {
-    const PresetTable presets = presetTableFor(moduleIndex);
+                      const PresetTable& presets) {
     return EqBandTable{frequencies, bandwidth, N, labels, presets.records, presets.count};
 }
 
 }  // namespace
 
-const EqBandTable* eqBandTableFor(int moduleIndex) {
-    // Built on first use: the preset tables live in another translation unit.
-    static const EqBandTable tables[] = {
-        makeTable(kFrequencies3, kLabels3, 2.661, 4),
-        makeTable(kFrequencies10, kLabels10, 1.0, 5),
-        makeTable(kFrequencies15, kLabels15, 2.0 / 3.0, 6),
-        makeTable(kFrequencies20, kLabels20, 0.5, 7),
-        makeTable(kFrequencies31, kLabels31, 1.0 / 3.0, 8),
-    };
-    if (moduleIndex < kFirstEqualizerModule || moduleIndex > kLastEqualizerModule) return nullptr;
-    return &tables[moduleIndex - kFirstEqualizerModule];
-}
+const EqBandTable kEqBandTables[kEqFamilyCount] = {
+    makeTable(kFrequencies3, kLabels3, 2.661, kEq3BandPresets),
+    makeTable(kFrequencies10, kLabels10, 1.0, kEq10BandPresets),
+    makeTable(kFrequencies15, kLabels15, 2.0 / 3.0, kEq15BandPresets),
+    makeTable(kFrequencies20, kLabels20, 0.5, kEq20BandPresets),
+    makeTable(kFrequencies31, kLabels31, 1.0 / 3.0, kEq31BandPresets),
+};

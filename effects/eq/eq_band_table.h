@@ -13,9 +13,6 @@ struct EqBandTable {
     int presetCount;
 };
 
-// Module indices of the five equaliser families, from 3 to 31 bands.
-constexpr int kFirstEqualizerModule = 4;
-constexpr int kLastEqualizerModule = 8;
-
-// The band table of equaliser module moduleIndex (4..8), or nullptr for any other index.
-const EqBandTable* eqBandTableFor(int moduleIndex);
+// The five equaliser families, from 3 to 31 bands, in that order.
+constexpr int kEqFamilyCount = 5;
+extern const EqBandTable kEqBandTables[kEqFamilyCount];

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "framework/effect_module.h"
-#include "framework/preset_tables.h"
+#include "registry/module_registry.h"
 
 // A module with parameters and a real preset table, for exercising the code
 // around modules (pipeline, presets, settings) without a particular effect.

@@ -14,6 +14,7 @@
 
 #include "effects/eq/eq_band_table.h"
 #include "effects/eq/graphic_equalizer.h"
+#include "registry/module_registry.h"
 #include "../support/morv_runner.h"
 
 namespace {

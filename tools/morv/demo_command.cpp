@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/module_factory.h"
-#include "framework/module_names.h"
+#include "registry/module_registry.h"
 #include "tools/morv/audio_file.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"

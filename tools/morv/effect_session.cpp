@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "framework/module_factory.h"
-#include "framework/module_names.h"
-#include "framework/preset_selection.h"
+#include "host/module_factory.h"
+#include "registry/module_registry.h"
+#include "host/preset_selection.h"
 #include "framework/slider_scale.h"
 #include "host/plugin_state.h"
 #include "host/settings_block.h"

@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/module_factory.h"
-#include "framework/module_names.h"
+#include "registry/module_registry.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
 #include "tools/morv/effect_session.h"

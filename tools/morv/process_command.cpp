@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "effects/restoration/de_noise.h"
+#include "host/module_factory.h"
+#include "registry/module_registry.h"
 #include "host/plugin_state.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
@@ -47,13 +48,12 @@ BlockHook snapNoiseHook(const CommandLine& line, const EffectChoice& choice) {
         points.push_back(seconds);
     }
     if (points.empty()) return nullptr;
-    if (choice.moduleIndex != 3) throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
+    if (choice.moduleIndex != kModuleDeNoise) throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
     return [points](int64_t inputFrame, int blockFrames) {
         for (double seconds : points) {
             const int64_t frame = static_cast<int64_t>(std::llround(seconds * SampleRate));
             if (frame < inputFrame || frame >= inputFrame + blockFrames) continue;
-            ProcessingLock::Guard guard(ModuleLock);
-            if (auto* denoise = dynamic_cast<DeNoise*>(CurrentModule.get())) denoise->snapNoise();
+            snapNoise();
         }
     };
 }

@@ -7,7 +7,7 @@
 
 #include "effects/eq/eq_band_table.h"
 #include "effects/eq/graphic_equalizer.h"
-#include "framework/module_names.h"
+#include "registry/module_registry.h"
 #include "host/plugin_state.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"

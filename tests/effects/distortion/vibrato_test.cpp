@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "framework/module_factory.h"
+#include "registry/module_registry.h"
 #include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "framework/preset_tables.h"
+#include "registry/module_registry.h"
 
 namespace {
 

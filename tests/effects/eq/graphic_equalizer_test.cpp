@@ -7,8 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "framework/module_factory.h"
-#include "framework/preset_tables.h"
+#include "registry/module_registry.h"
 #include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
 
@@ -58,7 +57,7 @@ double measuredDb(const std::vector<double>& response, double f, double rate) {
 
 TEST(GraphicEqualizerTest, FlatGainsPassTheInputUnchangedInEveryFamily) {
     const std::vector<double> input = testsignals::noise(20000, 2, 30000.0, 7);
-    for (int index = kFirstEqualizerModule; index <= kLastEqualizerModule; ++index) {
+    for (int index = kModuleFirstEqualizer; index <= kModuleLastEqualizer; ++index) {
         GraphicEqualizer eq(44100.0, 2, family(index));
         EXPECT_EQ(eq.effectiveBandCount(), family(index).bandCount);
         const std::vector<double> output = run(eq, input, 576);
@@ -71,7 +70,7 @@ TEST(GraphicEqualizerTest, FlatGainsPassTheInputUnchangedInEveryFamily) {
 TEST(GraphicEqualizerTest, CascadeResponseMatchesTheSectionsAtBandCentres) {
     constexpr double kRate = 44100.0;
     constexpr int kResponseLength = 1 << 17;  // long enough for the 20 Hz sections to decay
-    for (int index = kFirstEqualizerModule; index <= kLastEqualizerModule; ++index) {
+    for (int index = kModuleFirstEqualizer; index <= kModuleLastEqualizer; ++index) {
         const EqBandTable& table = family(index);
         GraphicEqualizer eq(kRate, 1, table);
         eq.setParameters(alternatingGains(table.bandCount).data());
@@ -306,17 +305,17 @@ namespace {
 TEST(GraphicEqualizerTest, FactoryBuildsEachFamilyWithItsPresets) {
     const int bands[] = {3, 10, 15, 20, 31};
     const int presets[] = {6, 18, 30, 14, 17};
-    for (int index = kFirstEqualizerModule; index <= kLastEqualizerModule; ++index) {
+    for (int index = kModuleFirstEqualizer; index <= kModuleLastEqualizer; ++index) {
         std::unique_ptr<EffectModule> module = createModule(index, 32000, 1);
         auto* eq = dynamic_cast<GraphicEqualizer*>(module.get());
         ASSERT_NE(eq, nullptr) << index;
         EXPECT_EQ(eq->sampleRate(), 32000.0);
         EXPECT_EQ(eq->channelCount(), 1);
         ParamDescriptor descriptors[kMaxParameters];
-        EXPECT_EQ(eq->describeParameters(descriptors), bands[index - kFirstEqualizerModule]);
+        EXPECT_EQ(eq->describeParameters(descriptors), bands[index - kModuleFirstEqualizer]);
         const PresetRecord* table = nullptr;
-        EXPECT_EQ(eq->presets(&table), presets[index - kFirstEqualizerModule]);
-        EXPECT_EQ(eq->presetCount(), presets[index - kFirstEqualizerModule]);
+        EXPECT_EQ(eq->presets(&table), presets[index - kModuleFirstEqualizer]);
+        EXPECT_EQ(eq->presetCount(), presets[index - kModuleFirstEqualizer]);
         EXPECT_EQ(table, presetTableFor(index).records);
     }
 }

@@ -5,8 +5,8 @@
 #include <vector>
 #include <string>
 
-#include "framework/module_factory.h"
-#include "framework/module_names.h"
+#include "host/module_factory.h"
+#include "registry/module_registry.h"
 #include "host/plugin_state.h"
 
 namespace {
@@ -17,18 +17,18 @@ protected:
     void TearDown() override { resetPluginState(); }
 };
 
-TEST(ModuleNames, AreExactWithMarkersAndInnerSpaces) {
-    EXPECT_EQ(std::string(ModuleNames[0]), "\xA1\xF3Level Tuning");
-    EXPECT_EQ(std::string(ModuleNames[4]), "\xA1\xF3GEQ-  3 Bands 8/3 Oct");
-    EXPECT_EQ(std::string(ModuleNames[5]), "\xA1\xF3GEQ-10 Bands 1    Oct");
-    EXPECT_EQ(std::string(ModuleNames[9]), "\xA1\xF4Spacial-DeVocal Mono");
-    EXPECT_EQ(std::string(ModuleNames[13]), "\xA1\xF3T/P-Resampler");
-    EXPECT_EQ(std::string(ModuleNames[18]), "\xA1\xF4" "Dist-ASImpact");
+TEST(ModuleRegistry, AreExactWithMarkersAndInnerSpaces) {
+    EXPECT_EQ(std::string(moduleRow(0).name), "\xA1\xF3Level Tuning");
+    EXPECT_EQ(std::string(moduleRow(4).name), "\xA1\xF3GEQ-  3 Bands 8/3 Oct");
+    EXPECT_EQ(std::string(moduleRow(5).name), "\xA1\xF3GEQ-10 Bands 1    Oct");
+    EXPECT_EQ(std::string(moduleRow(9).name), "\xA1\xF4Spacial-DeVocal Mono");
+    EXPECT_EQ(std::string(moduleRow(13).name), "\xA1\xF3T/P-Resampler");
+    EXPECT_EQ(std::string(moduleRow(18).name), "\xA1\xF4" "Dist-ASImpact");
     // White diamonds: level, equalisers, time and pitch; black: the rest.
     const bool black[kModuleNameCount] = {false, true,  true,  true,  false, false, false, false, false, true,
                                           true,  true,  true,  false, false, false, true,  true,  true};
     for (int i = 0; i < kModuleNameCount; ++i) {
-        EXPECT_EQ(static_cast<unsigned char>(ModuleNames[i][0]), 0xA1) << i;
+        EXPECT_EQ(static_cast<unsigned char>(moduleRow(i).name[0]), 0xA1) << i;
         EXPECT_EQ(moduleNameBlackMarker(i), black[i]) << i;
     }
 }

@@ -1,70 +1,11 @@
-#include "framework/preset_tables.h"
+#include "effects/eq/eq_presets.h"
 
-// Preset records: value 0 is the master gain in dB, value k + 1 parameter k
-// (for the equalisers: the band gains in dB from the lowest band up).
+// Value 0 of a record is the master gain in dB, value k + 1 parameter k.
 
 namespace {
 
-// "Spacial-DeVocal Mono"
-const PresetRecord kPresetsModule9[] = {
-    {"Norm", {6, 200, 10000, 0}},
-    {"WIDE Cut", {6, 50, 16000, 0}},
-    {"Custom", {6, 200, 10000, 0}},
-};
-
-// "Spacial-DeVocal Stereo"
-const PresetRecord kPresetsModule10[] = {
-    {"DeVocalNorm", {6, 0, -1, 150, 16000}},
-    {"DeVocalWide", {6, 0, -1, 50, 20000}},
-    {"Vocal Boost", {-6, 0, 1.5, 100, 16000}},
-    {"Custom", {6, 0, -1, 150, 16000}},
-};
-
-// "Spacial-ModalReverb"
-const PresetRecord kPresetsModule11[] = {
-    {"Small Room", {0, 2, 0.85, 0.2, 0.3, 0.5}},
-    {"Small Hall", {0, 4, 0.85, 0.2, 0.3, 0.5}},
-    {"Large Hall", {0, 8, 0.8, 0.3, 0.35, 0.35}},
-    {"Custom", {0, 2, 0.85, 0.2, 0.3, 0.5}},
-};
-
-// "Spacial-Virtual3D"
-const PresetRecord kPresetsModule12[] = {
-    {"Ahead", {0, 0, 0, 0}},
-    {"OverHead", {0, 0, 90, 0}},
-    {"Behind", {0, 0, 180, 0}},
-    {"Below", {0, 0, 230.625, 0}},
-    {"Left", {0, -80, 0, 0}},
-    {"Right", {0, 80, 0, 0}},
-    {"Custom", {0, 0, 0, 0}},
-};
-
-// "T/P-Resampler"
-const PresetRecord kPresetsModule13[] = {
-    {"Original", {0, 0}},
-    {"DownSample", {0, -0.4}},
-    {"UpSample", {0, 0.4}},
-    {"Custom", {0, 0}},
-};
-
-// "T/P-TempoScaler"
-const PresetRecord kPresetsModule14[] = {
-    {"Original", {0, 0}},
-    {"SpeedUp", {0, -0.4}},
-    {"SlowDown", {0, 0.4}},
-    {"Custom", {0, 0}},
-};
-
-// "T/P-PitchScaler"
-const PresetRecord kPresetsModule15[] = {
-    {"Original", {0, 0}},
-    {"Child", {0, 0.4}},
-    {"BassTone", {3, -0.4}},
-    {"Custom", {0, 0}},
-};
-
 // "GEQ-  3 Bands 8/3 Oct"
-const PresetRecord kPresetsModule4[] = {
+const PresetRecord kEq3BandRecords[] = {
     {"FLAT", {0, 0, 0, 0}},
     {"BASS", {-5, 15, 0, 0}},
     {"Tremble", {0, 0, 0, 15}},
@@ -74,7 +15,7 @@ const PresetRecord kPresetsModule4[] = {
 };
 
 // "GEQ-10 Bands 1    Oct"
-const PresetRecord kPresetsModule5[] = {
+const PresetRecord kEq10BandRecords[] = {
     {"FLAT", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"1965", {-5, -6, -17.2, -6, 0, -3.6, 9.2, 1.2, 9.2, 3.6, -5.2}},
     {"1965-II", {-5, -18, -14.4, 0, 0, -3.6, 9.2, 1.2, 9.2, 3.6, -5.2}},
@@ -96,7 +37,7 @@ const PresetRecord kPresetsModule5[] = {
 };
 
 // "GEQ-15 Bands 2/3 Oct"
-const PresetRecord kPresetsModule6[] = {
+const PresetRecord kEq15BandRecords[] = {
     {"FLAT", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"Bright&Flat", {-4, 1.44, 7.92, 9, 5.94, 1.98, 0, 0, 0, 0, 0, 1.44, 3.42, 5.04, 5.58, 5.94}},
     {"UltraLoudness", {-4, 10.08, 12.96, 11.52, 7.02, 2.52, 0, -1.98, -4.5, -5.94, -5.94, -3.96, 1.08, 4.5, 10.08, 18}},
@@ -130,7 +71,7 @@ const PresetRecord kPresetsModule6[] = {
 };
 
 // "GEQ-20 Bands 1/2 Oct"
-const PresetRecord kPresetsModule7[] = {
+const PresetRecord kEq20BandRecords[] = {
     {"FLAT", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"Classic-V", {0, 5, 6, 3.54, 0.59, -0.48, -2.5, -5, -7, -8, -8, -7, -5, -3, -2.5, -1, 2, 3, 4, 5, 4.02}},
     {"Bowed String", {-2, 0, 0, -1.2, -1.6, -2.4, -2.8, -1.6, -1.6, -1.6, 0, 0, 0, 0, 0, 2.4, 3.6, 5.6, 0, 0, 0}},
@@ -148,7 +89,7 @@ const PresetRecord kPresetsModule7[] = {
 };
 
 // "GEQ-31 Bands 1/3 Oct"
-const PresetRecord kPresetsModule8[] = {
+const PresetRecord kEq31BandRecords[] = {
     {"FLAT", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"ClassicV", {-1, 4.1, 5.6, 7.67, 9.44, 9.44, 7.67, 5.6, 4.13, 3.52, 1.18, -0.89, -2.07, -3.54, -5.9, -8, -8, -8, -8, -5, -3.84, -3, -1.18, 0, -1, 0.89, 3.25, 3, 5.02, 5.9, 5, 7.1}},
     {"Pop", {-1, 1.6, 3, 4.8, 6.4, 7.2, 6, 5.61, 4.13, 3.52, 1.18, -0.89, -2.07, -3.54, -3.6, -4.4, -4.4, -1.6, -0.8, 1.6, 1.6, 0.8, 1.2, 0, 4, 2, 2, 4, 5.02, 5.9, 6.8, 7.6}},
@@ -170,20 +111,8 @@ const PresetRecord kPresetsModule8[] = {
 
 }  // namespace
 
-PresetTable presetTableFor(int moduleIndex) {
-    switch (moduleIndex) {
-        case 4: return {kPresetsModule4, 6};
-        case 5: return {kPresetsModule5, 18};
-        case 6: return {kPresetsModule6, 30};
-        case 7: return {kPresetsModule7, 14};
-        case 8: return {kPresetsModule8, 17};
-        case 9: return {kPresetsModule9, 3};
-        case 10: return {kPresetsModule10, 4};
-        case 11: return {kPresetsModule11, 4};
-        case 12: return {kPresetsModule12, 7};
-        case 13: return {kPresetsModule13, 4};
-        case 14: return {kPresetsModule14, 4};
-        case 15: return {kPresetsModule15, 4};
-        default: return {nullptr, 0};
-    }
-}
+const PresetTable kEq3BandPresets = makePresetTable(kEq3BandRecords);
+const PresetTable kEq10BandPresets = makePresetTable(kEq10BandRecords);
+const PresetTable kEq15BandPresets = makePresetTable(kEq15BandRecords);
+const PresetTable kEq20BandPresets = makePresetTable(kEq20BandRecords);
+const PresetTable kEq31BandPresets = makePresetTable(kEq31BandRecords);
