@@ -9,10 +9,8 @@
 #include "host/module_factory.h"
 #include "host/display.h"
 #include "host/plugin_state.h"
-#include "host/plugin_windows_win32.h"
 #include "host/sample_pipeline.h"
-#include "ui/control_dialog.h"
-#include "ui/host_window_hook.h"
+#include "host/window_side_win32.h"
 
 namespace {
 
@@ -50,7 +48,7 @@ HWND hostWindow(const winampDSPModule* module) { return static_cast<HWND>(module
 int initialise(winampDSPModule* module) {
     if (!module) module = &PluginModule;
     HostVersion = queryHostVersion(hostWindow(module));
-    installHostWindowHook(hostWindow(module));
+    hookHostWindow(hostWindow(module));
     if (SampleRate > 0 && ChannelCount > 0) {
         // A module that cannot be built leaves none; the pipeline then hands
         // blocks back untouched until a rebuild succeeds.
@@ -60,18 +58,18 @@ int initialise(winampDSPModule* module) {
         } catch (...) {
         }
     }
-    if (ControlDialog) closeControlDialog();
-    openControlDialog(hostWindow(module), resourceInstance(module));
+    closeControlWindow();
+    openControlWindow(hostWindow(module), resourceInstance(module));
     return 0;
 }
 
 void configure(winampDSPModule* module) {
     if (!module) module = &PluginModule;
-    if (controlDialogOpen()) return;
-    openControlDialog(hostWindow(module), resourceInstance(module));
+    if (controlWindowOpen()) return;
+    openControlWindow(hostWindow(module), resourceInstance(module));
 }
 
-void quit(winampDSPModule*) { removeHostWindowHook(); }
+void quit(winampDSPModule*) { unhookHostWindow(); }
 
 // The work buffer holds three doubles per sample. On 32 bits the byte count
 // of a huge block does not fit a size_t; computed there it would wrap round

@@ -3,7 +3,8 @@
 #include <commctrl.h>
 
 #include "host/plugin_state.h"
-#include "host/plugin_windows_win32.h"
+#include "host/window_side_win32.h"
+#include "ui/window_state.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -12,7 +13,6 @@ const UINT_PTR kMeterTimer = 99;
 const UINT kMeterTimerPeriodMs = 1000;
 const char kCaption[] = "MORV Studio";
 const COLORREF kControlTextColour = RGB(20, 200, 50);
-const COLORREF kControlBackColour = RGB(49, 52, 82);
 
 // Once a second: erase the meters when no block arrived for a whole period
 // (the flag raised at the last tick is still up), else raise the flag for
@@ -51,7 +51,7 @@ void onNcDestroy(HWND dialog) {
 // Controls draw with green text on the dialog's background.
 INT_PTR onControlColour(HDC dc) {
     SetTextColor(dc, kControlTextColour);
-    SetBkColor(dc, kControlBackColour);
+    SetBkColor(dc, kDialogColour);
     SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<INT_PTR>(Drawing.background);
 }

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
-// The window side of the plug-in's global state: handles that exist only in
-// the Windows build. The portable state lives in host/plugin_state.h.
+// The control window's share of the plug-in state: window handles and
+// drawing objects. The portable state lives in host/plugin_state.h.
 
 constexpr int kParameterControlSlots = 40;
+
+// The background of the dialog and of the controls drawn on it.
+const COLORREF kDialogColour = RGB(49, 52, 82);
 
 // The seven drawing objects shared by the control window and the meters,
 // created at attach in this order and released at detach.
@@ -28,8 +31,6 @@ struct ParameterControl {
 extern DrawingObjects Drawing;
 extern HWND ControlDialog;
 extern ParameterControl ParameterControls[kParameterControlSlots];
-// The library's own instance, for resources when the host gives none.
-extern HINSTANCE LibraryInstance;
 
 void createDrawingObjects();
 void releaseDrawingObjects();

@@ -1,13 +1,11 @@
-#include "host/plugin_windows_win32.h"
+#include "ui/window_state.h"
 
 DrawingObjects Drawing;
 HWND ControlDialog = nullptr;
 ParameterControl ParameterControls[kParameterControlSlots];
-HINSTANCE LibraryInstance = nullptr;
 
 namespace {
 
-const COLORREF kBackgroundColour = RGB(49, 52, 82);
 const COLORREF kFirstPenColour = RGB(190, 95, 7);
 const COLORREF kFirstFillColour = RGB(247, 166, 74);
 const COLORREF kSecondPenColour = RGB(63, 255, 63);
@@ -36,7 +34,7 @@ void deleteObject(Handle& object) {
 void createDrawingObjects() {
     LOGFONTA base = {};
     GetObjectA(GetStockObject(ANSI_FIXED_FONT), sizeof base, &base);
-    Drawing.background = CreateSolidBrush(kBackgroundColour);
+    Drawing.background = CreateSolidBrush(kDialogColour);
     Drawing.smallFont = createFontLike(base, 12, 7, 100, "Small Fonts");
     Drawing.labelFont = createFontLike(base, 14, 6, 400, "Microsoft Sans Serif");
     Drawing.firstPen = CreatePen(PS_SOLID, 1, kFirstPenColour);

@@ -1,12 +1,13 @@
 #include <windows.h>
 
+#include "ui/window_display.h"
+
 #include "host/display.h"
-#include "host/display_win32.h"
 #include "host/dsp_exports_win32.h"
-#include "host/plugin_windows_win32.h"
 #include "resources/resource_ids.h"
 #include "ui/channel_buttons.h"
 #include "ui/level_meters.h"
+#include "ui/window_state.h"
 
 namespace {
 
