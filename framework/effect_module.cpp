@@ -47,6 +47,20 @@ int EffectModule::presetCount() { return 0; }
 
 double EffectModule::displayValue(int /*parameterIndex*/, double value) { return value; }
 
+void EffectModule::applyParameters(const double* values) {
+    ParamDescriptor descriptors[kMaxParameters];
+    const int count = describeParameters(descriptors);
+    double held[kMaxParameters];
+    for (int k = 0; k < count && k < kMaxParameters; ++k) {
+        const ParamDescriptor& d = descriptors[k];
+        const double low = d.min < d.max ? d.min : d.max;
+        const double high = d.min < d.max ? d.max : d.min;
+        const double v = values[k];
+        held[k] = v != v ? d.defaultValue : v < low ? low : v > high ? high : v;
+    }
+    setParameters(held);
+}
+
 int EffectModule::reset() {
     if (capacityA_ > 0) std::fill(bufferA_.get(), bufferA_.get() + capacityA_, 0.0);
     if (capacityB_ > 0) std::fill(bufferB_.get(), bufferB_.get() + capacityB_, 0.0);

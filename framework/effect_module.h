@@ -35,6 +35,12 @@ public:
     // Clears the signal history; returns 0.
     virtual int reset();
 
+    // Hands values to setParameters, each held within its descriptor's range
+    // first (a value that is not a number takes the default): stored settings
+    // are not limited to the slider ranges. Every caller outside the module
+    // goes through here.
+    void applyParameters(const double* values);
+
     int capacityA() const { return capacityA_; }
     int capacityB() const { return capacityB_; }
 

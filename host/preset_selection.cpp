@@ -24,7 +24,7 @@ bool applyPreset(int sel, PresetSliderPositions* sliders) {
     PresetIndex = sel;
     MasterGain = choice.masterGain;
     for (int k = 0; k < ParameterCount; ++k) ParameterValues[k] = choice.values[k];
-    CurrentModule->setParameters(ParameterValues);
+    CurrentModule->applyParameters(ParameterValues);
     if (sliders) *sliders = choice.sliders;
     return true;
 }

@@ -21,7 +21,7 @@ void valuesFromWords() {
         ParameterValues[k] = sliderToValue(ParameterDescriptors[k], PluginSettings[k + 1]);
     }
     ProcessingLock::Guard guard(ModuleLock);
-    if (CurrentModule) CurrentModule->setParameters(ParameterValues);
+    if (CurrentModule) CurrentModule->applyParameters(ParameterValues);
 }
 
 int moduleTable(const PresetRecord** table) {

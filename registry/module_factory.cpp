@@ -19,5 +19,5 @@ void rebuildModule(const ModuleSlot& slot, int moduleIndex, int rate, int channe
         *slot.masterGain = 1.0;
         for (int k = 0; k < *slot.parameterCount; ++k) slot.values[k] = slot.descriptors[k].defaultValue;
     }
-    module.setParameters(slot.values);
+    module.applyParameters(slot.values);
 }

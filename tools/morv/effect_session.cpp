@@ -84,7 +84,7 @@ void setParameter(int k, double value) {
     PluginSettings[k + 1] = valueToSlider(d, value);
     if (CurrentModule && CurrentModule->presetCount() > 0) PresetIndex = CurrentModule->presetCount() - 1;
     ProcessingLock::Guard guard(ModuleLock);
-    if (CurrentModule) CurrentModule->setParameters(ParameterValues);
+    if (CurrentModule) CurrentModule->applyParameters(ParameterValues);
 }
 
 int channelMaskFor(const std::string& channels, int streamChannels) {
