@@ -121,4 +121,23 @@ TEST_F(ModuleFactoryTest, EveryModuleDescribesParametersWithinTheirRanges) {
     }
 }
 
+// A module built without keep still receives the values in force (the
+// defaults): DeNoise then learns for its default "NoiseLen" of 0.2 s, not for
+// the 0.25 s its constructor starts with, on every path that builds it.
+TEST_F(ModuleFactoryTest, AModuleIsBuiltWithTheValuesInForce) {
+    ModuleIndex = kModuleDeNoise;
+    ModuleFactory(44100, 1, false);
+    std::vector<double> block(441);
+    std::vector<double> out;
+    for (int b = 0; b < 30; ++b) {
+        for (int i = 0; i < 441; ++i) block[i] = 8000.0 * std::sin(0.05 * (b * 441 + i));
+        const int got = CurrentModule->process(block.data(), block.data(), 441, 441, 1);
+        out.insert(out.end(), block.begin(), block.begin() + got);
+    }
+    ASSERT_GE(out.size(), 11025u);
+    double energy = 0;
+    for (size_t i = 9702; i < 10584; ++i) energy += out[i] * out[i];  // 0.22 s to 0.24 s
+    EXPECT_GT(energy, 0.0) << "still learning after 0.2 s: the module kept its constructor's value";
+}
+
 }  // namespace

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "host/display.h"
+#include "host/module_factory.h"
+#include "registry/module_registry.h"
 #include "host/plugin_state.h"
 #include "host/sample_pipeline.h"
 #include "../support/fake_effect.h"
@@ -282,6 +284,54 @@ TEST_F(SamplePipelineTest, WorkBufferOnlyGrows) {
     ModifySamples(nullptr, small.data(), 10, 16, 2, 44100);
     EXPECT_EQ(WorkBufferCapacity, 3 * 2304);
     EXPECT_EQ(WorkBuffer.get(), buffer);
+}
+
+// A 24-bit stream then a 16-bit one at the same rate: DeNoise must learn the
+// noise again on the new scale instead of muting every later 16-bit frame
+// with a profile 256 times too loud.
+TEST_F(SamplePipelineTest, AWidthChangeAloneRebuildsTheModule) {
+    ModuleIndex = kModuleDeNoise;
+    const int frames = 576;
+    std::vector<unsigned char> wide(3 * 2 * 2 * frames);
+    uint32_t seed = 1;
+    for (int b = 0; b < 80; ++b) {  // about a second of 24-bit noise
+        for (int i = 0; i < 2 * frames; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const int32_t v = static_cast<int32_t>(seed >> 8) - (1 << 23);
+            const uint32_t u = static_cast<uint32_t>(v / 16);
+            for (int k = 0; k < 3; ++k) wide[3 * i + k] = static_cast<unsigned char>(u >> (8 * k));
+        }
+        ModifySamples(nullptr, reinterpret_cast<short*>(wide.data()), frames, 24, 2, 44100);
+    }
+    double inSum = 0, outSum = 0;
+    std::vector<int16_t> block(2 * 2 * frames);
+    for (int b = 0; b < 120; ++b) {  // then 1.5 s of a 16-bit tone
+        for (int i = 0; i < frames; ++i) {
+            const int t = b * frames + i;
+            block[2 * i] = block[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(0.0627 * t));
+        }
+        if (b >= 80) for (int i = 0; i < 2 * frames; ++i) inSum += double(block[i]) * block[i];
+        const int got = ModifySamples(nullptr, block.data(), frames, 16, 2, 44100);
+        if (b >= 80) for (int i = 0; i < 2 * got; ++i) outSum += double(block[i]) * block[i];
+    }
+    EXPECT_EQ(SampleWidth, 16);
+    EXPECT_GT(outSum, 0.25 * inSum) << "the tone must pass once DeNoise has learned the 16-bit scale";
+}
+
+// Channels past the second follow the pair: gained when both L and R are on,
+// untouched otherwise.
+TEST_F(SamplePipelineTest, ChannelsPastTheSecondFollowThePair) {
+    ModifySamples(nullptr, std::vector<int16_t>(8 * 4).data(), 4, 16, 4, 44100);  // builds for 4 channels
+    MasterGain = 2.0;
+    for (int mask : {1, 2, 3}) {
+        ChannelMask = mask;
+        std::vector<int16_t> block(2 * 4, 0);
+        for (int c = 0; c < 4; ++c) block[c] = 1000;
+        ModifySamples(nullptr, block.data(), 1, 16, 4, 44100);
+        EXPECT_EQ(block[0], (mask & 1) ? 2000 : 1000) << mask;
+        EXPECT_EQ(block[1], (mask & 2) ? 2000 : 1000) << mask;
+        for (int c = 2; c < 4; ++c) EXPECT_EQ(block[c], mask == 3 ? 2000 : 1000) << "mask " << mask << " channel " << c;
+    }
 }
 
 }  // namespace
