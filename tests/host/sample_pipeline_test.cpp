@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "host/display.h"
@@ -332,6 +334,29 @@ TEST_F(SamplePipelineTest, ChannelsPastTheSecondFollowThePair) {
         EXPECT_EQ(block[1], (mask & 2) ? 2000 : 1000) << mask;
         for (int c = 2; c < 4; ++c) EXPECT_EQ(block[c], mask == 3 ? 2000 : 1000) << "mask " << mask << " channel " << c;
     }
+}
+
+// The user-interface thread replaces the module while blocks stream: the
+// pipeline must only touch the module under the lock (under the address
+// sanitizer a stale read is a use after free).
+TEST_F(SamplePipelineTest, ModuleReplacedWhileBlocksStream) {
+    std::atomic<bool> done{false};
+    std::thread control([&] {
+        for (int round = 0; round < 200; ++round) {
+            ProcessingLock::Guard guard(ModuleLock);
+            ModuleIndex = round % 2 ? kModuleDeHiss : kModuleFirstEqualizer + round % 5;
+            ModuleFactory(SampleRate, ChannelCount, false);
+        }
+        done = true;
+    });
+    std::vector<int16_t> block = stereoBlock(256);
+    while (!done) {
+        for (int i = 0; i < 512; ++i) block[i] = static_cast<int16_t>(i * 37);
+        const int got = ModifySamples(nullptr, block.data(), 256, 16, 2, 44100);
+        ASSERT_GE(got, 0);
+        ASSERT_LE(got, 512);
+    }
+    control.join();
 }
 
 }  // namespace
