@@ -9,13 +9,14 @@ ROOT=$(pwd)
 BUILD_DIR=${BUILD_DIR:-build-win32}
 DLL=$BUILD_DIR/dsp_MORV.dll
 HOST=$BUILD_DIR/morv_wine_host.exe
+SSE_CHECK=$BUILD_DIR/sse_arithmetic_check.exe
 OBJDUMP=i686-w64-mingw32-objdump
 CASE_TIMEOUT=${CASE_TIMEOUT:-120}
 
 if [ -z "${MORV_WINE_INNER:-}" ]; then
   scripts/install_deps.sh wine windows || exit 1
-  if [ ! -f "$DLL" ] || [ ! -f "$HOST" ]; then
-    echo "$DLL or $HOST is missing: run scripts/build_windows.sh first"
+  if [ ! -f "$DLL" ] || [ ! -f "$HOST" ] || [ ! -f "$SSE_CHECK" ]; then
+    echo "$DLL, $HOST or $SSE_CHECK is missing: run scripts/build_windows.sh first"
     echo "0 passed, 1 failed"
     exit 1
   fi
@@ -78,6 +79,16 @@ wineboot -i >/dev/null 2>&1
 # Without a window manager Wine waits for every hidden or destroyed window
 # unless it manages the windows itself.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+# The engine built with SSE2 arithmetic, as the native build is.
+if [ $# -eq 0 ]; then
+  if output=$(timeout -k 5 "$CASE_TIMEOUT" wine "$SSE_CHECK" 2>&1); then
+    pass "engine_arithmetic_is_sse2"
+  else
+    echo "$output" | tr -d '\r'
+    fail "engine_arithmetic_is_sse2"
+  fi
+fi
 
 run_case() {
   local name=$1 output status
