@@ -37,8 +37,9 @@ test-asan: deps
 windows:
 	scripts/build_windows.sh
 
-test-wine: windows
-	tests/wine/run_wine_tests.sh
+# The Wine tests compare the DLL's output with the native morv's.
+test-wine: build windows
+	MORV_NATIVE=$(BUILD)/morv tests/wine/run_wine_tests.sh
 
 bench: deps
 	@scripts/install_deps.sh bench
