@@ -14,9 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# SSE2 arithmetic so results match the native x86-64 build bit for bit;
-# the runtime is linked statically so the DLL needs only system DLLs.
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+# The runtime is linked statically so the DLL needs only system DLLs. The
+# SSE2 arithmetic options are compile options of the project
+# (cmake/windows_targets.cmake), where a user's CMAKE_CXX_FLAGS cannot drop them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

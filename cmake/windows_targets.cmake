@@ -2,6 +2,12 @@
 # dsp_MORV.dll and the test host that loads it under Wine.
 enable_language(RC)
 
+# SSE2 arithmetic so results match the native x86-64 build bit for bit. Set
+# here rather than in CMAKE_CXX_FLAGS, which a user's own flags replace; these
+# come after CMAKE_CXX_FLAGS on the command line, so they also win over a
+# user's -mfpmath=387. sse_arithmetic_check (below) catches a build without them.
+add_compile_options("$<$<COMPILE_LANGUAGE:CXX,C>:-msse2;-mfpmath=sse>")
+
 # The mutex of the processing lock is a Win32 one here (host/processing_lock_win32.cpp).
 list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/processing_lock\\.cpp$")
 add_library(morv_engine STATIC ${ENGINE_SOURCES})
@@ -42,6 +48,12 @@ target_include_directories(morv_wine_host PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(morv_wine_host PRIVATE user32 gdi32 advapi32)
 target_link_options(morv_wine_host PRIVATE -static -mconsole)
 add_dependencies(morv_wine_host dsp_morv)
+
+# Built with the engine's compile options; run under Wine, it fails when they
+# leave the arithmetic to the x87 unit.
+add_executable(sse_arithmetic_check ${PROJECT_SOURCE_DIR}/cmake/sse_arithmetic_check.cpp)
+target_compile_options(sse_arithmetic_check PRIVATE $<TARGET_PROPERTY:morv_engine,COMPILE_OPTIONS>)
+target_link_options(sse_arithmetic_check PRIVATE -static -mconsole)
 
 # The head-related kernel table, resource "BINHIR" 121, joins the library once
 # its generator exists: point MORV_KERNEL_TABLE at the generated file.
