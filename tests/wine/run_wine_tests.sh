@@ -113,15 +113,14 @@ for name in "${cases[@]}"; do
 done
 
 # --- The DLL against the native command line -------------------------------
-# The same file through the same module must come out of dsp_MORV.dll as out of
-# `morv process`: within one unit of the last bit, and bit for bit for
-# "Level Tuning" (module 0), which does no arithmetic of its own.
+# The same file through the same module must come out of dsp_MORV.dll bit for
+# bit as out of `morv process`, for every module the registry lists.
 MORV_NATIVE=${MORV_NATIVE:-build/morv}
 compare_with_native() {
-  local name=$1 module=$2 channels=$3 bits=$4 tolerance=$5
-  local dir=$WAV_DIR/$name input=$WAV_DIR/input_${channels}ch_${bits}bit.wav
+  local name=$1 module=$2 channels=$3 bits=$4 tolerance=$5 rate=${6:-44100}
+  local dir=$WAV_DIR/$name input=$WAV_DIR/input_${channels}ch_${bits}bit_${rate}.wav
   mkdir -p "$dir"
-  [ -f "$input" ] || python3 tests/wine/wav_tools.py make "$input" "$channels" "$bits" 1.5 || return 1
+  [ -f "$input" ] || python3 tests/wine/wav_tools.py make "$input" "$channels" "$bits" 1.5 "$rate" || return 1
   "$MORV_NATIVE" process --module "$module" --bits "$bits" --quiet "$input" "$dir/native.wav" &&
     timeout -k 5 "$CASE_TIMEOUT" wine "$HOST" process --module "$module" --bits "$bits" \
       "Z:$input" "Z:$dir/dll.wav" | tr -d '\r' &&
@@ -137,10 +136,16 @@ if [ $# -eq 0 ]; then
     compare_with_native wav_level_tuning_16bit_stereo 0 2 16 0 && pass wav_level_tuning_16bit_stereo || fail wav_level_tuning_16bit_stereo
     compare_with_native wav_level_tuning_16bit_mono 0 1 16 0 && pass wav_level_tuning_16bit_mono || fail wav_level_tuning_16bit_mono
     compare_with_native wav_level_tuning_24bit_stereo 0 2 24 0 && pass wav_level_tuning_24bit_stereo || fail wav_level_tuning_24bit_stereo
-    for module in $(seq 1 17); do
+    modules=$("$MORV_NATIVE" list --json |
+      python3 -c 'import json, sys; print(*[m["index"] for m in json.load(sys.stdin) if m["index"] > 0])')
+    [ -n "$modules" ] || fail wav_module_list_from_morv
+    for module in $modules; do
       name=wav_module_${module}_16bit_stereo
-      compare_with_native "$name" "$module" 2 16 1 && pass "$name" || fail "$name"
+      compare_with_native "$name" "$module" 2 16 0 && pass "$name" || fail "$name"
     done
+    # DeNoise learns for its "NoiseLen" in force whatever the format.
+    compare_with_native wav_denoise_48k_stereo 3 2 16 0 48000 && pass wav_denoise_48k_stereo || fail wav_denoise_48k_stereo
+    compare_with_native wav_denoise_44k_mono 3 1 16 0 && pass wav_denoise_44k_mono || fail wav_denoise_44k_mono
     rm -rf "$WAV_DIR"
   fi
 fi

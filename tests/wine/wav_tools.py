@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """WAV helpers for the comparison of the DLL with the native command line.
 
-  wav_tools.py make OUT.wav CHANNELS BITS SECONDS   writes a test signal
+  wav_tools.py make OUT.wav CHANNELS BITS SECONDS [RATE]   writes a test signal
   wav_tools.py compare A.wav B.wav TOLERANCE        exit 0 when both files have
       the same format and length and no sample differs by more than TOLERANCE
       (in units of the last bit)
@@ -13,14 +13,14 @@ import sys
 RATE = 44100
 
 
-def make(path, channels, bits, seconds):
+def make(path, channels, bits, seconds, rate=RATE):
     """Tones, a sweep, noise and full-scale peaks: every path of the modules."""
-    frames = int(RATE * seconds)
+    frames = int(rate * seconds)
     full = 2 ** (bits - 1)
     seed = 12345
     samples = []
     for i in range(frames):
-        t = i / RATE
+        t = i / rate
         for c in range(channels):
             seed = (seed * 214013 + 2531011) & 0xFFFFFFFF
             noise = ((seed >> 16) & 0x7FFF) / 32768.0 - 0.5
@@ -30,16 +30,16 @@ def make(path, channels, bits, seconds):
             if i % 9000 == 17:
                 value = 1.0 if c == 0 else -1.0  # clicks at full scale
             samples.append(max(-full, min(full - 1, int(value * full))))
-    write(path, channels, bits, samples)
+    write(path, channels, bits, samples, rate)
 
 
-def write(path, channels, bits, samples):
+def write(path, channels, bits, samples, rate=RATE):
     width = bits // 8
     data = bytearray()
     for v in samples:
         data += (v & ((1 << bits) - 1)).to_bytes(width, "little")
     header = b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt "
-    header += struct.pack("<IHHIIHH", 16, 1, channels, RATE, RATE * channels * width, channels * width, bits)
+    header += struct.pack("<IHHIIHH", 16, 1, channels, rate, rate * channels * width, channels * width, bits)
     with open(path, "wb") as f:
         f.write(header + b"data" + struct.pack("<I", len(data)) + bytes(data))
 
@@ -89,7 +89,8 @@ def compare(a, b, tolerance):
 
 if __name__ == "__main__":
     if sys.argv[1] == "make":
-        make(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]))
+        make(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]),
+             int(sys.argv[6]) if len(sys.argv) > 6 else RATE)
     elif sys.argv[1] == "compare":
         sys.exit(compare(sys.argv[2], sys.argv[3], int(sys.argv[4])))
     else:
