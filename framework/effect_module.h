@@ -37,8 +37,23 @@ public:
 
     int capacityA() const { return capacityA_; }
     int capacityB() const { return capacityB_; }
+    // True when setParameters has stored values that the next process applies.
+    bool redesignPending() const { return redesignPending_; }
 
 protected:
+    // Costly consequences of a parameter change (filter design, tables,
+    // converters) never run in setParameters: it stores the values and calls
+    // requestRedesign(), and the next process runs redesign() once, before any
+    // audio. PlanarEffect and BlockEffect do so in their process; a module that
+    // implements process itself calls redesignIfRequested() first.
+    void requestRedesign() { redesignPending_ = true; }
+    virtual void redesign() {}
+    void redesignIfRequested() {
+        if (!redesignPending_) return;
+        redesignPending_ = false;
+        redesign();
+    }
+
     // Grows a buffer to at least count doubles; with keep the first keepCount
     // values are preserved. Never shrinks.
     void growA(int count, int keepCount = 0);
@@ -48,6 +63,9 @@ protected:
     std::unique_ptr<double[]> bufferB_;
     int capacityA_ = 0;
     int capacityB_ = 0;
+
+private:
+    bool redesignPending_ = false;
 };
 
 // True when channel c is selected by the mask: (c + 1) AND mask is non-zero.

@@ -56,7 +56,7 @@ int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
 
 void GraphicEqualizer::setParameters(const double* values) {
     std::copy(values, values + effectiveBandCount_, gainsDb_.begin());
-    redesignPending_ = true;
+    requestRedesign();
 }
 
 int GraphicEqualizer::presets(const PresetRecord** table) {
@@ -89,11 +89,9 @@ double GraphicEqualizer::magnitudeAt(double frequency) const {
     return magnitude;
 }
 
+void GraphicEqualizer::redesign() { designSections(); }
+
 void GraphicEqualizer::processPlanes(int channelMask) {
-    if (redesignPending_) {
-        redesignPending_ = false;
-        designSections();
-    }
     const int frames = inputFrames();
     for (int c = 0; c < channels_; ++c) {
         BiquadState* states = states_.data() + static_cast<size_t>(c) * effectiveBandCount_;
