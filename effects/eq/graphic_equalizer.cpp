@@ -3,21 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/tiny_state.h"
+
 namespace {
 
 // Captions are at most five characters: copy six bytes with the terminator.
 constexpr size_t kLabelBytes = 6;
-
-// States smaller than this are set to zero after each block. They lie far
-// below the rounding error of any sample on the 16-bit scale (about 1e-12),
-// so nothing audible changes; but after a long silence the decaying states
-// would otherwise sink into subnormal numbers, which cost the processor
-// several times the normal work per operation.
-constexpr double kTinyState = 1e-30;
-
-void flushTiny(double& z) {
-    if (z < kTinyState && z > -kTinyState) z = 0.0;
-}
 
 }  // namespace
 
@@ -101,8 +92,8 @@ void GraphicEqualizer::processPlanes(int channelMask) {
             filterUnselected(inputPlane(c), outputPlane(c), states, frames);
     }
     for (BiquadState& state : states_) {
-        flushTiny(state.z1);
-        flushTiny(state.z2);
+        state.z1 = flushTiny(state.z1);
+        state.z2 = flushTiny(state.z2);
     }
 }
 

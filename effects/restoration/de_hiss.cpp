@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "framework/packed_spectrum.h"
+#include "framework/tiny_state.h"
 
 namespace {
 
@@ -55,6 +56,9 @@ void DeHiss::processFrame(int channelMask) {
         measureMagnitudes(x);
         trackFloor(smoothed, floor, hissReference());
         applyGains(x, smoothed, floor);
+        // Both decay by kMemory per frame through silence.
+        flushTiny(smoothed, binCount_);
+        flushTiny(floor, binCount_);
         transform_.inverse(x);
     }
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "framework/packed_spectrum.h"
+#include "framework/tiny_state.h"
 
 namespace {
 
@@ -115,16 +116,17 @@ void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
     const double mu = gains.mu;
 
     // Gain of bin k from its magnitude; updates the bin's smoothed magnitude,
-    // a-posteriori ratio and gain.
+    // a-posteriori ratio and gain. The smoothed magnitude decays through
+    // silence and the gain falls by squares, so both are stored flushed.
     auto binGain = [&](int k, double magnitude) {
         const double s = lambda * magnitude + (1.0 - lambda) * smoothed[k];
-        smoothed[k] = s;
+        smoothed[k] = flushTiny(s);
         const double posterior = s * s * inverseNoise[k];
         const double g = gain[k];
         const double prior = alpha * g * g * previous[k] + (1.0 - alpha) * std::max(posterior - 1.0, 0.0);
         previous[k] = posterior;
         const double next = prior / (mu + prior);
-        gain[k] = next;
+        gain[k] = flushTiny(next);
         return next;
     };
 
