@@ -18,14 +18,26 @@ public:
     EffectModule(const EffectModule&) = delete;
     EffectModule& operator=(const EffectModule&) = delete;
 
-    // Processes inCount samples from in into out (which may be the same buffer)
-    // and returns the number of samples written: a multiple of the channel
-    // count and at most outCapacity. The base copies and returns outCapacity.
+    // Processes inCount samples from in into out (which may be the same
+    // buffer: read the input before writing) and returns the number of samples
+    // written: a multiple of the channel count and at most outCapacity.
+    //
+    // Output length. Before every call the pipeline asks extraOutput() and
+    // passes outCapacity = inCount + extra (at most 2 x inCount; never below
+    // inCount). A module whose output length differs from its input (still
+    // filling its first frame, rate or tempo change) may return less than
+    // inCount, 0 included, or more; it keeps what it cannot deliver for later
+    // calls, never drops or reorders it, and reports the queued count from
+    // extraOutput so that the next outCapacity can carry it (OutputQueue does
+    // this bookkeeping). Modules never ahead of their input report 0: planar
+    // modules return outCapacity, a BlockEffect 0 until it holds a whole block
+    // and whole blocks from then on. The base copies and returns outCapacity.
     virtual int process(const double* in, double* out, int inCount, int outCapacity, int channelMask);
     // Fills up to kMaxParameters descriptors and returns their number.
     virtual int describeParameters(ParamDescriptor* descriptors);
     virtual void setParameters(const double* values);
-    // Most samples beyond inCount that the next process may produce.
+    // Most samples beyond inCount that the next process may produce: the
+    // samples a length-changing module holds queued; 0 for the others.
     virtual int extraOutput();
     // Sets *table to the first preset record and returns the preset count.
     virtual int presets(const PresetRecord** table);
@@ -43,8 +55,23 @@ public:
 
     int capacityA() const { return capacityA_; }
     int capacityB() const { return capacityB_; }
+    // True when setParameters has stored values that the next process applies.
+    bool redesignPending() const { return redesignPending_; }
 
 protected:
+    // Costly consequences of a parameter change (filter design, tables,
+    // converters) never run in setParameters: it stores the values and calls
+    // requestRedesign(), and the next process runs redesign() once, before any
+    // audio. PlanarEffect and BlockEffect do so in their process; a module that
+    // implements process itself calls redesignIfRequested() first.
+    void requestRedesign() { redesignPending_ = true; }
+    virtual void redesign() {}
+    void redesignIfRequested() {
+        if (!redesignPending_) return;
+        redesignPending_ = false;
+        redesign();
+    }
+
     // Grows a buffer to at least count doubles; with keep the first keepCount
     // values are preserved. Never shrinks.
     void growA(int count, int keepCount = 0);
@@ -54,6 +81,9 @@ protected:
     std::unique_ptr<double[]> bufferB_;
     int capacityA_ = 0;
     int capacityB_ = 0;
+
+private:
+    bool redesignPending_ = false;
 };
 
 // True when channel c is selected by the mask: for the first two channels,

@@ -38,7 +38,7 @@ int Vibrato::describeParameters(ParamDescriptor* descriptors) {
 void Vibrato::setParameters(const double* values) {
     vibratoFrequency_ = std::clamp(values[0], kMinFrequency, kMaxFrequency);
     depthSeconds_ = std::pow(10.0, std::clamp(values[1], kMinDelayLog, kMaxDelayLog));
-    rebuildPending_ = true;
+    requestRedesign();
 }
 
 double Vibrato::displayValue(int parameterIndex, double value) {
@@ -66,11 +66,9 @@ void Vibrato::setup() {
     phase_ = 0;
 }
 
+void Vibrato::redesign() { setup(); }
+
 void Vibrato::processPlanes(int channelMask) {
-    if (rebuildPending_) {
-        rebuildPending_ = false;
-        setup();
-    }
     const int frames = inputFrames();
     for (int c = 0; c < channels_; ++c) {
         const double* in = inputPlane(c);

@@ -34,6 +34,10 @@ public:
     static constexpr double kMinFrequency = 0.5, kMaxFrequency = 20.0;
     static constexpr double kMinDelayLog = -5.0, kMaxDelayLog = -1.0, kDefaultDelayLog = -3.0;
 
+protected:
+    // Rebuilds the table and the lines for the values stored by setParameters.
+    void redesign() override;
+
 private:
     void setup();
     void readThroughLine(const double* in, double* out, const double* line, int frames) const;
@@ -48,5 +52,4 @@ private:
     int depthSamples_ = 0;
     int historyLength_ = 0;
     int phase_ = 0;
-    bool rebuildPending_ = false;
 };

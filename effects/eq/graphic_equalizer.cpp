@@ -3,21 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/tiny_state.h"
+
 namespace {
 
 // Captions are at most five characters: copy six bytes with the terminator.
 constexpr size_t kLabelBytes = 6;
-
-// States smaller than this are set to zero after each block. They lie far
-// below the rounding error of any sample on the 16-bit scale (about 1e-12),
-// so nothing audible changes; but after a long silence the decaying states
-// would otherwise sink into subnormal numbers, which cost the processor
-// several times the normal work per operation.
-constexpr double kTinyState = 1e-30;
-
-void flushTiny(double& z) {
-    if (z < kTinyState && z > -kTinyState) z = 0.0;
-}
 
 }  // namespace
 
@@ -56,7 +47,7 @@ int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
 
 void GraphicEqualizer::setParameters(const double* values) {
     std::copy(values, values + effectiveBandCount_, gainsDb_.begin());
-    redesignPending_ = true;
+    requestRedesign();
 }
 
 int GraphicEqualizer::presets(const PresetRecord** table) {
@@ -89,11 +80,9 @@ double GraphicEqualizer::magnitudeAt(double frequency) const {
     return magnitude;
 }
 
+void GraphicEqualizer::redesign() { designSections(); }
+
 void GraphicEqualizer::processPlanes(int channelMask) {
-    if (redesignPending_) {
-        redesignPending_ = false;
-        designSections();
-    }
     const int frames = inputFrames();
     for (int c = 0; c < channels_; ++c) {
         BiquadState* states = states_.data() + static_cast<size_t>(c) * effectiveBandCount_;
@@ -103,8 +92,8 @@ void GraphicEqualizer::processPlanes(int channelMask) {
             filterUnselected(inputPlane(c), outputPlane(c), states, frames);
     }
     for (BiquadState& state : states_) {
-        flushTiny(state.z1);
-        flushTiny(state.z2);
+        state.z1 = flushTiny(state.z1);
+        state.z2 = flushTiny(state.z2);
     }
 }
 

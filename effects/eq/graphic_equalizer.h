@@ -28,8 +28,6 @@ public:
     int bandCount() const { return bandCount_; }
     int effectiveBandCount() const { return effectiveBandCount_; }
     double sampleRate() const { return sampleRate_; }
-    // True when setParameters has changed gains that the next process will design.
-    bool redesignPending() const { return redesignPending_; }
     // The section of band b (below the effective count) as currently designed.
     const BiquadSection& section(int band) const { return sections_[band]; }
     // Magnitude of the whole cascade at frequency (Hz), from the designed sections.
@@ -37,6 +35,10 @@ public:
 
     static constexpr double kMaxGainDb = 18.0;
     static constexpr double kMinGainDb = -18.0;
+
+protected:
+    // Designs the sections from the gains stored by setParameters.
+    void redesign() override;
 
 private:
     static int countEffectiveBands(const EqBandTable& table, double sampleRate);
@@ -48,7 +50,6 @@ private:
     const EqBandTable& table_;
     int bandCount_;
     int effectiveBandCount_;
-    bool redesignPending_ = false;
     std::vector<BiquadSection> sections_;  // one per effective band
     std::vector<BiquadState> states_;      // channel c, band b at c * effective count + b
     std::vector<double> gainsDb_;          // one per effective band

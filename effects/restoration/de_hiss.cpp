@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/packed_spectrum.h"
+#include "framework/tiny_state.h"
+
 namespace {
 
 constexpr double kFrameDuration = 0.05;
@@ -53,15 +56,15 @@ void DeHiss::processFrame(int channelMask) {
         measureMagnitudes(x);
         trackFloor(smoothed, floor, hissReference());
         applyGains(x, smoothed, floor);
+        // Both decay by kMemory per frame through silence.
+        flushTiny(smoothed, binCount_);
+        flushTiny(floor, binCount_);
         transform_.inverse(x);
     }
 }
 
 void DeHiss::measureMagnitudes(const double* spectrum) {
-    const int last = binCount_ - 1;
-    magnitude_[0] = std::fabs(spectrum[0]);
-    for (int k = 1; k < last; ++k) magnitude_[k] = std::sqrt(spectrum[2 * k - 1] * spectrum[2 * k - 1] + spectrum[2 * k] * spectrum[2 * k]);
-    magnitude_[last] = std::fabs(spectrum[frameLength() - 1]);
+    forEachBin(spectrum, frameLength(), [&](int k, auto bin) { magnitude_[k] = bin.magnitude(); });
 }
 
 // Floor increment limit f from the mean magnitude of the upper bins. The
@@ -101,12 +104,5 @@ void DeHiss::applyGains(double* spectrum, const double* smoothed, const double* 
         if (!(d > 0.0)) return 1.0;
         return (1.0 - kMinimumGain) * ratioPower(smoothed[k] / d, exponent) + kMinimumGain;
     };
-    const int last = binCount_ - 1;
-    spectrum[0] *= gainOf(0);
-    for (int k = 1; k < last; ++k) {
-        const double g = gainOf(k);
-        spectrum[2 * k - 1] *= g;
-        spectrum[2 * k] *= g;
-    }
-    spectrum[frameLength() - 1] *= gainOf(last);
+    forEachBin(spectrum, frameLength(), [&](int k, auto bin) { bin.scale(gainOf(k)); });
 }

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/packed_spectrum.h"
+#include "framework/tiny_state.h"
+
 namespace {
 
 constexpr double kFrameDuration = 0.025;
@@ -98,15 +101,8 @@ void DeNoise::captureProfile() {
 void DeNoise::learnNoise(const double* spectrum, double* noisePower) const {
     // Running form of the plain mean of the learned power spectra.
     const double beta = static_cast<double>(learnedFrames_) / (learnedFrames_ + 1);
-    const int last = binCount_ - 1;
-    const int n = frameLength();
-    noisePower[0] = (1.0 - beta) * spectrum[0] * spectrum[0] + beta * noisePower[0];
-    for (int k = 1; k < last; ++k) {
-        const double re = spectrum[2 * k - 1];
-        const double im = spectrum[2 * k];
-        noisePower[k] = (1.0 - beta) * (re * re + im * im) + beta * noisePower[k];
-    }
-    noisePower[last] = (1.0 - beta) * spectrum[n - 1] * spectrum[n - 1] + beta * noisePower[last];
+    forEachBin(spectrum, frameLength(),
+               [&](int k, auto bin) { noisePower[k] = (1.0 - beta) * bin.power() + beta * noisePower[k]; });
 }
 
 void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
@@ -120,32 +116,22 @@ void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
     const double mu = gains.mu;
 
     // Gain of bin k from its magnitude; updates the bin's smoothed magnitude,
-    // a-posteriori ratio and gain.
+    // a-posteriori ratio and gain. The smoothed magnitude decays through
+    // silence and the gain falls by squares, so both are stored flushed.
     auto binGain = [&](int k, double magnitude) {
         const double s = lambda * magnitude + (1.0 - lambda) * smoothed[k];
-        smoothed[k] = s;
+        smoothed[k] = flushTiny(s);
         const double posterior = s * s * inverseNoise[k];
         const double g = gain[k];
         const double prior = alpha * g * g * previous[k] + (1.0 - alpha) * std::max(posterior - 1.0, 0.0);
         previous[k] = posterior;
         const double next = prior / (mu + prior);
-        gain[k] = next;
+        gain[k] = flushTiny(next);
         return next;
     };
 
     // Scaling the real and imaginary parts by the gain equals rebuilding the
     // bin from its scaled magnitude and its phase, to rounding, without the
     // arc tangent, cosine and sine. DC and Nyquist keep their sign.
-    const int last = binCount_ - 1;
-    const int n = frameLength();
-    spectrum[0] *= binGain(0, std::fabs(spectrum[0]));
-    for (int k = 1; k < last; ++k) {
-        double* bin = spectrum + 2 * k - 1;
-        const double re = bin[0];
-        const double im = bin[1];
-        const double g = binGain(k, std::sqrt(re * re + im * im));
-        bin[0] = re * g;
-        bin[1] = im * g;
-    }
-    spectrum[n - 1] *= binGain(last, std::fabs(spectrum[n - 1]));
+    forEachBin(spectrum, frameLength(), [&](int k, auto bin) { bin.scale(binGain(k, bin.magnitude())); });
 }

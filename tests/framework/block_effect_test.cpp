@@ -46,6 +46,29 @@ private:
     double factor_;
 };
 
+// Scales every plane by a factor that setParameters stores and redesign applies.
+class RedesignedScaler : public BlockEffect {
+public:
+    RedesignedScaler() : BlockEffect(44100.0, 0.025, 0.85, 1, kCapacity, kFrameReplace) {}
+    void setParameters(const double* values) override {
+        stored_ = values[0];
+        requestRedesign();
+    }
+    void processFrame(int) override {
+        for (int k = 0; k < frameLength(); ++k) framePlane(0)[k] *= factor_;
+    }
+    int redesigns = 0;
+
+protected:
+    void redesign() override {
+        ++redesigns;
+        factor_ = stored_;
+    }
+
+private:
+    double stored_ = 1.0, factor_ = 1.0;
+};
+
 // A ramp whose value is the frame index (the same on every channel, plus c/8).
 std::vector<double> ramp(int frames, int channels) {
     std::vector<double> x(static_cast<size_t>(frames) * channels);
@@ -181,6 +204,20 @@ TEST(BlockEffectProcess, TheSubclassSeesPlanesAndTheMask) {
         ASSERT_EQ(y[i], x[i]);              // left (mask bit 1 clear) untouched
         ASSERT_EQ(y[i + 1], 2.0 * x[i + 1]);  // right scaled
     }
+}
+
+TEST(BlockEffectProcess, ARequestedRedesignRunsOnceBeforeTheFirstFrame) {
+    RedesignedScaler effect;
+    const double values[] = {-0.5};
+    effect.setParameters(values);
+    EXPECT_EQ(effect.redesigns, 0);
+    // Blocks of 1024 run a frame in the very first call, so every frame is scaled
+    // only if the redesign comes before it.
+    const std::vector<double> x = testsignals::noise(20000, 1, 1000.0, 6);
+    const std::vector<double> y = stream(effect, x, {1024}, 1);
+    ASSERT_GT(y.size(), 0u);
+    for (size_t i = 0; i < y.size(); ++i) ASSERT_EQ(y[i], -0.5 * x[i]) << i;
+    EXPECT_EQ(effect.redesigns, 1);
 }
 
 TEST(BlockEffectEmit, CountsPerFrame) {

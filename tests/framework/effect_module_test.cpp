@@ -23,6 +23,30 @@ public:
     int calls = 0;
 };
 
+// Scales every plane by a gain that setParameters stores and redesign applies.
+class RedesignedGain : public PlanarEffect {
+public:
+    RedesignedGain() : PlanarEffect(2, 16) {}
+    void setParameters(const double* values) override {
+        stored_ = values[0];
+        requestRedesign();
+    }
+    void processPlanes(int) override {
+        for (int c = 0; c < channels_; ++c)
+            for (int i = 0; i < outputFrames(); ++i) outputPlane(c)[i] = inputPlane(c)[i] * gain_;
+    }
+    int redesigns = 0;
+
+protected:
+    void redesign() override {
+        ++redesigns;
+        gain_ = stored_;
+    }
+
+private:
+    double stored_ = 1.0, gain_ = 1.0;
+};
+
 TEST(EffectModule, PassThroughReturnsInputAndCountInPlace) {
     EffectModule module(6000);
     std::vector<double> block = {1.0, -2.0, 32767.0, -32768.0, 0.5, 7.0};
@@ -57,6 +81,22 @@ TEST(PlanarEffect, InterleavesPlanesAndHonoursMask) {
     block = {1, 10, 2, 20, 3, 30};
     right.process(block.data(), block.data(), 6, 6, 2);
     EXPECT_EQ(block, (std::vector<double>{1, 20, 2, 40, 3, 60}));
+}
+
+TEST(PlanarEffect, StoredParametersAreDesignedOnceByTheNextProcess) {
+    RedesignedGain module;
+    const double first[] = {5.0}, second[] = {-3.0};
+    module.setParameters(first);
+    module.setParameters(second);
+    EXPECT_EQ(module.redesigns, 0) << "setParameters only stores";
+    EXPECT_TRUE(module.redesignPending());
+    std::vector<double> block = {1, 2, 3, 4};
+    module.process(block.data(), block.data(), 4, 4, 3);
+    EXPECT_EQ(block, (std::vector<double>{-3, -6, -9, -12})) << "the block already uses the last values";
+    EXPECT_EQ(module.redesigns, 1);
+    EXPECT_FALSE(module.redesignPending());
+    module.process(block.data(), block.data(), 4, 4, 3);
+    EXPECT_EQ(module.redesigns, 1) << "no new values, no redesign";
 }
 
 TEST(PlanarEffect, EmptyBlockWritesNothing) {
