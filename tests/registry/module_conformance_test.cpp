@@ -175,7 +175,9 @@ TEST_P(ModuleConformance, PresetsApplyAndComeBackThroughTheSettingsWords) {
     const PresetRecord* own = nullptr;
     ASSERT_EQ(CurrentModule->presets(&own), table.count) << "the module hands out its registry table";
     ASSERT_EQ(CurrentModule->presetCount(), table.count);
-    if (table.count > 0) EXPECT_EQ(own, table.records);
+    if (table.count > 0) {
+        EXPECT_EQ(own, table.records);
+    }
     for (int p = 0; p + 1 < table.count; ++p) {
         ASSERT_TRUE(applyPreset(p, nullptr));
         for (int k = 0; k < ParameterCount; ++k) ASSERT_EQ(ParameterValues[k], table.records[p].values[k + 1]);
