@@ -86,7 +86,10 @@ int AudioFileReader::read(int32_t* interleaved, int frames) {
     }
     if (got < 0) got = 0;
     // The decoder's complaint, if any, is kept from the read that fell short.
-    if (got < frames && decoderError_.empty() && sf_error(file_.get()) != SF_ERR_NO_ERROR) {
+    // A FLAC stream of unknown length read from a pipe ends in a complaint:
+    // the decoder is never told that the end of the pipe is the end.
+    const bool streamEnd = path_ == "-" && standardInput_.reachedEnd() && expectedFrames_ < 0;
+    if (got < frames && !streamEnd && decoderError_.empty() && sf_error(file_.get()) != SF_ERR_NO_ERROR) {
         decoderError_ = sf_strerror(file_.get());
         if (decoderError_.rfind("Error : ", 0) == 0) decoderError_.erase(0, 8);
         if (!decoderError_.empty() && decoderError_.back() == '.') decoderError_.pop_back();

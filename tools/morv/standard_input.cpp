@@ -93,6 +93,7 @@ int64_t StandardInput::readBytes(void* data, int64_t count) {
     }
     if (done == count) return done;
     const int64_t got = readFully(0, out + done, count - done);
+    if (got < count - done) ended_ = true;
     for (int64_t i = 0; i < got && replay_.size() < kReplayBytes; ++i) replay_.push_back(out[done + i]);
     consumed_ += got;
     position_ += got;

@@ -21,6 +21,8 @@ public:
     SNDFILE* open(SF_INFO* info);
     // True when standard input is a pipe or a terminal rather than a file.
     bool isStream() const { return stream_; }
+    // True once a read through the replay buffer has met the end of the pipe.
+    bool reachedEnd() const { return ended_; }
 
     // Virtual I/O over the pipe with the replay buffer (public for the
     // callbacks).
@@ -30,6 +32,7 @@ public:
 
 private:
     bool stream_ = false;
+    bool ended_ = false;
     std::vector<unsigned char> replay_;  // the first bytes of the stream
     int64_t position_ = 0;               // where libsndfile reads next
     int64_t consumed_ = 0;               // bytes taken from the pipe so far
