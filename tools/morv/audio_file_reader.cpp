@@ -63,7 +63,9 @@ AudioFileReader::AudioFileReader(const std::string& path) : path_(path) {
 
     const bool stream = path == "-" && standardInput_.isStream();
     const int64_t bytesPerFrame = static_cast<int64_t>(channels_) * (nativeBits_ / 8);
-    if (format.frames > 0 && format.frames != SF_COUNT_MAX &&
+    // An MP3's frame count is an estimate from its size and bit rate.
+    const bool estimated = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    if (!estimated && format.frames > 0 && format.frames != SF_COUNT_MAX &&
         !(stream && format.frames * bytesPerFrame >= kOpenLengthBytes)) {
         expectedFrames_ = format.frames;
     }
