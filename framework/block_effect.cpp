@@ -152,23 +152,32 @@ void BlockEffect::runFrame(const double* input, int channelMask) {
             for (int k = 0; k < N; ++k) a[k * C] = plane[k];
         }
     }
-    emit();
+    emit(channelMask);
     ++frameCounter_;
 }
 
 // Emit rule with q = overlap / hop: nothing before frame q, the first
 // (q + 1) H - V values of the stream at frame q, then one hop per frame.
-void BlockEffect::emit() {
+// A channel outside the mask is emitted from the history, which holds the raw
+// input at the same positions as the accumulator: windowing and overlap-add
+// would otherwise change an untouched channel by rounding.
+void BlockEffect::emit(int channelMask) {
     const int C = channels_;
     const int H = hop_ * C, V = overlap_ * C;
     const int q = overlap_ / hop_;
-    double* queue = bufferB_.get() + pendingOutput_;
+    int from;
     if (frameCounter_ > q) {
-        std::memcpy(queue, accumulator_, sizeof(double) * H);
-        pendingOutput_ += H;
+        from = 0;
     } else if (frameCounter_ == q) {
-        const int from = V - q * H;
-        std::memcpy(queue, accumulator_ + from, sizeof(double) * (H - from));
-        pendingOutput_ += H - from;
+        from = V - q * H;
+    } else {
+        return;
     }
+    double* queue = bufferB_.get() + pendingOutput_;
+    std::memcpy(queue, accumulator_ + from, sizeof(double) * (H - from));
+    for (int c = 0; c < C; ++c) {
+        if (channelSelected(c, channelMask)) continue;
+        for (int i = from + c; i < H; i += C) queue[i - from] = history_[i];
+    }
+    pendingOutput_ += H - from;
 }

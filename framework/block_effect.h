@@ -47,7 +47,7 @@ protected:
 
 private:
     void runFrame(const double* input, int channelMask);
-    void emit();
+    void emit(int channelMask);
 
     double frameDuration_;
     double sampleRate_;

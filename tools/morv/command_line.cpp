@@ -7,38 +7,96 @@
 
 #include "tools/morv/usage_error.h"
 
+namespace {
+
+struct ShortOption {
+    char letter;
+    const char* name;
+};
+
+constexpr ShortOption kShortOptions[] = {
+    {'m', "module"}, {'p', "preset"}, {'s', "set"}, {'g', "gain"}, {'q', "quiet"}, {'h', "help"},
+};
+
+bool contains(const std::vector<std::string>& set, const std::string& name) {
+    return std::find(set.begin(), set.end(), name) != set.end();
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// [+-] digits [. digits] [e [+-] digits], with at least one digit before the
+// exponent; nothing else.
+bool isDecimalNumber(const std::string& text) {
+    size_t i = 0;
+    const size_t n = text.size();
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = 0;
+    while (i < n && isDigit(text[i])) ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && isDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+        size_t exponentDigits = 0;
+        while (i < n && isDigit(text[i])) ++i, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    return i == n;
+}
+
+}  // namespace
+
+std::string longOptionFor(char letter) {
+    for (const ShortOption& option : kShortOptions) {
+        if (option.letter == letter) return option.name;
+    }
+    return "";
+}
+
 CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-                         const std::vector<std::string>& flagOptions) {
-    auto known = [](const std::vector<std::string>& set, const std::string& name) {
-        return std::find(set.begin(), set.end(), name) != set.end();
-    };
+                         const std::vector<std::string>& flagOptions)
+    : valueOptions_(valueOptions), flagOptions_(flagOptions) {
+    flagOptions_.push_back("help");
+    bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            std::string name = arg.substr(2);
-            std::string inlineValue;
-            bool hasInline = false;
-            const size_t eq = name.find('=');
-            if (eq != std::string::npos) {
-                inlineValue = name.substr(eq + 1);
-                name = name.substr(0, eq);
-                hasInline = true;
-            }
-            if (known(valueOptions, name)) {
-                if (hasInline) {
-                    values_[name].push_back(inlineValue);
-                } else {
-                    if (i + 1 >= args.size()) throw UsageError("option --" + name + " needs a value");
-                    values_[name].push_back(args[++i]);
-                }
-            } else if (known(flagOptions, name) && !hasInline) {
-                flags_[name] = true;
-            } else {
-                throw UsageError("unknown option --" + name);
-            }
-        } else {
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             positional_.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg[1] == '-') {
+            const size_t eq = arg.find('=');
+            const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+            addOption(name, args, &i, eq != std::string::npos, eq == std::string::npos ? "" : arg.substr(eq + 1),
+                      "--" + name);
+        } else {
+            // -m 3, -m3, -m=3
+            const std::string name = longOptionFor(arg[1]);
+            std::string rest = arg.substr(2);
+            if (!rest.empty() && rest[0] == '=') rest.erase(0, 1);
+            if (name.empty()) throw UsageError("unknown option " + arg.substr(0, 2));
+            addOption(name, args, &i, arg.size() > 2, rest, arg.substr(0, 2));
         }
+    }
+}
+
+void CommandLine::addOption(const std::string& name, const std::vector<std::string>& args, size_t* i,
+                            bool hasInline, const std::string& inlineValue, const std::string& spelled) {
+    if (contains(valueOptions_, name)) {
+        if (hasInline) {
+            values_[name].push_back(inlineValue);
+        } else {
+            if (*i + 1 >= args.size()) throw UsageError("option " + spelled + " needs a value");
+            values_[name].push_back(args[++*i]);
+        }
+    } else if (contains(flagOptions_, name)) {
+        if (hasInline) throw UsageError("option " + spelled + " takes no value");
+        flags_[name] = true;
+    } else {
+        throw UsageError("unknown option " + spelled);
     }
 }
 
@@ -58,21 +116,22 @@ const std::vector<std::string>& CommandLine::values(const std::string& name) con
 }
 
 int parseInt(const std::string& text, const std::string& what) {
-    char* end = nullptr;
+    const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const bool digitsOnly = text.size() > start && std::all_of(text.begin() + start, text.end(), isDigit);
     errno = 0;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno == ERANGE || value < -2147483647L || value > 2147483647L) {
+    const long value = digitsOnly ? std::strtol(text.c_str(), nullptr, 10) : 0;
+    if (!digitsOnly || errno == ERANGE || value < -2147483647L || value > 2147483647L) {
         throw UsageError(what + " must be a whole number, not \"" + text + "\"");
     }
     return static_cast<int>(value);
 }
 
 double parseDouble(const std::string& text, const std::string& what) {
-    char* end = nullptr;
+    if (!isDecimalNumber(text)) throw UsageError(what + " must be a decimal number, not \"" + text + "\"");
     errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value)) {
-        throw UsageError(what + " must be a number, not \"" + text + "\"");
-    }
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (std::isinf(value)) throw UsageError(what + " is too large: \"" + text + "\"");
+    // A value too small for a double is 0.
+    if (errno == ERANGE) return 0.0;
     return value;
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "registry/module_registry.h"
-#include "tools/morv/audio_file.h"
+#include "tools/morv/audio_file_writer.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
 #include "tools/morv/demo_signal.h"
@@ -56,14 +56,14 @@ int runDemoCommand(const std::vector<std::string>& args) {
     const std::string input = dir + "/demo-input.wav";
     {
         const std::vector<int32_t> signal = makeDemoSignal(kDemoRate, kDemoSeconds);
-        AudioFileWriter writer(input, kDemoRate, 2, 16);
+        AudioFileWriter writer(input, kDemoRate, 2, OutputFormat{}, -1);
         writer.write(signal.data(), static_cast<int>(signal.size() / 2));
         writer.commit();
     }
     std::printf("demo input: %s (%.0f s of 44100 Hz stereo: chord, chirp, noise with clicks)\n\n", input.c_str(),
                 kDemoSeconds);
     std::printf("%-26s %-16s %-44s %9s %9s %10s\n", "module", "preset", "output", "frames in", "frames out",
-                "real-time");
+                "real-time (processing only)");
     for (int index = 0; index < kSelectableModuleCount; ++index) {
         if (!moduleImplemented(index)) continue;
         RenderJob job;
@@ -74,7 +74,7 @@ int runDemoCommand(const std::vector<std::string>& args) {
         const RenderSummary s = renderFile(job);
         std::printf("%-26s %-16s %-44s %9lld %9lld %9.0fx\n", moduleNameText(index),
                     s.preset.empty() ? "-" : s.preset.c_str(), job.output.c_str(),
-                    static_cast<long long>(s.framesIn), static_cast<long long>(s.framesOut), s.realtimeFactor);
+                    static_cast<long long>(s.framesIn), static_cast<long long>(s.framesOut), s.processingRealtimeFactor);
     }
     return 0;
 }

@@ -12,25 +12,10 @@
 #include "host/plugin_state.h"
 #include "host/settings_block.h"
 #include "tools/morv/command_line.h"
+#include "tools/morv/module_names.h"
 #include "tools/morv/usage_error.h"
 
 namespace {
-
-// Lower case with runs of spaces folded, so names can be typed loosely.
-std::string looseName(const std::string& text) {
-    std::string out;
-    bool space = false;
-    for (char ch : text) {
-        if (std::isspace(static_cast<unsigned char>(ch))) {
-            space = !out.empty();
-            continue;
-        }
-        if (space) out += ' ';
-        space = false;
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    }
-    return out;
-}
 
 bool isWholeNumber(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -40,7 +25,7 @@ int resolvePreset(const std::string& text) {
     const PresetRecord* table = nullptr;
     const int count = CurrentModule ? CurrentModule->presets(&table) : 0;
     if (count <= 0 || !table) {
-        throw UsageError("module \"" + displayModuleName(ModuleIndex) + "\" has no presets");
+        throw UsageError("module \"" + std::string(moduleNameText(ModuleIndex)) + "\" has no presets");
     }
     int exact = findPreset(text.c_str());
     if (exact >= 0) return exact;
@@ -71,6 +56,11 @@ int resolveParameter(const std::string& name) {
     throw UsageError("unknown parameter \"" + name + "\"; parameters of this module: " + valid);
 }
 
+// Any slider move, the gain's included, shows "Custom" in the preset list.
+void switchToCustom() {
+    if (CurrentModule && CurrentModule->presetCount() > 0) PresetIndex = CurrentModule->presetCount() - 1;
+}
+
 // A slider move: the value, its settings word, and "Custom" in the preset list.
 void setParameter(int k, double value) {
     const ParamDescriptor& d = ParameterDescriptors[k];
@@ -82,10 +72,13 @@ void setParameter(int k, double value) {
     }
     ParameterValues[k] = value;
     PluginSettings[k + 1] = valueToSlider(d, value);
-    if (CurrentModule && CurrentModule->presetCount() > 0) PresetIndex = CurrentModule->presetCount() - 1;
+    switchToCustom();
     ProcessingLock::Guard guard(ModuleLock);
     if (CurrentModule) CurrentModule->applyParameters(ParameterValues);
 }
+
+// The master gain in force in decibels, as the preset or --gain gave it.
+double gainInForce = 0.0;
 
 int channelMaskFor(const std::string& channels, int streamChannels) {
     if (channels == "LR") return streamChannels == 1 ? 1 : 3;
@@ -99,28 +92,6 @@ int channelMaskFor(const std::string& channels, int streamChannels) {
 }
 
 }  // namespace
-
-std::string displayModuleName(int index) {
-    return std::string(moduleNameBlackMarker(index) ? "\xE2\x97\x86" : "\xE2\x97\x87") + moduleNameText(index);
-}
-
-int resolveModule(const std::string& text) {
-    if (isWholeNumber(text)) {
-        const int index = parseInt(text, "--module");
-        if (index < kSelectableModuleCount) return index;
-    }
-    for (int i = 0; i < kSelectableModuleCount; ++i) {
-        if (text == moduleNameText(i)) return i;
-    }
-    for (int i = 0; i < kSelectableModuleCount; ++i) {
-        if (looseName(text) == looseName(moduleNameText(i))) return i;
-    }
-    std::string valid;
-    for (int i = 0; i < kSelectableModuleCount; ++i) {
-        valid += std::string(i ? ", " : "") + std::to_string(i) + " \"" + moduleNameText(i) + "\"";
-    }
-    throw UsageError("unknown module \"" + text + "\"; modules: " + valid);
-}
 
 void startEffectSession(const EffectChoice& choice, int sampleRate, int channels) {
     resetPluginState();
@@ -137,7 +108,14 @@ void startEffectSession(const EffectChoice& choice, int sampleRate, int channels
     RestoreState = kRestoreModuleChanged;
     restoreSettings();
 
-    if (!choice.preset.empty()) applyPreset(resolvePreset(choice.preset), nullptr);
+    gainInForce = 0.0;
+    if (!choice.preset.empty()) {
+        const int preset = resolvePreset(choice.preset);
+        applyPreset(preset, nullptr);
+        const PresetRecord* table = nullptr;
+        CurrentModule->presets(&table);
+        gainInForce = table[preset].values[0];
+    }
     for (const auto& setting : choice.settings) {
         setParameter(resolveParameter(setting.first), parseDouble(setting.second, "value of " + setting.first));
     }
@@ -147,6 +125,8 @@ void startEffectSession(const EffectChoice& choice, int sampleRate, int channels
         }
         MasterGain = std::pow(10.0, choice.gainDecibels / 20.0);
         PluginSettings[0] = decibelsToGainSlider(choice.gainDecibels);
+        switchToCustom();
+        gainInForce = choice.gainDecibels;
     }
     ChannelMask = mask;
 }
@@ -174,3 +154,11 @@ void readEffectChoice(const CommandLine& line, EffectChoice* choice) {
     }
     choice->channels = line.value("channels", "LR");
 }
+
+std::vector<std::pair<std::string, double>> parametersInForce() {
+    std::vector<std::pair<std::string, double>> values;
+    for (int k = 0; k < ParameterCount; ++k) values.emplace_back(ParameterDescriptors[k].name, ParameterValues[k]);
+    return values;
+}
+
+double gainInForceDecibels() { return gainInForce; }

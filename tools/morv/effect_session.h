@@ -17,20 +17,20 @@ struct EffectChoice {
 
 // Sets up the plug-in state for a stream exactly as the player's control
 // window would: builds the module, applies the preset through the same
-// preset functions, then each NAME=VALUE as a slider move, then the gain and
-// the channel selection. Throws UsageError for an unknown preset or
+// preset functions, then each NAME=VALUE as a slider move, then the gain (also
+// a slider move: either shows "Custom" in the preset list) and the channel
+// selection. Throws UsageError for an unknown preset or
 // parameter, a value out of range or a channel choice the stream lacks.
 void startEffectSession(const EffectChoice& choice, int sampleRate, int channels);
 
-// The module index for "3", "GEQ-31 Bands 1/3 Oct", "geq-31 bands 1/3 oct"...
-// Throws UsageError listing the valid names.
-int resolveModule(const std::string& text);
-
-// The module's name as shown to a user: the two-byte marker as a diamond.
-std::string displayModuleName(int moduleIndex);
-
 // Name of the preset in force, or "" when the module has none.
 std::string currentPresetName();
+
+// The master gain in force, in decibels.
+double gainInForceDecibels();
+
+// The values of the module's parameters in force, by name.
+std::vector<std::pair<std::string, double>> parametersInForce();
 
 // Adds the --module, --preset, --set, --gain and --channels options of a
 // parsed command line to choice.

@@ -6,7 +6,8 @@
 #include "registry/module_registry.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
-#include "tools/morv/effect_session.h"
+#include "tools/morv/module_descriptions.h"
+#include "tools/morv/module_names.h"
 #include "tools/morv/json_text.h"
 #include "tools/morv/usage_error.h"
 
@@ -33,8 +34,9 @@ ModuleListing describeModule(int index) {
 }
 
 void printText(const ModuleListing& m) {
-    std::printf("%2d  %s%s\n", m.index, displayModuleName(m.index).c_str(),
+    std::printf("%2d %s %s%s\n", m.index, moduleMarker(m.index), moduleNameText(m.index),
                 m.implemented ? "" : "  (not built yet: passes audio through)");
+    std::printf("      %s\n", moduleDescription(m.index));
     for (int k = 0; k < m.parameterCount; ++k) {
         const ParamDescriptor& d = m.parameters[k];
         std::printf("      %-8s max %-10g min %-10g default %g\n", d.name, d.max, d.min, d.defaultValue);
@@ -57,8 +59,10 @@ void printJson(const std::vector<ModuleListing>& modules) {
     std::printf("[\n");
     for (size_t i = 0; i < modules.size(); ++i) {
         const ModuleListing& m = modules[i];
-        std::printf("  {\"index\": %d, \"name\": %s, \"implemented\": %s,\n   \"parameters\": [", m.index,
-                    jsonString(displayModuleName(m.index)).c_str(), m.implemented ? "true" : "false");
+        std::printf("  {\"index\": %d, \"name\": %s, \"marker\": %s, \"implemented\": %s,\n   \"description\": %s,\n"
+                    "   \"parameters\": [",
+                    m.index, jsonString(moduleNameText(m.index)).c_str(), jsonString(moduleMarker(m.index)).c_str(),
+                    m.implemented ? "true" : "false", jsonString(moduleDescription(m.index)).c_str());
         for (int k = 0; k < m.parameterCount; ++k) {
             const ParamDescriptor& d = m.parameters[k];
             std::printf("%s{\"name\": %s, \"max\": %s, \"min\": %s, \"default\": %s}", k ? ", " : "",

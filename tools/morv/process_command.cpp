@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "host/module_factory.h"
-#include "registry/module_registry.h"
-#include "host/plugin_state.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
 #include "tools/morv/json_text.h"
@@ -16,63 +13,99 @@
 
 namespace {
 
-void printSummary(const RenderSummary& s, bool json) {
-    if (json) {
-        std::printf("{\"frames_in\": %lld, \"frames_out\": %lld, \"sample_rate\": %d, \"channels\": %d, "
-                    "\"module\": %s, \"preset\": %s, \"peak_dbfs\": %s, \"realtime_factor\": %s}\n",
-                    static_cast<long long>(s.framesIn), static_cast<long long>(s.framesOut), s.sampleRate,
-                    s.channels, jsonString(s.module).c_str(), jsonString(s.preset).c_str(),
-                    jsonNumber(s.peakDbfs).c_str(), jsonNumber(s.realtimeFactor).c_str());
-        return;
+std::string jsonSummary(const RenderSummary& s) {
+    std::string parameters;
+    for (const auto& p : s.parameters) {
+        parameters += (parameters.empty() ? "" : ", ") + jsonString(p.first) + ": " + jsonNumber(p.second);
     }
-    std::printf("frames in       %lld\n", static_cast<long long>(s.framesIn));
-    std::printf("frames out      %lld\n", static_cast<long long>(s.framesOut));
-    std::printf("module          %s\n", s.module.c_str());
-    std::printf("preset          %s\n", s.preset.empty() ? "(none)" : s.preset.c_str());
-    if (std::isfinite(s.peakDbfs)) {
-        std::printf("peak level      %.2f dBFS\n", s.peakDbfs);
-    } else {
-        std::printf("peak level      silence\n");
-    }
-    std::printf("real-time       %.1fx\n", s.realtimeFactor);
+    auto field = [](const char* name, const std::string& value) { return std::string("\"") + name + "\": " + value; };
+    const std::vector<std::string> fields = {
+        field("input", jsonString(s.input)),
+        field("output", jsonString(s.output)),
+        field("frames_in", std::to_string(s.framesIn)),
+        field("frames_out", std::to_string(s.framesOut)),
+        field("frames_expected", s.framesExpected >= 0 ? std::to_string(s.framesExpected) : "null"),
+        field("input_complete", s.damage.empty() ? "true" : "false"),
+        field("input_problem", s.damage.empty() ? "null" : jsonString(s.damage)),
+        field("sample_rate", std::to_string(s.sampleRate)),
+        field("channels", std::to_string(s.channels)),
+        field("module_index", std::to_string(s.moduleIndex)),
+        field("module", jsonString(s.module)),
+        field("marker", jsonString(s.marker)),
+        field("preset", jsonString(s.preset)),
+        field("gain_db", jsonNumber(s.gainDecibels)),
+        field("parameters", "{" + parameters + "}"),
+        field("bits", std::to_string(s.bits)),
+        field("output_format", jsonString(s.outputFormat)),
+        field("peak_dbfs", jsonNumber(s.peakDbfs)),
+        field("clipped_samples", std::to_string(s.clippedSamples)),
+        field("wall_seconds", jsonNumber(s.wallSeconds)),
+        field("processing_seconds", jsonNumber(s.processingSeconds)),
+        field("realtime_factor", jsonNumber(s.realtimeFactor)),
+        field("processing_realtime_factor", jsonNumber(s.processingRealtimeFactor)),
+    };
+    std::string json = "{";
+    for (size_t i = 0; i < fields.size(); ++i) json += (i ? ", " : "") + fields[i];
+    return json + "}\n";
 }
 
-// --snap-noise SECONDS (repeatable, module 3 only): before the block that
-// holds each point of the input, restarts the DeNoise capture under the
-// processing lock, as the player's "Snap Noise" button does.
-BlockHook snapNoiseHook(const CommandLine& line, const EffectChoice& choice) {
-    std::vector<double> points;
-    for (const std::string& text : line.values("snap-noise")) {
-        const double seconds = parseDouble(text, "--snap-noise");
-        if (!(seconds >= 0.0)) throw UsageError("--snap-noise must be 0 or more seconds");
-        points.push_back(seconds);
+void printText(FILE* to, const RenderSummary& s) {
+    std::string parameters;
+    for (const auto& p : s.parameters) {
+        parameters += (parameters.empty() ? "" : ", ") + p.first + "=" + jsonNumber(p.second);
     }
-    if (points.empty()) return nullptr;
-    if (choice.moduleIndex != kModuleDeNoise) throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
-    return [points](int64_t inputFrame, int blockFrames) {
-        for (double seconds : points) {
-            const int64_t frame = static_cast<int64_t>(std::llround(seconds * SampleRate));
-            if (frame < inputFrame || frame >= inputFrame + blockFrames) continue;
-            snapNoise();
-        }
-    };
+    std::fprintf(to, "input           %s\n", s.input.c_str());
+    std::fprintf(to, "output          %s (%s, %d-bit processing)\n", s.output.c_str(), s.outputFormat.c_str(), s.bits);
+    std::fprintf(to, "frames in       %lld\n", static_cast<long long>(s.framesIn));
+    std::fprintf(to, "frames out      %lld\n", static_cast<long long>(s.framesOut));
+    std::fprintf(to, "module          %d %s  %s\n", s.moduleIndex, s.module.c_str(), s.marker.c_str());
+    std::fprintf(to, "preset          %s\n", s.preset.empty() ? "(none)" : s.preset.c_str());
+    std::fprintf(to, "gain            %s dB\n", jsonNumber(s.gainDecibels).c_str());
+    std::fprintf(to, "parameters      %s\n", parameters.empty() ? "(none)" : parameters.c_str());
+    if (std::isfinite(s.peakDbfs)) {
+        std::fprintf(to, "peak level      %.2f dBFS\n", s.peakDbfs);
+    } else {
+        std::fprintf(to, "peak level      silence\n");
+    }
+    std::fprintf(to, "clipped         %lld samples\n", static_cast<long long>(s.clippedSamples));
+    std::fprintf(to, "time            %.3f s (%.3f s processing)\n", s.wallSeconds, s.processingSeconds);
+    std::fprintf(to, "real-time       %.1fx whole run, %.1fx processing only\n", s.realtimeFactor,
+                 s.processingRealtimeFactor);
 }
 
 }  // namespace
 
 int runProcessCommand(const std::vector<std::string>& args) {
-    CommandLine line(args, {"module", "preset", "set", "gain", "channels", "block", "bits", "snap-noise"}, {"json", "quiet"});
+    CommandLine line(args, {"module", "preset", "set", "gain", "channels", "block", "bits", "type", "snap-noise"},
+                     {"json", "quiet"});
     if (line.positional().size() != 2) throw UsageError("process needs an input and an output file");
     RenderJob job;
     job.input = line.positional()[0];
     job.output = line.positional()[1];
     readEffectChoice(line, &job.choice);
     job.blockFrames = parseInt(line.value("block", "576"), "--block");
-    job.bits = parseInt(line.value("bits", "16"), "--bits");
+    if (line.has("bits")) job.bits = parseInt(line.value("bits"), "--bits");
+    job.type = line.value("type");
+    for (const std::string& text : line.values("snap-noise")) {
+        const double seconds = parseDouble(text, "--snap-noise");
+        if (seconds < 0.0) throw UsageError("--snap-noise must be 0 or more seconds");
+        job.snapSeconds.push_back(seconds);
+    }
     const bool quiet = line.flag("quiet");
     job.progress = !quiet && isatty(2);
 
-    const RenderSummary summary = renderFile(job, snapNoiseHook(line, job.choice));
-    if (!quiet || line.flag("json")) printSummary(summary, line.flag("json"));
+    const RenderSummary summary = renderFile(job);
+    if (!summary.damage.empty()) std::fprintf(stderr, "morv process: warning: %s\n", summary.damage.c_str());
+    if (summary.clippedSamples > 0) {
+        std::fprintf(stderr, "morv process: warning: %lld samples clipped at the limits of the %d-bit range\n",
+                     static_cast<long long>(summary.clippedSamples), summary.bits);
+    }
+    // With the audio on standard output the summary goes to standard error.
+    FILE* to = job.output == "-" ? stderr : stdout;
+    if (line.flag("json")) {
+        std::fputs(jsonSummary(summary).c_str(), to);
+    } else if (!quiet) {
+        printText(to, summary);
+    }
     return 0;
 }

@@ -1,10 +1,17 @@
 #include "tools/morv/render_job.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
 #include "host/plugin_state.h"
-#include "tools/morv/audio_file.h"
+#include "registry/module_registry.h"
+#include "tools/morv/audio_file_reader.h"
+#include "tools/morv/audio_file_writer.h"
+#include "tools/morv/module_names.h"
+#include "tools/morv/noise_snapper.h"
+#include "tools/morv/output_sink.h"
 #include "tools/morv/stream_renderer.h"
 #include "tools/morv/usage_error.h"
 
@@ -19,7 +26,7 @@ public:
     ProgressBar(bool enabled, int64_t total) : enabled_(enabled && total > 0), total_(total) {}
     void update(int64_t done) {
         if (!enabled_) return;
-        const int percent = static_cast<int>(100 * done / total_);
+        const int percent = static_cast<int>(100 * std::min(done, total_) / total_);
         if (percent == shown_) return;
         shown_ = percent;
         const int width = 40, filled = width * percent / 100;
@@ -37,13 +44,72 @@ private:
     int shown_ = -1;
 };
 
+// WAV or FLAC: --type, else the output's extension, else the input's kind.
+bool chooseFlac(const RenderJob& job, bool inputFlac) {
+    if (!job.type.empty()) {
+        if (job.type != "wav" && job.type != "flac") throw UsageError("--type must be wav or flac");
+        return job.type == "flac";
+    }
+    const std::string ext = audioExtension(job.output);
+    if (!ext.empty()) return ext == "flac";
+    if (job.output == "-") return inputFlac;
+    throw UsageError("output " + job.output + " must end in .wav or .flac (or give --type)");
+}
+
+// The width follows the input unless --bits says otherwise; floating point is
+// processed at 32 bits and written as float (at 24 bits into FLAC).
+OutputFormat chooseFormat(const RenderJob& job, const AudioFileReader& reader) {
+    OutputFormat format;
+    format.flac = chooseFlac(job, reader.flac());
+    format.bits = job.bits ? job.bits : reader.nativeBits();
+    if (format.flac && format.bits > 24) {
+        if (job.bits) throw UsageError("FLAC holds at most 24 bits; use --bits 16 or 24, or a WAV output");
+        format.bits = 24;
+    }
+    format.floatingPoint = !job.bits && !format.flac && reader.floatingPoint();
+    return format;
+}
+
+std::string describe(const OutputFormat& format) {
+    return std::string(format.flac ? "FLAC " : "WAV ") +
+           (format.floatingPoint ? std::string("float") : std::to_string(format.bits) + "-bit");
+}
+
+std::vector<int64_t> snapFrames(const RenderJob& job, const AudioFileReader& reader) {
+    std::vector<int64_t> frames;
+    for (double seconds : job.snapSeconds) {
+        const int64_t frame = std::llround(seconds * reader.sampleRate());
+        if (reader.expectedFrames() >= 0 && frame >= reader.expectedFrames()) {
+            throw UsageError("--snap-noise " + std::to_string(seconds).substr(0, 8) +
+                             " lies beyond the end of the input (" + std::to_string(reader.expectedFrames()) +
+                             " frames)");
+        }
+        frames.push_back(frame);
+    }
+    std::sort(frames.begin(), frames.end());
+    return frames;
+}
+
 }  // namespace
 
-RenderSummary renderFile(const RenderJob& job, const BlockHook& hook) {
+RenderSummary renderFile(const RenderJob& job) {
+    const auto start = std::chrono::steady_clock::now();
     if (job.blockFrames < 1 || job.blockFrames > 1 << 20) throw UsageError("--block must be 1 to 1048576 frames");
-    if (job.bits != 16 && job.bits != 24 && job.bits != 32) throw UsageError("--bits must be 16, 24 or 32");
-    AudioFileWriter::checkDestination(job.output, job.bits);
-    if (sameFile(job.input, job.output)) throw UsageError("output " + job.output + " is the input file");
+    if (job.bits != 0 && job.bits != 16 && job.bits != 24 && job.bits != 32) {
+        throw UsageError("--bits must be 16, 24 or 32");
+    }
+    if (!job.snapSeconds.empty() && job.choice.moduleIndex != kModuleDeNoise) {
+        throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
+    }
+    if (job.output != "-" && job.type.empty() && audioExtension(job.output).empty()) {
+        throw UsageError("output " + job.output + " must end in .wav or .flac (or give --type)");
+    }
+    if (job.input != "-" && sameFile(job.input, job.output)) {
+        throw UsageError("output " + job.output + " is the input file");
+    }
+    if (job.bits == 32 && job.type != "wav" && (job.type == "flac" || audioExtension(job.output) == "flac")) {
+        throw UsageError("FLAC holds at most 24 bits; use --bits 16 or 24, or a WAV output");
+    }
 
     AudioFileReader reader(job.input);
     const int channels = reader.channels();
@@ -51,60 +117,86 @@ RenderSummary renderFile(const RenderJob& job, const BlockHook& hook) {
         throw FileError(job.input + " has " + std::to_string(channels) +
                         " channels; the pipeline takes mono or stereo");
     }
+    const OutputFormat format = chooseFormat(job, reader);
     startEffectSession(job.choice, reader.sampleRate(), channels);
+    NoiseSnapper snapper(snapFrames(job, reader), channels);
 
     RenderSummary summary;
+    summary.input = job.input;
+    summary.output = job.output;
     summary.sampleRate = reader.sampleRate();
     summary.channels = channels;
-    summary.module = displayModuleName(ModuleIndex);
+    summary.moduleIndex = ModuleIndex;
+    summary.module = moduleNameText(ModuleIndex);
+    summary.marker = moduleMarker(ModuleIndex);
     summary.preset = currentPresetName();
+    summary.gainDecibels = gainInForceDecibels();
+    summary.parameters = parametersInForce();
+    summary.bits = format.bits;
+    summary.outputFormat = describe(format);
 
-    AudioFileWriter writer(job.output, reader.sampleRate(), channels, job.bits);
-    StreamRenderer renderer(reader.sampleRate(), channels, job.bits, job.blockFrames);
+    AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, reader.expectedFrames());
+    OutputSink sink(&writer, channels, format.bits);
+    StreamRenderer renderer(reader.sampleRate(), channels, format.bits, job.blockFrames);
     std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
-    ProgressBar bar(job.progress, reader.frames());
+    ProgressBar bar(job.progress, reader.expectedFrames());
 
     // Modules that keep the stream's length deliver exactly the input's
     // frames: the first output frames follow any latency, the rest of the
-    // queued output is drained with silence after the input ends.
+    // queued output is drained with silence after the input ends; the gaps of
+    // a snap go in where the module skipped frames.
     int64_t wanted = -1;
-    double peak = 0.0;
     auto deliver = [&](int produced) {
-        int64_t take = produced;
-        if (wanted >= 0 && summary.framesOut + take > wanted) take = wanted - summary.framesOut;
         const int32_t* frames = renderer.output();
-        for (int64_t i = 0; i < take * channels; ++i) {
-            const double magnitude = std::fabs(static_cast<double>(frames[i]));
-            if (magnitude > peak) peak = magnitude;
+        while (produced > 0) {
+            const int64_t gap = snapper.nextGapFrame();
+            if (gap == sink.frames()) {
+                const std::vector<int32_t> fill = snapper.takeGap();
+                sink.write(fill.data(), static_cast<int>(fill.size() / channels), wanted);
+                continue;
+            }
+            int take = produced;
+            if (gap > sink.frames() && gap - sink.frames() < take) take = static_cast<int>(gap - sink.frames());
+            sink.write(frames, take, wanted);
+            frames += static_cast<size_t>(take) * channels;
+            produced -= take;
         }
-        writer.write(frames, static_cast<int>(take));
-        summary.framesOut += take;
     };
 
     for (;;) {
         const int got = reader.read(block.data(), job.blockFrames);
         if (got == 0) break;
-        if (hook) hook(summary.framesIn, got);
+        snapper.beforeBlock(block.data(), summary.framesIn, got);
         summary.framesIn += got;
         deliver(renderer.run(block.data(), got));
         bar.update(summary.framesIn);
     }
+    if (!snapper.allSnapped()) {
+        throw UsageError("--snap-noise lies beyond the end of the input (" + std::to_string(summary.framesIn) +
+                         " frames)");
+    }
     wanted = summary.framesIn;
     std::fill(block.begin(), block.end(), 0);
     const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * reader.sampleRate());
-    for (int64_t drained = 0; summary.framesOut < wanted && drained < drainLimit; drained += job.blockFrames) {
+    for (int64_t drained = 0; sink.frames() < wanted && drained < drainLimit; drained += job.blockFrames) {
         deliver(renderer.run(block.data(), job.blockFrames));
     }
-    if (summary.framesOut < wanted) {
-        throw FileError("the module delivered " + std::to_string(summary.framesOut) + " of " +
-                        std::to_string(wanted) + " frames; nothing written");
+    if (sink.frames() < wanted) {
+        throw FileError("the module delivered " + std::to_string(sink.frames()) + " of " + std::to_string(wanted) +
+                        " frames; nothing written");
     }
     writer.commit();
     bar.finish();
 
-    summary.peakDbfs = peak > 0 ? 20.0 * std::log10(peak / 2147483648.0) : -INFINITY;
+    summary.framesOut = sink.frames();
+    summary.framesExpected = reader.expectedFrames();
+    summary.damage = reader.damage();
+    summary.peakDbfs = sink.peakDbfs();
+    summary.clippedSamples = sink.clippedSamples();
     summary.processingSeconds = renderer.processingSeconds();
+    summary.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double audioSeconds = static_cast<double>(summary.framesIn) / summary.sampleRate;
-    summary.realtimeFactor = summary.processingSeconds > 0 ? audioSeconds / summary.processingSeconds : 0.0;
+    if (summary.processingSeconds > 0) summary.processingRealtimeFactor = audioSeconds / summary.processingSeconds;
+    if (summary.wallSeconds > 0) summary.realtimeFactor = audioSeconds / summary.wallSeconds;
     return summary;
 }

@@ -140,11 +140,11 @@ TEST_F(MorvCommandTest, WiderHostSamplesKeepTheSignal) {
     }
 }
 
-TEST_F(MorvCommandTest, ListNamesEveryModuleWithMarkers) {
+TEST_F(MorvCommandTest, ListNamesEveryModuleWithItsMarkerApart) {
     const MorvRun text = runMorv("list");
     ASSERT_EQ(text.status, 0);
-    EXPECT_NE(text.out.find("\xE2\x97\x87Level Tuning"), std::string::npos);
-    EXPECT_NE(text.out.find("\xE2\x97\x86" "Distortion-Whisper"), std::string::npos);
+    EXPECT_NE(text.out.find(" 0 \xE2\x97\x87 Level Tuning\n"), std::string::npos);
+    EXPECT_NE(text.out.find("17 \xE2\x97\x86 Distortion-Whisper"), std::string::npos);
     EXPECT_NE(text.out.find("GEQ-10 Bands 1    Oct"), std::string::npos);
     EXPECT_EQ(text.out.find("ASImpact"), std::string::npos) << "index 18 is never offered";
     const MorvRun json = runMorv("list --json");
@@ -153,7 +153,11 @@ TEST_F(MorvCommandTest, ListNamesEveryModuleWithMarkers) {
     EXPECT_NE(json.out.find("\"index\": 17"), std::string::npos);
     EXPECT_NE(json.out.find("\"presets\": [{\"name\": \"FLAT\", \"gain\": 0, \"values\": [0, 0, 0]}"),
               std::string::npos);
-    EXPECT_NE(json.out.find("{\"index\": 0, \"name\": \"\xE2\x97\x87" "Level Tuning\", \"implemented\": true,\n   \"parameters\": [],\n   \"presets\": []}"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("{\"index\": 0, \"name\": \"Level Tuning\", \"marker\": \"\xE2\x97\x87\", \"implemented\": true,\n"
+                            "   \"description\": \"passes the audio through: only the master gain and the channel choice act\",\n"
+                            "   \"parameters\": [],\n   \"presets\": []}"),
+              std::string::npos)
+        << json.out;
 }
 
 TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
@@ -171,7 +175,7 @@ TEST_F(MorvCommandTest, BadCommandLinesExitTwoWithOneLineAndNoOutput) {
         {"process '" + in + "' '" + out + "' --set Gain=2", "unknown parameter \"Gain\""},
         {"process '" + in + "' '" + out + "' --module 16 --set VibF=25", "value of \"VibF\" out of range: 0.5 to 20"},
         {"process '" + in + "' '" + out + "' --module 16 --set VibF", "--set takes NAME=VALUE"},
-        {"process '" + in + "' '" + out + "' --module 16 --set VibF=fast", "must be a number"},
+        {"process '" + in + "' '" + out + "' --module 16 --set VibF=fast", "must be a decimal number"},
         {"process '" + in + "' '" + out + "' --gain 61", "--gain must lie between -60 and 60 dB"},
         {"process '" + in + "' '" + out + "' --bits 12", "--bits must be 16, 24 or 32"},
         {"process '" + in + "' '" + out + "' --block 0", "--block"},

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -38,15 +39,25 @@ protected:
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::vector<short> output() {
+    std::vector<short> output() { return readFile(dir + "out.wav"); }
+    static std::vector<short> readFile(const std::string& path) {
         SF_INFO info{};
-        SNDFILE* f = sf_open((dir + "out.wav").c_str(), SFM_READ, &info);
+        SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
         EXPECT_NE(f, nullptr);
         if (!f) return {};
         std::vector<short> samples(static_cast<size_t>(info.frames) * info.channels);
         sf_readf_short(f, samples.data(), info.frames);
         sf_close(f);
         return samples;
+    }
+    static void writeFile(const std::string& path, const std::vector<short>& samples) {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+        sf_writef_short(f, samples.data(), static_cast<sf_count_t>(samples.size() / 2));
+        sf_close(f);
     }
     // Frames from first on whose both channels are exactly 0, counted until
     // the first frame that is not.
@@ -90,29 +101,58 @@ TEST_F(SnapNoiseOption, RestartsTheCaptureAtThatPointOfTheInput) {
     ASSERT_EQ(out.size(), 2u * 3 * 44100);
     // 1.0 s falls in the block from input frame 43776; by then frames
     // 0 .. 155 have run and emitted 156 - 3 hops, 42840 output frames. The
-    // snap drops one overlap (840 frames) and the next 34 emitted hops come
-    // from learning frames: 9520 silent frames.
+    // snap drops one overlap (840 frames), which goes back in as silence, and
+    // the next 34 emitted hops come from learning frames: 9520 silent frames.
     const int firstRun = framesRunAfter(blockStartOf(1.0));
     ASSERT_EQ(firstRun, 156);
     const int firstSnap = (firstRun - 3) * 280;
     EXPECT_GT(loudFrames(out, firstSnap - 800, firstSnap), 700);
     const int first = silentRun(out, firstSnap);
-    EXPECT_GE(first, 9520);
-    EXPECT_LE(first, 9520 + 840);
-    EXPECT_GT(loudFrames(out, firstSnap + 10360, firstSnap + 20000), 9000);
-    // The second snap restarts the count again: the frames after the first
-    // snap emitted all but their first 3 hops.
-    const int secondSnap = firstSnap + (framesRunAfter(blockStartOf(2.0)) - firstRun - 3) * 280;
+    EXPECT_GE(first, 840 + 9520);
+    EXPECT_LE(first, 840 + 9520 + 840);
+    EXPECT_GT(loudFrames(out, firstSnap + 840 + 10360, firstSnap + 840 + 20000), 9000);
+    // The second snap restarts the count again, at the same place relative
+    // to the input.
+    const int secondSnap = (framesRunAfter(blockStartOf(2.0)) - 3) * 280;
     EXPECT_GT(loudFrames(out, secondSnap - 800, secondSnap), 700);
     const int second = silentRun(out, secondSnap);
-    EXPECT_GE(second, 9520);
-    EXPECT_LE(second, 9520 + 840);
+    EXPECT_GE(second, 840 + 9520);
+    EXPECT_LE(second, 840 + 9520 + 840);
+}
+
+// A tone late in the file comes out where it went in, snap or no snap, and
+// a channel left out of the selection stays the input itself.
+TEST_F(SnapNoiseOption, TheOutputStaysAlignedWithTheInput) {
+    std::vector<short> samples = readFile(input);
+    for (int frame = 110250; frame < 110250 + 4410; ++frame) {
+        const short tone = static_cast<short>(20000 * std::sin(2 * 3.14159265358979 * 1000 * frame / 44100.0));
+        samples[2 * frame] = tone;
+        samples[2 * frame + 1] = tone;
+    }
+    writeFile(input, samples);
+    auto onset = [](const std::vector<short>& s) {
+        int frame = 100000;
+        while (2 * frame < static_cast<int>(s.size()) && std::abs(s[2 * frame]) < 10000) ++frame;
+        return frame;
+    };
+    ASSERT_EQ(run(""), 0);
+    const int plain = onset(output());
+    ASSERT_EQ(run("--snap-noise 0.5 --snap-noise 1.3 --channels L"), 0);
+    const std::vector<short> snapped = output();
+    ASSERT_EQ(snapped.size(), samples.size());
+    EXPECT_NEAR(onset(snapped), plain, 2);
+    EXPECT_NEAR(plain, 110250, 10);
+    int differing = 0;
+    for (size_t i = 1; i < samples.size(); i += 2) differing += snapped[i] != samples[i];
+    EXPECT_EQ(differing, 0) << "the right channel is not selected";
 }
 
 TEST_F(SnapNoiseOption, OnlyForDeNoiseAndNonNegativeTimes) {
     EXPECT_EQ(run("--snap-noise 1.0 --module 2"), 2);
     EXPECT_EQ(run("--snap-noise -1"), 2);
     EXPECT_EQ(run("--snap-noise soon"), 2);
+    EXPECT_EQ(run("--snap-noise 3.0"), 2) << "the input lasts 3 s: its last frame starts before";
+    EXPECT_EQ(run("--snap-noise 2.99"), 0);
 }
 
 }  // namespace

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/morv_runner.h"
+#include "tests/support/test_signals.h"
+
+namespace {
+
+using RenderJobFaults = MorvFileTest;
+
+// Noise in both channels, 16-bit: each channel distinct.
+std::vector<double> stereoNoise(int frames, uint32_t seed = 5) {
+    std::vector<double> x = testsignals::noise(frames, 2, 0.3, seed);
+    for (double& v : x) v = static_cast<int>(v * 32768.0) / 32768.0;
+    return x;
+}
+
+TEST_F(RenderJobFaults, AnUnselectedChannelComesOutAsItWentIn) {
+    const std::vector<double> input = stereoNoise(20000);
+    write("in.wav", input, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    for (const char* module : {"1", "2", "3"}) {
+        for (int selected = 0; selected < 2; ++selected) {
+            const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --quiet --module " + module +
+                                      " --channels " + (selected ? "R" : "L"));
+            ASSERT_EQ(r.status, 0) << r.err;
+            const std::vector<double> out = read("out.wav");
+            ASSERT_EQ(out.size(), input.size());
+            int changed = 0, differing = 0;
+            for (size_t i = 0; i < input.size(); i += 2) {
+                differing += out[i + 1 - selected] != input[i + 1 - selected];
+                changed += out[i + selected] != input[i + selected];
+            }
+            EXPECT_EQ(differing, 0) << "module " << module << ", unselected channel " << 1 - selected;
+            if (module[0] != '1') {
+                EXPECT_GT(changed, 1000) << "module " << module << " processed its channel";
+            }
+        }
+    }
+}
+
+// Float files hold the same values as a 24-bit rendering; both go through an
+// equaliser preset and must agree to the last bit of 24.
+TEST_F(RenderJobFaults, FloatInputIsScaledLikeItsTwentyFourBitRendering) {
+    std::vector<double> values = testsignals::sine(30000, 2, 44100, 220, 0.4);
+    const std::vector<double> hiss = testsignals::noise(30000, 2, 0.05, 9);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = std::round((values[i] + hiss[i]) * 8388608.0) / 8388608.0;
+    write("in24.wav", values, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    MorvRun r = runMorv("process " + q("in24.wav") + " " + q("out24.wav") + " -q -m GEQ-10 -p 'Bass Lift'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> reference = read("out24.wav");
+    ASSERT_GT(testsignals::rms(reference), 0.1);
+    const std::vector<std::pair<std::string, int>> files = {
+        {"f32.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},    {"f64.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
+        {"f32.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},  {"f32.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT},
+        {"f64.w64", SF_FORMAT_W64 | SF_FORMAT_DOUBLE},
+    };
+    for (const auto& file : files) {
+        write(file.first, values, 2, file.second);
+        r = runMorv("process " + q(file.first) + " " + q("out.wav") + " -q -m GEQ-10 -p 'Bass Lift'");
+        ASSERT_EQ(r.status, 0) << file.first << ": " << r.err;
+        SF_INFO info;
+        const std::vector<double> out = read("out.wav", &info);
+        EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT) << file.first << ": float in, float out";
+        ASSERT_EQ(out.size(), reference.size()) << file.first;
+        double worst = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) worst = std::max(worst, std::fabs(out[i] - reference[i]));
+        EXPECT_LE(worst, 1.0 / 8388608.0) << file.first;
+    }
+}
+
+// A damaged input keeps what could be read, says so in one line on standard
+// error and in the JSON summary; a whole one says nothing.
+TEST_F(RenderJobFaults, DamagedInputIsReported) {
+    const std::vector<double> noise = stereoNoise(88200, 3);
+    write("whole.wav", noise, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    write("whole.flac", noise, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    auto bytes = [&](const std::string& name) {
+        std::ifstream in(dir + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    auto save = [&](const std::string& name, const std::string& data) {
+        std::ofstream(dir + name, std::ios::binary) << data;
+    };
+    const std::string flac = bytes("whole.flac"), wav = bytes("whole.wav");
+    save("half.flac", flac.substr(0, flac.size() / 2));
+    std::string garbage = flac;
+    for (size_t i = 0; i < 2048; ++i) garbage[flac.size() / 3 + i] = static_cast<char>(i * 7919 % 251);
+    save("garbage.flac", garbage);
+    save("cut.wav", wav.substr(0, wav.size() * 3 / 5));
+    std::string huge = wav.substr(0, 4096);
+    huge.replace(40, 4, std::string("\x00\xff\xff\xff", 4));  // data chunk: 4 GiB less 256 bytes
+    save("huge.wav", huge);
+
+    for (const char* name : {"whole.wav", "whole.flac"}) {
+        const MorvRun r = runMorv("process " + q(name) + " " + q("out.wav") + " --json");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "") << name;
+        EXPECT_NE(r.out.find("\"frames_in\": 88200, \"frames_out\": 88200, \"frames_expected\": 88200, "
+                             "\"input_complete\": true, \"input_problem\": null"),
+                  std::string::npos)
+            << r.out;
+    }
+    for (const char* name : {"half.flac", "garbage.flac", "cut.wav", "huge.wav"}) {
+        const MorvRun r = runMorv("process " + q(name) + " " + q("out.wav") + " --json");
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.rfind(std::string("morv process: warning: ") + dir + name, 0), 0u) << r.err;
+        EXPECT_NE(r.out.find("\"input_complete\": false, \"input_problem\": \"" + dir + name), std::string::npos)
+            << r.out;
+        SF_INFO info;
+        read("out.wav", &info);
+        EXPECT_GT(info.frames, 0) << name;
+        EXPECT_LT(info.frames, 88200) << name;
+        EXPECT_NE(r.out.find("\"frames_out\": " + std::to_string(info.frames)), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("\"frames_in\": " + std::to_string(info.frames)), std::string::npos) << r.out;
+    }
+}
+
+TEST_F(RenderJobFaults, ClippedSamplesAreCountedAndReported) {
+    write("in.wav", stereoNoise(10000), 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --gain 20 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int atLimits = 0;
+    for (double v : read("out.wav")) atLimits += v == -1.0 || v == 32767.0 / 32768.0;
+    EXPECT_GT(atLimits, 10000);
+    EXPECT_NE(r.out.find("\"clipped_samples\": " + std::to_string(atLimits) + ","), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "morv process: warning: " + std::to_string(atLimits) +
+                         " samples clipped at the limits of the 16-bit range\n");
+
+    r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --gain 3 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"clipped_samples\": 0,"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+}  // namespace

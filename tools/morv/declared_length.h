@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The number of frames that the header of a WAV or AIFF file declares, read
+// from the file itself: libsndfile trims a declared length that runs past the
+// end of the file to what is there, which hides a file cut short. Returns -1
+// for other formats, for a length left open (a WAV streamed through a pipe
+// declares 0 or 0xFFFFFFFF bytes) and for anything unreadable.
+int64_t declaredFrames(const std::string& path);
