@@ -36,11 +36,9 @@ void buildWindow(double* w, int n, int hop) {
 BlockEffect::BlockEffect(double sampleRate, double frameDuration, double hopFraction, int channels, int capacity,
                          int frameMode)
     : EffectModule(capacity),
-      frameDuration_(frameDuration),
       sampleRate_(sampleRate),
       frameLength_(chooseTransformLength(static_cast<int>(sampleRate * frameDuration), 2)),
       channels_(channels),
-      hopFraction_(hopFraction),
       hop_(static_cast<int>(frameLength_ * hopFraction)),
       overlap_(0),
       frameMode_(frameMode) {

@@ -49,11 +49,9 @@ private:
     void runFrame(const double* input, int channelMask);
     void emit(int channelMask);
 
-    double frameDuration_;
     double sampleRate_;
     int frameLength_;
     int channels_;
-    double hopFraction_;
     int hop_;
     int overlap_;
     int frameCounter_ = 0;

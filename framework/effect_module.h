@@ -5,6 +5,11 @@
 #include "framework/param_descriptor.h"
 #include "framework/preset_record.h"
 
+// Buffer capacities (doubles) modules are built with: the pass-through module
+// and the resampler take the larger one, every other module the smaller.
+constexpr int kModuleCapacity = 5000;
+constexpr int kPassThroughCapacity = 6000;
+
 // Base of every effect module. Samples are interleaved doubles on the host's
 // integer scale; counts are in samples (frames x channels).
 //

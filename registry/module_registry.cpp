@@ -17,9 +17,6 @@
 
 namespace {
 
-// The pass-through module ("Level Tuning" and every module without an effect
-// of its own) is a plain EffectModule of this capacity.
-constexpr int kPassThroughCapacity = 6000;
 // The vibrato is built with its rate in Hz and its delay in seconds.
 constexpr double kVibratoFrequency = 8.0;
 constexpr double kVibratoDelay = 0.001;

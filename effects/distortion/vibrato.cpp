@@ -20,7 +20,7 @@ void describe(ParamDescriptor& d, const char* name, double max, double min, doub
 }  // namespace
 
 Vibrato::Vibrato(double sampleRate, int channels, double vibratoFrequency, double depthSeconds)
-    : PlanarEffect(channels, 5000),
+    : PlanarEffect(channels, kModuleCapacity),
       sampleRate_(sampleRate),
       vibratoFrequency_(vibratoFrequency),
       depthSeconds_(depthSeconds) {

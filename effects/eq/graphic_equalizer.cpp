@@ -13,7 +13,7 @@ constexpr size_t kLabelBytes = 6;
 }  // namespace
 
 GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table)
-    : PlanarEffect(channels, 5000),
+    : PlanarEffect(channels, kModuleCapacity),
       sampleRate_(sampleRate),
       table_(table),
       bandCount_(table.bandCount),

@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kFrameDuration = 0.025;
 constexpr double kHopFraction = 0.25;
-constexpr int kQueueCapacity = 5000;
 // Keeps the a-posteriori ratio finite in bins where the learned noise is 0.
 constexpr double kNoiseFloor = 1e-8;
 // Keeps the Wiener gain defined when the strength is 0.
@@ -27,7 +26,7 @@ struct DeNoise::FrameGains {
 };
 
 DeNoise::DeNoise(double sampleRate, int channels)
-    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kQueueCapacity, kFrameOverlapAdd),
+    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kModuleCapacity, kFrameOverlapAdd),
       transform_(frameLength()),
       binCount_(frameLength() / 2 + 1),
       noisePower_(static_cast<size_t>(binCount_) * channels, 0.0),
