@@ -1,6 +1,7 @@
 #include "effects/restoration/de_click.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "effects/restoration/click_fill.h"
@@ -25,7 +26,11 @@ DeClick::DeClick(double sampleRate, int channels)
       burgWork_(frameLength()),
       coefficients_(kModelOrder + 1, 0.0),
       interpolator_(interpolatorSize(frameLength()), kModelOrder),
-      periodicFill_(frameLength(), 0) {}
+      periodicFill_(frameLength(), 0),
+      clicked_(frameLength(), 0),
+      contextRuns_(frameLength()),
+      firstFill_(frameLength(), 0.0),
+      unrepaired_(frameLength(), 0.0) {}
 
 int DeClick::describeParameters(ParamDescriptor* descriptors) {
     descriptors[0] = ParamDescriptor{"Thresh", 20.0, 3.0, 8.0};
@@ -55,28 +60,76 @@ void DeClick::repairChannel(double* x, double* y) {
     detectedClicks_ += clicks;
     if (clicks == 0) return;
 
+    // The fills overwrite y at the clicks; the unrepaired samples stay here.
+    std::memcpy(unrepaired_.data(), x, sizeof(double) * n);
     const int period = pitchPeriod(y, n, sampleRate());
+    markClicks(clicks);
     for (int i = 0; i < clicks; ++i)
-        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period);
+        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_.data());
     for (int i = 0; i < clicks; ++i) {
-        // Autoregressive interpolation from order samples on either side
-        // decays toward zero across a gap longer than the order; there a
-        // pitch-synchronous fill is the better estimate and is kept.
-        const int length = detector_.clickEnd(i) - detector_.clickStart(i) + 1;
-        if (periodicFill_[i] && length > kModelOrder) continue;
-        refineClick(x, detector_.clickStart(i), detector_.clickEnd(i));
+        const int start = detector_.clickStart(i);
+        const int end = detector_.clickEnd(i);
+        const double limit = kFillHeadroom * contextPeak(start, end);
+        // Autoregressive interpolation decays toward zero across a gap
+        // longer than the model order; there a pitch-synchronous fill is the
+        // better estimate and is kept.
+        if (!(periodicFill_[i] && end - start + 1 > kModelOrder)) refineClick(x, start, end, limit);
+        // A fill louder than anything around it estimates nothing: the click
+        // is left as it was rather than replaced by a worse disturbance.
+        if (!withinLimit(x, start, end, limit)) std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
     }
 }
 
-// Re-estimates the click from an order-50 model of its context (50 samples on
-// either side plus the current fill); stops when the model is incomplete,
-// does not predict the context well, or gives an unsolvable system.
-void DeClick::refineClick(double* x, int start, int end) {
-    const int contextLength = end - start + 1 + 2 * kModelOrder;
-    for (int pass = 0; pass < kRefinementPasses; ++pass) {
-        const BurgResult model =
-            BurgModel(x + start - kModelOrder, contextLength, kModelOrder, coefficients_.data(), burgWork_);
-        if (!model.complete || model.error > kModelAcceptance) return;
-        if (!interpolator_.interpolate(x, start, end, coefficients_.data())) return;
+void DeClick::markClicks(int clicks) {
+    std::fill(clicked_.begin(), clicked_.end(), 0);
+    for (int i = 0; i < clicks; ++i)
+        std::fill(clicked_.begin() + detector_.clickStart(i), clicked_.begin() + detector_.clickEnd(i) + 1, 1);
+}
+
+// Largest magnitude of the unclicked samples within kModelContext of a click.
+double DeClick::contextPeak(int start, int end) const {
+    const int from = std::max(start - kModelContext, 0);
+    const int to = std::min(end + kModelContext, frameLength() - 1);
+    double peak = 0.0;
+    for (int i = from; i <= to; ++i)
+        if (!clicked_[i]) peak = std::max(peak, std::fabs(unrepaired_[i]));
+    return peak;
+}
+
+bool DeClick::withinLimit(const double* x, int start, int end, double limit) {
+    for (int i = start; i <= end; ++i)
+        if (!(std::fabs(x[i]) <= limit)) return false;
+    return true;
+}
+
+// Re-estimates the click under an order-50 model of the unclicked samples
+// within kModelContext of it; a model estimated on the click's own fill, or
+// on the fills of its neighbours, would only learn those fills back. The
+// model does not depend on the fill, so a second pass would repeat the
+// first. The click keeps its first fill when the clean context is too short
+// for a model of that order, when the model does not predict the context
+// well, when the system is unsolvable, or when the result exceeds the limit.
+void DeClick::refineClick(double* x, int start, int end, double limit) {
+    const int n = frameLength();
+    const int from = std::max(start - kModelContext, 0);
+    const int to = std::min(end + kModelContext, n - 1);
+    int runs = 0;
+    int topOrderPairs = 0;
+    for (int i = from; i <= to;) {
+        if (clicked_[i]) {
+            ++i;
+            continue;
+        }
+        const int runStart = i;
+        while (i <= to && !clicked_[i]) ++i;
+        contextRuns_[runs++] = SampleRun{runStart, i - runStart};
+        topOrderPairs += std::max(i - runStart - kModelOrder, 0);
     }
+    if (topOrderPairs < kModelOrder) return;
+    const BurgResult model = BurgModel(x, contextRuns_.data(), runs, kModelOrder, coefficients_.data(), burgWork_);
+    if (!model.complete || model.error > kModelAcceptance) return;
+
+    std::copy(x + start, x + end + 1, firstFill_.begin());
+    if (!interpolator_.interpolate(x, start, end, coefficients_.data())) return;
+    if (!withinLimit(x, start, end, limit)) std::copy(firstFill_.begin(), firstFill_.begin() + (end - start + 1), x + start);
 }

@@ -9,14 +9,20 @@
 
 // "Restoration-DeClick": detects clicks from the energy of a linear-prediction
 // residual against an adaptive threshold, fills each from the signal one or
-// two pitch periods away (or a straight line), then refines the fill twice by
-// least-squares autoregressive interpolation. Frames replace the output
-// (no window); each frame is repaired on its own.
+// two pitch periods away (or a straight line), then refines the fill by
+// least-squares autoregressive interpolation under a model of the samples
+// around the click. Frames replace the output (no window); each frame is
+// repaired on its own.
 class DeClick : public BlockEffect {
 public:
     static constexpr int kModelOrder = 50;
     static constexpr int kMaxClickLength = 200;
-    static constexpr int kRefinementPasses = 2;
+    // Samples on either side of a click from which its refinement model is
+    // estimated, every click sample left out.
+    static constexpr int kModelContext = 150;
+    // A fill may exceed the largest unclicked sample within kModelContext of
+    // the click by this factor.
+    static constexpr double kFillHeadroom = 1.5;
     // A context model whose normalised error power is above this does not
     // predict the signal well enough to refine a click with.
     static constexpr double kModelAcceptance = 0.01;
@@ -35,7 +41,10 @@ public:
 
 private:
     void repairChannel(double* x, double* y);
-    void refineClick(double* x, int start, int end);
+    void markClicks(int clicks);
+    void refineClick(double* x, int start, int end, double limit);
+    double contextPeak(int start, int end) const;
+    static bool withinLimit(const double* x, int start, int end, double limit);
 
     double thresh_ = 8.0;
     ClickDetector detector_;
@@ -44,5 +53,14 @@ private:
     ArInterpolator interpolator_;
     // Per click of the current channel: whether its first fill was periodic.
     std::vector<char> periodicFill_;
+    // 1 for the samples of the current channel's clicks.
+    std::vector<char> clicked_;
+    // The clean stretches around the click being refined.
+    std::vector<SampleRun> contextRuns_;
+    // The first fill of the click being refined, kept until the refinement
+    // is accepted.
+    std::vector<double> firstFill_;
+    // The frame before any fill, for clicks whose fills are all rejected.
+    std::vector<double> unrepaired_;
     long long detectedClicks_ = 0;
 };
