@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -243,6 +244,76 @@ TEST(DeClick, LowSampleRateRefinesLongestClicks) {
     // A straight line across more than half a period of the tone would be
     // off by thousands; the refined fill is within 2 % of the amplitude.
     EXPECT_LT(rmsError(out, clean, position - 20, position + kBurst + 20), 0.02 * kAmplitude);
+}
+
+TEST(DeClick, SpikeInToneComesOutAsTheTone) {
+    // Tones from each band, exact and rounded to integers, with spikes of
+    // either sign across the scanned part of the emitted stretches.
+    const int positions[] = {56, 120, 450, 700, 951};
+    for (double frequency : {150.0, 440.0, 1000.0, 3000.0, 7500.0}) {
+        for (bool rounded : {false, true}) {
+            std::vector<double> clean = testsignals::sine(kFrames, 1, kRate, frequency, kAmplitude, 0.4);
+            if (rounded)
+                for (double& v : clean) v = std::nearbyint(v);
+            std::vector<double> damaged = clean;
+            for (int i = 0; i < 10; ++i) damaged[emittedStretchStart(2 + 3 * i) + positions[i / 2]] += i % 2 ? -24000 : 24000;
+            DeClick declick(kRate, 1);
+            const std::vector<double> out = runStream(declick, damaged, 1);
+            for (int i = 0; i < 10; ++i) {
+                const int at = emittedStretchStart(2 + 3 * i) + positions[i / 2];
+                double worst = 0.0;
+                for (int n = at - 60; n <= at + 60; ++n) worst = std::max(worst, std::fabs(out[n] - clean[n]));
+                EXPECT_LT(worst, 0.02 * kAmplitude) << frequency << " Hz, rounded " << rounded << ", spike at " << at;
+            }
+        }
+    }
+}
+
+TEST(DeClick, EchoesOfASpikeAreNotClicks) {
+    // On a tone the model predicts to rounding, the residual repeats a spike
+    // at every lag far above the threshold, over a hundred samples; only the
+    // spike and its closest neighbours are a click.
+    std::vector<double> signal = testsignals::sine(kFrames, 1, kRate, 1000.0, kAmplitude);
+    for (double& v : signal) v = std::nearbyint(v);
+    const int at = emittedStretchStart(5) + 450;
+    signal[at] += 24000.0;
+    ClickRecorder declick(kRate, 1);
+    runStream(declick, signal, 1);
+    ASSERT_EQ(declick.found.size(), 1u);
+    EXPECT_LE(declick.found[0].position, at);
+    EXPECT_GE(declick.found[0].position + declick.found[0].length, at + 1);
+    EXPECT_LE(declick.found[0].length, 20);
+}
+
+TEST(DeClick, ClickNextToAnotherClickIsRepairedToo) {
+    // Two bursts 25 samples apart: each is refined with the other left out
+    // of its model and its known samples.
+    const std::vector<double> clean = harmonicTone();
+    std::vector<double> damaged = clean;
+    const std::vector<double> burst = testsignals::noise(8, 1, 9000.0, 21);
+    const int first = emittedStretchStart(6) + 400;
+    for (int j = 0; j < 8; ++j) {
+        damaged[first + j] += burst[j];
+        damaged[first + 33 + j] -= burst[j];
+    }
+    ClickRecorder declick(kRate, 1);
+    const std::vector<double> out = runStream(declick, damaged, 1);
+    EXPECT_GE(declick.overlapping(first, first + 8), 1);
+    EXPECT_GE(declick.overlapping(first + 33, first + 41), 1);
+    EXPECT_LT(rmsError(out, clean, first - 60, first + 100), 0.01 * kAmplitude);
+}
+
+TEST(DeClick, OnsetAfterDigitalSilenceIsNotAClick) {
+    // A tone that starts at its crest out of digital silence, inside the
+    // stream and at its very start: the step is the music, not a click.
+    for (int onset : {0, emittedStretchStart(4) + 300}) {
+        std::vector<double> signal(kFrames, 0.0);
+        const std::vector<double> tone = testsignals::sine(kFrames, 1, kRate, 440.0, kAmplitude, 1.5);
+        for (int i = onset; i < kFrames; ++i) signal[i] = std::nearbyint(tone[i - onset]);
+        ClickRecorder declick(kRate, 1);
+        const std::vector<double> out = runStream(declick, signal, 1);
+        for (int i = 0; i < kFrames - 2000; ++i) ASSERT_EQ(out[i], signal[i]) << "onset " << onset << ", sample " << i;
+    }
 }
 
 }  // namespace
