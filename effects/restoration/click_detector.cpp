@@ -194,6 +194,11 @@ void ClickDetector::dropEchoes() {
             echo = peaks_[j] > kEchoRatio * peaks_[i];
         for (int j = i + 1; j < clickCount_ && starts_[j] <= ends_[i] + kEchoReach && !echo; ++j)
             echo = peaks_[j] > kEchoRatio * peaks_[i];
+        // So is a click near a disturbance in the unscanned ends of the frame.
+        for (int n = std::max(starts_[i] - kEchoReach, 0); n <= order_ && !echo; ++n)
+            echo = energy_[n] > kEchoRatio * peaks_[i];
+        for (int n = std::min(ends_[i] + kEchoReach, length_ - 1); n >= length_ - order_ - 1 && !echo; --n)
+            echo = energy_[n] > kEchoRatio * peaks_[i];
         keep_[i] = !echo;
     }
     keepMarked();
