@@ -81,6 +81,7 @@ int ClickDetector::detect(const double* x, const double* a, double thresh) {
     dropEchoes();
     mergeNeighbours();
     dropSilenceEdges(x);
+    localize(x, a);
     return clickCount_;
 }
 
@@ -252,6 +253,39 @@ void ClickDetector::dropSilenceEdges(const double* x) {
         keep_[i] = before == after;
     }
     keepMarked();
+}
+
+// Narrows each click to the disturbed samples. The two-sided residual
+// spreads a disturbance over the model order on both sides, so the region
+// above the threshold is wider than the click. The forward residual is clean
+// before a disturbance begins and the backward one after it ends: the click
+// runs from the first sample whose forward residual, to the last whose
+// backward residual, is not far below its peak in the region.
+void ClickDetector::localize(const double* x, const double* a) {
+    for (int i = 0; i < clickCount_; ++i) {
+        const int from = starts_[i];
+        const int to = ends_[i];
+        double* forward = work_.data();
+        double* backward = work_.data() + (to - from + 1);
+        double forwardPeak = 0.0, backwardPeak = 0.0;
+        for (int n = from; n <= to; ++n) {
+            double f = 0.0, b = 0.0;
+            for (int k = 0; k <= order_; ++k) {
+                f += a[k] * x[n - k];
+                b += a[k] * x[n + k];
+            }
+            forward[n - from] = f * f;
+            backward[n - from] = b * b;
+            forwardPeak = std::max(forwardPeak, f * f);
+            backwardPeak = std::max(backwardPeak, b * b);
+        }
+        int first = from;
+        while (first < to && forward[first - from] <= forwardPeak / kEchoRatio) ++first;
+        int last = to;
+        while (last > first && backward[last - from] <= backwardPeak / kEchoRatio) --last;
+        starts_[i] = std::max(from, first - 1);
+        ends_[i] = std::min(to, last + 1);
+    }
 }
 
 void ClickDetector::keepMarked() {

@@ -9,6 +9,7 @@
 // that rise above the threshold are not clicks and are dropped: the echoes
 // of a strong click (the two-sided residual repeats it at every lag of the
 // model) and a sound starting out of digital silence or stopping into it.
+// Each click found is then narrowed to the samples the disturbance covers.
 class ClickDetector {
 public:
     ClickDetector(int frameLength, int order, int maxLength);
@@ -35,6 +36,7 @@ private:
     void dropEchoes();
     void mergeNeighbours();
     void dropSilenceEdges(const double* x);
+    void localize(const double* x, const double* a);
     void keepMarked();
 
     int length_;
