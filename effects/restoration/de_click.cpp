@@ -30,6 +30,7 @@ DeClick::DeClick(double sampleRate, int channels)
       clicked_(frameLength(), 0),
       contextRuns_(frameLength()),
       firstFill_(frameLength(), 0.0),
+      refined_(frameLength(), 0.0),
       unrepaired_(frameLength(), 0.0) {}
 
 int DeClick::describeParameters(ParamDescriptor* descriptors) {
@@ -109,6 +110,18 @@ bool DeClick::withinLimit(const double* x, int start, int end, double limit) {
 // first. The click keeps its first fill when the clean context is too short
 // for a model of that order, when the model does not predict the context
 // well, when the system is unsolvable, or when the result exceeds the limit.
+// Energy of the prediction errors, under the coefficients, of every residual
+// that involves a sample of x[start .. end].
+double DeClick::predictionErrorEnergy(const double* x, int start, int end) const {
+    double energy = 0.0;
+    for (int n = start; n <= end + kModelOrder; ++n) {
+        double e = 0.0;
+        for (int i = 0; i <= kModelOrder; ++i) e += coefficients_[i] * x[n - i];
+        energy += e * e;
+    }
+    return energy;
+}
+
 void DeClick::refineClick(double* x, int start, int end, double limit) {
     const int n = frameLength();
     const int from = std::max(start - kModelContext, 0);
@@ -131,5 +144,15 @@ void DeClick::refineClick(double* x, int start, int end, double limit) {
 
     std::copy(x + start, x + end + 1, firstFill_.begin());
     if (!interpolator_.interpolate(x, start, end, coefficients_.data())) return;
-    if (!withinLimit(x, start, end, limit)) std::copy(firstFill_.begin(), firstFill_.begin() + (end - start + 1), x + start);
+    // A disturbance added to the signal leaves prediction errors that its
+    // repair removes; where the repair explains little more of them than the
+    // samples themselves did, the region was the music (an onset, a sharp
+    // attack), and it is left as it was.
+    std::copy(x + start, x + end + 1, &refined_[start]);
+    const double repaired = predictionErrorEnergy(x, start, end);
+    std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
+    const double original = predictionErrorEnergy(x, start, end);
+    if (!(original > kMinErrorReduction * repaired)) return;
+    const double* chosen = withinLimit(refined_.data(), start, end, limit) ? &refined_[start] : firstFill_.data();
+    std::copy(chosen, chosen + (end - start + 1), x + start);
 }

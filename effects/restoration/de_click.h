@@ -26,6 +26,9 @@ public:
     // A context model whose normalised error power is above this does not
     // predict the signal well enough to refine a click with.
     static constexpr double kModelAcceptance = 0.01;
+    // A repair must remove at least this share of the prediction-error
+    // energy around a click (as a factor) for the click to count as one.
+    static constexpr double kMinErrorReduction = 4.0;
 
     DeClick(double sampleRate, int channels);
 
@@ -44,6 +47,7 @@ private:
     void markClicks(int clicks);
     void refineClick(double* x, int start, int end, double limit);
     double contextPeak(int start, int end) const;
+    double predictionErrorEnergy(const double* x, int start, int end) const;
     static bool withinLimit(const double* x, int start, int end, double limit);
 
     double thresh_ = 8.0;
@@ -60,6 +64,8 @@ private:
     // The first fill of the click being refined, kept until the refinement
     // is accepted.
     std::vector<double> firstFill_;
+    // The refined samples of that click, at their frame positions.
+    std::vector<double> refined_;
     // The frame before any fill, for clicks whose fills are all rejected.
     std::vector<double> unrepaired_;
     long long detectedClicks_ = 0;
