@@ -25,13 +25,16 @@ DeClick::DeClick(double sampleRate, int channels)
       detector_(frameLength(), kModelOrder, kMaxClickLength),
       burgWork_(frameLength()),
       coefficients_(kModelOrder + 1, 0.0),
+      frameModel_(kModelOrder + 1, 0.0),
       interpolator_(interpolatorSize(frameLength()), kModelOrder),
       periodicFill_(frameLength(), 0),
       clicked_(frameLength(), 0),
       contextRuns_(frameLength()),
       firstFill_(frameLength(), 0.0),
       refined_(frameLength(), 0.0),
-      unrepaired_(frameLength(), 0.0) {}
+      unrepaired_(frameLength(), 0.0),
+      carriedValues_(static_cast<size_t>(channels) * overlap(), 0.0),
+      carriedMask_(static_cast<size_t>(channels) * overlap(), 0) {}
 
 int DeClick::describeParameters(ParamDescriptor* descriptors) {
     descriptors[0] = ParamDescriptor{"Thresh", 20.0, 3.0, 8.0};
@@ -43,11 +46,51 @@ void DeClick::setParameters(const double* values) { thresh_ = values[0]; }
 void DeClick::processFrame(int channelMask) {
     const int n = frameLength();
     for (int c = 0; c < channelCount(); ++c) {
-        if (!channelSelected(c, channelMask)) continue;
+        if (!channelSelected(c, channelMask)) {
+            // Its output passes unchanged, so nothing is handed on.
+            std::fill_n(carriedMask_.begin() + static_cast<size_t>(c) * overlap(), overlap(), 0);
+            continue;
+        }
         // The frame replaces the accumulator afterwards, so channel c's N
         // values of it hold the unrepaired copy meanwhile.
         double* y = accumulator() + static_cast<size_t>(c) * n;
-        repairChannel(framePlane(c), y);
+        double* x = framePlane(c);
+        applyCarriedRepairs(c, x);
+        repairChannel(x, y);
+        carryRepairs(c, x);
+    }
+}
+
+int DeClick::reset() {
+    std::fill(carriedMask_.begin(), carriedMask_.end(), 0);
+    return BlockEffect::reset();
+}
+
+// This frame's first overlap samples are the last ones of the previous frame,
+// which saw a click there with context on both sides, while this frame sees
+// less than a model order before it, or nothing of its start. The previous
+// frame's repairs of clicks that begin in the first half of the overlap are
+// taken over before anything else, and this frame leaves them alone.
+void DeClick::applyCarriedRepairs(int channel, double* x) {
+    const size_t base = static_cast<size_t>(channel) * overlap();
+    for (int k = 0; k < overlap(); ++k) {
+        if (!carriedMask_[base + k]) continue;
+        x[k] = carriedValues_[base + k];
+        carriedMask_[base + k] = 0;
+    }
+}
+
+void DeClick::carryRepairs(int channel, const double* x) {
+    const size_t base = static_cast<size_t>(channel) * overlap();
+    const int shift = hop();
+    for (int i = 0; i < detector_.clickCount(); ++i) {
+        const int start = detector_.clickStart(i);
+        const int end = detector_.clickEnd(i);
+        if (end < shift || start >= shift + overlap() / 2) continue;
+        for (int k = std::max(start, shift); k <= end; ++k) {
+            carriedValues_[base + k - shift] = x[k];
+            carriedMask_[base + k - shift] = 1;
+        }
     }
 }
 
@@ -58,6 +101,7 @@ void DeClick::repairChannel(double* x, double* y) {
     // frame as far as it goes.
     BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
     const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
+    std::copy(coefficients_.begin(), coefficients_.end(), frameModel_.begin());
     detectedClicks_ += clicks;
     if (clicks == 0) return;
 
@@ -74,10 +118,8 @@ void DeClick::repairChannel(double* x, double* y) {
         // Autoregressive interpolation decays toward zero across a gap
         // longer than the model order; there a pitch-synchronous fill is the
         // better estimate and is kept.
-        if (!(periodicFill_[i] && end - start + 1 > kModelOrder)) refineClick(x, start, end, limit);
-        // A fill louder than anything around it estimates nothing: the click
-        // is left as it was rather than replaced by a worse disturbance.
-        if (!withinLimit(x, start, end, limit)) std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
+        const bool refine = !(periodicFill_[i] && end - start + 1 > kModelOrder);
+        repairClick(x, start, end, limit, refine);
     }
 }
 
@@ -97,19 +139,12 @@ double DeClick::contextPeak(int start, int end) const {
     return peak;
 }
 
-bool DeClick::withinLimit(const double* x, int start, int end, double limit) {
-    for (int i = start; i <= end; ++i)
-        if (!(std::fabs(x[i]) <= limit)) return false;
+bool DeClick::withinLimit(const double* values, int count, double limit) {
+    for (int i = 0; i < count; ++i)
+        if (!(std::fabs(values[i]) <= limit)) return false;
     return true;
 }
 
-// Re-estimates the click under an order-50 model of the unclicked samples
-// within kModelContext of it; a model estimated on the click's own fill, or
-// on the fills of its neighbours, would only learn those fills back. The
-// model does not depend on the fill, so a second pass would repeat the
-// first. The click keeps its first fill when the clean context is too short
-// for a model of that order, when the model does not predict the context
-// well, when the system is unsolvable, or when the result exceeds the limit.
 // Energy of the prediction errors, under the coefficients, of every residual
 // that involves a sample of x[start .. end].
 double DeClick::predictionErrorEnergy(const double* x, int start, int end) const {
@@ -122,7 +157,21 @@ double DeClick::predictionErrorEnergy(const double* x, int start, int end) const
     return energy;
 }
 
-void DeClick::refineClick(double* x, int start, int end, double limit) {
+// Estimates an order-50 model of the unclicked samples within kModelContext
+// of the click (a model estimated on the click's own fill, or on the fills
+// of its neighbours, would only learn those fills back) and, when refine is
+// set, re-estimates the click under it. The model does not depend on the
+// fill, so a second pass would repeat the first. The click keeps its first
+// fill when the clean context is too short for a model of that order, when
+// the model does not predict the context well, when the system is
+// unsolvable, or when the result exceeds the limit.
+//
+// Then the repair is checked against the same model: a disturbance added to
+// the signal leaves prediction errors that its repair removes. Where the
+// repair explains little more of them than the samples themselves did, the
+// region was the music (an onset, a sharp attack), and it is left as it was;
+// so is a fill louder than anything around it, which estimates nothing.
+void DeClick::repairClick(double* x, int start, int end, double limit, bool refine) {
     const int n = frameLength();
     const int from = std::max(start - kModelContext, 0);
     const int to = std::min(end + kModelContext, n - 1);
@@ -138,21 +187,28 @@ void DeClick::refineClick(double* x, int start, int end, double limit) {
         contextRuns_[runs++] = SampleRun{runStart, i - runStart};
         topOrderPairs += std::max(i - runStart - kModelOrder, 0);
     }
-    if (topOrderPairs < kModelOrder) return;
-    const BurgResult model = BurgModel(x, contextRuns_.data(), runs, kModelOrder, coefficients_.data(), burgWork_);
-    if (!model.complete || model.error > kModelAcceptance) return;
+    // Without context enough for its own model, the click is judged under
+    // the frame's.
+    bool accepted = false;
+    if (topOrderPairs >= kModelOrder) {
+        const BurgResult model = BurgModel(x, contextRuns_.data(), runs, kModelOrder, coefficients_.data(), burgWork_);
+        accepted = model.complete && model.error <= kModelAcceptance;
+    } else {
+        std::copy(frameModel_.begin(), frameModel_.end(), coefficients_.begin());
+    }
 
+    const int length = end - start + 1;
     std::copy(x + start, x + end + 1, firstFill_.begin());
-    if (!interpolator_.interpolate(x, start, end, coefficients_.data())) return;
-    // A disturbance added to the signal leaves prediction errors that its
-    // repair removes; where the repair explains little more of them than the
-    // samples themselves did, the region was the music (an onset, a sharp
-    // attack), and it is left as it was.
-    std::copy(x + start, x + end + 1, &refined_[start]);
+    const double* repair = firstFill_.data();
+    if (refine && accepted && interpolator_.interpolate(x, start, end, coefficients_.data()) &&
+        withinLimit(x + start, length, limit)) {
+        std::copy(x + start, x + end + 1, refined_.begin());
+        repair = refined_.data();
+    }
+    std::copy(repair, repair + length, x + start);
     const double repaired = predictionErrorEnergy(x, start, end);
     std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
     const double original = predictionErrorEnergy(x, start, end);
-    if (!(original > kMinErrorReduction * repaired)) return;
-    const double* chosen = withinLimit(refined_.data(), start, end, limit) ? &refined_[start] : firstFill_.data();
-    std::copy(chosen, chosen + (end - start + 1), x + start);
+    if (original > kMinErrorReduction * repaired && withinLimit(repair, length, limit))
+        std::copy(repair, repair + length, x + start);
 }

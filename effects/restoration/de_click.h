@@ -12,7 +12,8 @@
 // two pitch periods away (or a straight line), then refines the fill by
 // least-squares autoregressive interpolation under a model of the samples
 // around the click. Frames replace the output (no window); each frame is
-// repaired on its own.
+// repaired on its own, except that a click at the start of a frame is
+// repaired by the previous frame, which sees it whole.
 class DeClick : public BlockEffect {
 public:
     static constexpr int kModelOrder = 50;
@@ -35,6 +36,7 @@ public:
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     void processFrame(int channelMask) override;
+    int reset() override;
 
     double thresh() const { return thresh_; }
     // Clicks found in the last channel processed, for inspection.
@@ -44,16 +46,21 @@ public:
 
 private:
     void repairChannel(double* x, double* y);
+    void applyCarriedRepairs(int channel, double* x);
+    void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
-    void refineClick(double* x, int start, int end, double limit);
+    void repairClick(double* x, int start, int end, double limit, bool refine);
     double contextPeak(int start, int end) const;
     double predictionErrorEnergy(const double* x, int start, int end) const;
-    static bool withinLimit(const double* x, int start, int end, double limit);
+    static bool withinLimit(const double* values, int count, double limit);
 
     double thresh_ = 8.0;
     ClickDetector detector_;
     BurgWork burgWork_;
     std::vector<double> coefficients_;
+    // The model of the whole frame, kept while coefficients_ holds those of
+    // the clicks' contexts.
+    std::vector<double> frameModel_;
     ArInterpolator interpolator_;
     // Per click of the current channel: whether its first fill was periodic.
     std::vector<char> periodicFill_;
@@ -64,9 +71,13 @@ private:
     // The first fill of the click being refined, kept until the refinement
     // is accepted.
     std::vector<double> firstFill_;
-    // The refined samples of that click, at their frame positions.
+    // The refined samples of that click.
     std::vector<double> refined_;
     // The frame before any fill, for clicks whose fills are all rejected.
     std::vector<double> unrepaired_;
+    // Per channel, the repaired samples of the next frame's first overlap
+    // samples that this frame hands on, and which of them it set.
+    std::vector<double> carriedValues_;
+    std::vector<char> carriedMask_;
     long long detectedClicks_ = 0;
 };
