@@ -63,7 +63,7 @@ std::vector<double> runDeClick(const std::vector<double>& input, int channels, d
 int streamPosition(int frame, int p) { return (frame + 1) * 952 - 1120 + p; }
 
 int tones() {
-    const int positions[] = {52, 56, 60, 75, 100, 120, 200, 300, 450, 600, 750, 850, 900, 930, 951};
+    const int positions[] = {0, 20, 40, 52, 56, 60, 75, 84, 100, 120, 200, 300, 450, 600, 750, 850, 900, 930, 951};
     const int spikesPerTone = 2 * static_cast<int>(sizeof(positions) / sizeof(positions[0]));
     const int frames = streamPosition(spikesPerTone + 3, 0);
     int failing[2] = {0, 0};
