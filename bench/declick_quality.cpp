@@ -1,8 +1,9 @@
 // Repair quality of DeClick, measured from outside the module:
 //   declick_quality tones
 //     one-sample spikes of +-24000 on 8000-amplitude tones, 60 log-spaced
-//     frequencies from 100 Hz to 8 kHz, spikes at frame positions across the
-//     scanned part of the frame; reports the largest error within +-60
+//     frequencies from 100 Hz to 8 kHz, spikes at positions across the
+//     emitted stretch of a frame, its first samples (which the frame itself
+//     does not scan) included; reports the largest error within +-60
 //     samples of each spike, for exact tones and tones rounded to integers.
 //   declick_quality music FILE...
 //     real recordings on the 16-bit scale, each its own stream: the clean
