@@ -69,8 +69,9 @@ int DeClick::reset() {
 // This frame's first overlap samples are the last ones of the previous frame,
 // which saw a click there with context on both sides, while this frame sees
 // less than a model order before it, or nothing of its start. The previous
-// frame's repairs of clicks that begin in the first half of the overlap are
-// taken over before anything else, and this frame leaves them alone.
+// frame's repairs of clicks that begin in the first half of the overlap (or
+// before this frame's scan) are taken over before anything else, so that
+// this frame finds nothing left to repair there.
 void DeClick::applyCarriedRepairs(int channel, double* x) {
     const size_t base = static_cast<size_t>(channel) * overlap();
     for (int k = 0; k < overlap(); ++k) {
@@ -83,10 +84,13 @@ void DeClick::applyCarriedRepairs(int channel, double* x) {
 void DeClick::carryRepairs(int channel, const double* x) {
     const size_t base = static_cast<size_t>(channel) * overlap();
     const int shift = hop();
+    // Clicks from here on are the next frame's own, unless they start where
+    // it does not scan (at low sample rates the overlap is that short).
+    const int handOver = shift + std::max(overlap() / 2, kModelOrder + 1);
     for (int i = 0; i < detector_.clickCount(); ++i) {
         const int start = detector_.clickStart(i);
         const int end = detector_.clickEnd(i);
-        if (end < shift || start >= shift + overlap() / 2) continue;
+        if (end < shift || start >= handOver) continue;
         for (int k = std::max(start, shift); k <= end; ++k) {
             carriedValues_[base + k - shift] = x[k];
             carriedMask_[base + k - shift] = 1;
