@@ -19,3 +19,8 @@ foreach(source ${BENCH_SOURCES})
     target_compile_definitions(${name} PRIVATE MORV_HAVE_KISSFFT=1)
   endif()
 endforeach()
+
+# Repair quality of DeClick on generated tones and on recordings given on the
+# command line (bench/declick_quality.sh fetches them).
+add_executable(declick_quality ${PROJECT_SOURCE_DIR}/bench/declick_quality.cpp)
+target_link_libraries(declick_quality PRIVATE morv_tool)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every benchmark program of a build directory, then every comparison
-# script (bench/*_compare.sh), which time whole runs against other tools.
+# Runs every benchmark program of a build directory, the DeClick quality
+# script, then every comparison script (bench/*_compare.sh), which time whole
+# runs against other tools.
 set -euo pipefail
 build=${1:-build-bench}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -9,6 +10,10 @@ for program in "$build"/*_bench; do
   echo "== $(basename "$program")"
   "$program" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 done
+if [ -x "$build/declick_quality" ]; then
+  echo "== declick_quality.sh"
+  "$here/declick_quality.sh" "$build"
+fi
 for script in "$here"/*_compare.sh; do
   [ -x "$script" ] || continue
   echo "== $(basename "$script")"

@@ -8,6 +8,10 @@ namespace {
 
 // Below this error energy the remaining reflection coefficients are undefined.
 constexpr double kVanishingEnergy = 1e-20;
+// Error energy this far below the input's is rounding error: the model
+// already predicts the input exactly, and further orders would only fit the
+// rounding, with coefficients of any size.
+constexpr double kExactPrediction = 1e-10;
 
 // Levinson update of the filter with the new reflection coefficient k at
 // order m: a[i] += k a[m - i] for i = 1 .. m - 1, taken in symmetric pairs.
@@ -85,29 +89,61 @@ void updateErrors(double* f, double* b, int pairs, double k, double* num, double
 }  // namespace
 
 BurgResult BurgModel(const double* input, int length, int order, double* coefficients, BurgWork& work) {
+    const SampleRun whole{0, length};
+    return BurgModel(input, &whole, 1, order, coefficients, work);
+}
+
+BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int order, double* coefficients,
+                     BurgWork& work) {
     coefficients[0] = 1.0;
     std::fill(coefficients + 1, coefficients + order + 1, 0.0);
-    if (length < 2) return {1.0, order == 0};
-
-    work.reserve(length);
+    int total = 0;
+    for (int r = 0; r < runCount; ++r) total += runs[r].length;
+    work.reserve(total);
     double* f = work.forward.data();
     double* b = work.backward.data();
-    // f holds the earlier sample and b the later one of every pair.
-    std::copy(input, input + length - 1, f);
-    std::copy(input + 1, input + length, b);
 
-    // Sums over the current error pairs for the next order; each order's
-    // update pass accumulates them for the order after it.
+    // Each stretch's error pairs lie at its own offset of f and b: f holds
+    // the earlier sample and b the later one of every pair.
     double num = 0.0;
     double den = 0.0;
-    errorSums(f, b, length - 1, &num, &den);
+    int offset = 0;
+    for (int r = 0; r < runCount; ++r) {
+        const double* input = x + runs[r].start;
+        const int length = runs[r].length;
+        if (length < 2) continue;
+        std::copy(input, input + length - 1, f + offset);
+        std::copy(input + 1, input + length, b + offset);
+        double runNum, runDen;
+        errorSums(f + offset, b + offset, length - 1, &runNum, &runDen);
+        num += runNum;
+        den += runDen;
+        offset += length;
+    }
 
+    // Each order's update pass accumulates the sums for the order after it.
+    const double inputEnergy = den;
     double error = 1.0;
     for (int m = 1; m <= order; ++m) {
-        const int pairs = length - m;
-        if (pairs < 1 || den < kVanishingEnergy) return {error, false};
+        int pairsLeft = 0;
+        for (int r = 0; r < runCount; ++r) pairsLeft += std::max(runs[r].length - m, 0);
+        if (pairsLeft < 1 || den < kVanishingEnergy) return {error, false};
+        if (den < kExactPrediction * inputEnergy) return {error, true};
         const double k = -2.0 * num / den;
-        updateErrors(f, b, pairs, k, &num, &den);
+        num = den = 0.0;
+        offset = 0;
+        for (int r = 0; r < runCount; ++r) {
+            const int length = runs[r].length;
+            if (length < 2) continue;
+            const int pairs = length - m;
+            if (pairs >= 1) {
+                double runNum, runDen;
+                updateErrors(f + offset, b + offset, pairs, k, &runNum, &runDen);
+                num += runNum;
+                den += runDen;
+            }
+            offset += length;
+        }
         addReflection(coefficients, m, k);
         error *= 1.0 - k * k;
     }

@@ -24,7 +24,9 @@ struct BurgResult {
     // reflection coefficients found.
     double error;
     // False when the error energy vanished before the requested order was
-    // reached; the coefficients then hold the model found so far.
+    // reached; the coefficients then hold the model found so far. A model
+    // that predicts the input to rounding error before that order is
+    // complete (its further coefficients are zero).
     bool complete;
 };
 
@@ -32,3 +34,16 @@ struct BurgResult {
 // input[0..length-1], written to coefficients (order + 1 values). The model
 // predicts x[n] = -sum_{i>=1} a[i] x[n-i].
 BurgResult BurgModel(const double* input, int length, int order, double* coefficients, BurgWork& work);
+
+// A stretch x[start .. start + length - 1] of a signal.
+struct SampleRun {
+    int start;
+    int length;
+};
+
+// The same estimate from several separate stretches of x, as if each were
+// analysed on its own and their error sums added: no prediction reaches
+// across the gaps between them. Stretches of order samples or fewer add
+// nothing to the highest orders.
+BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int order, double* coefficients,
+                     BurgWork& work);

@@ -11,6 +11,14 @@ constexpr int kEnergyWidth = 1;         // half-width of the energy sum (3 sampl
 constexpr int kThresholdSmoothing = 50; // half-width of the threshold mean (101 samples)
 constexpr double kOutlierFactor = 3.0;
 constexpr double kTrimFraction = 0.3;
+// A click within this many samples of one whose peak energy is this many
+// times larger is an echo of it in the residual.
+constexpr int kEchoReach = 50;
+constexpr double kEchoRatio = 100.0;
+// Clicks at most this many samples apart are one click.
+constexpr int kMergeGap = 10;
+// Exact zeros in a row that count as digital silence.
+constexpr int kSilentRun = 32;
 
 // Index of sample i of a signal of the given length, extended beyond its ends
 // by mirroring about the first and the last sample.
@@ -59,7 +67,9 @@ ClickDetector::ClickDetector(int frameLength, int order, int maxLength)
       work_(frameLength, 0.0),
       threshold_(frameLength, 0.0),
       starts_(frameLength, 0),
-      ends_(frameLength, 0) {}
+      ends_(frameLength, 0),
+      peaks_(frameLength, 0.0),
+      keep_(frameLength, 0) {}
 
 int ClickDetector::detect(const double* x, const double* a, double thresh) {
     clickCount_ = 0;
@@ -68,6 +78,10 @@ int ClickDetector::detect(const double* x, const double* a, double thresh) {
     computeEnergy();
     computeThreshold(trimmedLevel(), thresh);
     scan();
+    dropEchoes();
+    mergeNeighbours();
+    dropSilenceEdges(x);
+    localize(x, a);
     return clickCount_;
 }
 
@@ -92,17 +106,25 @@ void ClickDetector::computeResidual(const double* x, const double* a) {
 }
 
 // E[n] = sum over n - 1 .. n + 1 of the squared deviation of the residual
-// from its 11-sample mean.
+// from its 11-sample mean. The one-sided residuals at either end and the
+// two-sided one between them differ in scale; each stretch is windowed on
+// its own, mirrored at its own ends, so that the step between them does not
+// show as energy in the scanned samples.
 void ClickDetector::computeEnergy() {
     const double* r = threshold_.data();
     double* deviation = work_.data();
-    windowSum(r, deviation, length_, kResidualSmoothing);
+    const int stretches[4] = {0, order_, length_ - order_, length_};
     const double width = 2 * kResidualSmoothing + 1;
-    for (int n = 0; n < length_; ++n) {
-        const double d = r[n] - deviation[n] / width;
-        deviation[n] = d * d;
+    for (int k = 0; k < 3; ++k) {
+        const int from = stretches[k];
+        const int count = stretches[k + 1] - from;
+        windowSum(r + from, deviation + from, count, kResidualSmoothing);
+        for (int n = from; n < from + count; ++n) {
+            const double d = r[n] - deviation[n] / width;
+            deviation[n] = d * d;
+        }
+        windowSum(deviation + from, energy_.data() + from, count, kEnergyWidth);
     }
-    windowSum(deviation, energy_.data(), length_, kEnergyWidth);
 }
 
 // Mean of the sorted energies between the trim fractions at both ends. Two
@@ -133,18 +155,147 @@ void ClickDetector::computeThreshold(double level, double thresh) {
 void ClickDetector::scan() {
     bool open = false;
     int start = 0;
+    double peak = 0.0;
     for (int n = order_ + 1; n < length_ - order_; ++n) {
         const bool above = energy_[n] > threshold_[n];
         if (above && !open) {
             start = n - 1;
             open = true;
+            peak = 0.0;
         } else if (!above && open) {
             if (n - start < maxLength_) {
                 starts_[clickCount_] = start;
                 ends_[clickCount_] = n;
+                peaks_[clickCount_] = peak;
                 ++clickCount_;
             }
             open = false;
         }
+        if (above) peak = std::max(peak, energy_[n]);
     }
+}
+
+// Trims each click to the samples around its peak that are not far weaker,
+// then marks the clicks that lie within reach of a far stronger one: the
+// echoes of a spike in a signal the model predicts well clear the threshold
+// as one long stretch.
+void ClickDetector::dropEchoes() {
+    for (int i = 0; i < clickCount_; ++i) {
+        const double floor = peaks_[i] / kEchoRatio;
+        int first = starts_[i] + 1;
+        int last = ends_[i] - 1;
+        while (first < last && energy_[first] <= floor) ++first;
+        while (last > first && energy_[last] <= floor) --last;
+        starts_[i] = first - 1;
+        ends_[i] = last + 1;
+    }
+    for (int i = 0; i < clickCount_; ++i) {
+        bool echo = false;
+        for (int j = i - 1; j >= 0 && ends_[j] >= starts_[i] - kEchoReach && !echo; --j)
+            echo = peaks_[j] > kEchoRatio * peaks_[i];
+        for (int j = i + 1; j < clickCount_ && starts_[j] <= ends_[i] + kEchoReach && !echo; ++j)
+            echo = peaks_[j] > kEchoRatio * peaks_[i];
+        // So is a click near a disturbance in the unscanned ends of the frame.
+        for (int n = std::max(starts_[i] - kEchoReach, 0); n <= order_ && !echo; ++n)
+            echo = energy_[n] > kEchoRatio * peaks_[i];
+        for (int n = std::min(ends_[i] + kEchoReach, length_ - 1); n >= length_ - order_ - 1 && !echo; --n)
+            echo = energy_[n] > kEchoRatio * peaks_[i];
+        keep_[i] = !echo;
+    }
+    keepMarked();
+}
+
+// Joins clicks separated by a few samples: a burst whose residual energy
+// dips inside it comes out of the scan in pieces, and each piece would be
+// refined with the unrepaired samples of the next as its known context.
+void ClickDetector::mergeNeighbours() {
+    if (clickCount_ == 0) return;
+    int merged = 0;
+    for (int i = 1; i < clickCount_; ++i) {
+        const bool close = starts_[i] - ends_[merged] <= kMergeGap;
+        if (close && ends_[i] - starts_[merged] < maxLength_) {
+            ends_[merged] = std::max(ends_[merged], ends_[i]);
+            peaks_[merged] = std::max(peaks_[merged], peaks_[i]);
+            continue;
+        }
+        ++merged;
+        starts_[merged] = starts_[i];
+        ends_[merged] = ends_[i];
+        peaks_[merged] = peaks_[i];
+    }
+    clickCount_ = merged + 1;
+}
+
+namespace {
+
+// Whether x[from .. to] (clipped to the frame) holds kSilentRun exact zeros
+// in a row.
+bool holdsSilence(const double* x, int length, int from, int to) {
+    int run = 0;
+    for (int n = std::max(from, 0); n <= std::min(to, length - 1); ++n) {
+        run = x[n] == 0.0 ? run + 1 : 0;
+        if (run >= kSilentRun) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// A sound that starts out of digital silence (or stops into it) leaves a
+// residual as strong as a click's, where the model predicts the silence to
+// go on (or the sound to). A region that digital silence adjoins, within the
+// model order, on one side only is such an edge and is kept as it is. A
+// click inside silence, with silence on both sides, is still a click.
+void ClickDetector::dropSilenceEdges(const double* x) {
+    for (int i = 0; i < clickCount_; ++i) {
+        const bool before = holdsSilence(x, length_, starts_[i] - order_, ends_[i]);
+        const bool after = holdsSilence(x, length_, starts_[i], ends_[i] + order_);
+        keep_[i] = before == after;
+    }
+    keepMarked();
+}
+
+// Narrows each click to the disturbed samples. The two-sided residual
+// spreads a disturbance over the model order on both sides, so the region
+// above the threshold is wider than the click. The forward residual is clean
+// before a disturbance begins and the backward one after it ends: the click
+// runs from the first sample whose forward residual, to the last whose
+// backward residual, is not far below its peak in the region.
+void ClickDetector::localize(const double* x, const double* a) {
+    for (int i = 0; i < clickCount_; ++i) {
+        const int from = starts_[i];
+        const int to = ends_[i];
+        double* forward = work_.data();
+        double* backward = work_.data() + (to - from + 1);
+        double forwardPeak = 0.0, backwardPeak = 0.0;
+        for (int n = from; n <= to; ++n) {
+            double f = 0.0, b = 0.0;
+            for (int k = 0; k <= order_; ++k) {
+                f += a[k] * x[n - k];
+                b += a[k] * x[n + k];
+            }
+            forward[n - from] = f * f;
+            backward[n - from] = b * b;
+            forwardPeak = std::max(forwardPeak, f * f);
+            backwardPeak = std::max(backwardPeak, b * b);
+        }
+        int first = from;
+        while (first < to && forward[first - from] <= forwardPeak / kEchoRatio) ++first;
+        int last = to;
+        while (last > first && backward[last - from] <= backwardPeak / kEchoRatio) --last;
+        starts_[i] = std::max(from, first - 1);
+        ends_[i] = std::min(to, last + 1);
+    }
+}
+
+void ClickDetector::keepMarked() {
+    int kept = 0;
+    for (int i = 0; i < clickCount_; ++i) {
+        if (!keep_[i]) continue;
+        starts_[kept] = starts_[i];
+        ends_[kept] = ends_[i];
+        peaks_[kept] = peaks_[i];
+        ++kept;
+    }
+    clickCount_ = kept;
 }

@@ -5,7 +5,11 @@
 // Finds clicks in a frame: samples where the local energy of the
 // linear-prediction residual rises above a smoothed, outlier-trimmed level
 // times the threshold factor. Only samples margin + 1 .. N - margin - 1 are
-// scanned; a click longer than maxLength is dropped.
+// scanned; a click longer than maxLength is dropped. Two kinds of regions
+// that rise above the threshold are not clicks and are dropped: the echoes
+// of a strong click (the two-sided residual repeats it at every lag of the
+// model) and a sound starting out of digital silence or stopping into it.
+// Each click found is then narrowed to the samples the disturbance covers.
 class ClickDetector {
 public:
     ClickDetector(int frameLength, int order, int maxLength);
@@ -29,6 +33,11 @@ private:
     double trimmedLevel();
     void computeThreshold(double level, double thresh);
     void scan();
+    void dropEchoes();
+    void mergeNeighbours();
+    void dropSilenceEdges(const double* x);
+    void localize(const double* x, const double* a);
+    void keepMarked();
 
     int length_;
     int order_;
@@ -38,5 +47,7 @@ private:
     std::vector<double> threshold_;  // holds the residual until the threshold replaces it
     std::vector<int> starts_;
     std::vector<int> ends_;
+    std::vector<double> peaks_;  // largest energy of each click
+    std::vector<char> keep_;
     int clickCount_ = 0;
 };

@@ -4,42 +4,56 @@
 
 namespace {
 
-// Half-width of the mean that smooths the fill. Half the click length, as a
-// bound alone, would average a periodic fill over a whole period or more
-// and flatten it to a straight line; a short mean only softens the joins.
+// Half-width of the mean that smooths a straight fill; a short mean only
+// softens the joins.
 constexpr int kSmoothingHalfWidth = 2;
 
-// Mean of the samples one and two periods before and after n that lie inside
-// the frame (backward ones from index 1 on); false when none does.
-bool periodicEstimate(const double* x, int length, int n, int period, double* estimate) {
-    double sum = 0.0;
-    int count = 0;
+// Estimate of x[n] from the samples one and two periods before and after it
+// that lie inside the frame (backward ones from index 1 on) and outside
+// every click. Where both the sample before and the one after are there,
+// only such symmetric pairs are used: their phase errors against a period
+// that is not a whole number of samples cancel to first order. False when
+// no copy is there.
+bool periodicEstimate(const double* x, int length, int n, int period, const char* clicked, double* estimate) {
+    double pairSum = 0.0, oneSum = 0.0;
+    int pairs = 0, ones = 0;
     for (int k = 1; k <= 2; ++k) {
-        if (n - k * period >= 1) {
-            sum += x[n - k * period];
-            ++count;
-        }
-        if (n + k * period < length) {
-            sum += x[n + k * period];
-            ++count;
+        const int back = n - k * period;
+        const int ahead = n + k * period;
+        const bool hasBack = back >= 1 && !clicked[back];
+        const bool hasAhead = ahead < length && !clicked[ahead];
+        if (hasBack && hasAhead) {
+            pairSum += x[back] + x[ahead];
+            pairs += 2;
+        } else if (hasBack || hasAhead) {
+            oneSum += x[hasBack ? back : ahead];
+            ++ones;
         }
     }
-    if (count == 0) return false;
-    *estimate = sum / count;
+    if (pairs > 0) {
+        *estimate = pairSum / pairs;
+        return true;
+    }
+    if (ones == 0) return false;
+    *estimate = oneSum / ones;
     return true;
 }
 
-// The periodic fill, with the mismatch against the straight continuation of
-// the signal at both anchors removed along a line.
-bool periodicFill(const double* x, double* y, int length, int start, int end, int period) {
+// The periodic fill, less the estimate's own mismatch at the two anchors
+// (known samples), spread along a line between them.
+bool periodicFill(const double* x, double* y, int length, int start, int end, int period, const char* clicked) {
     for (int n = start; n <= end; ++n)
-        if (!periodicEstimate(x, length, n, period, &y[n])) return false;
+        if (!periodicEstimate(x, length, n, period, clicked, &y[n])) return false;
     const int left = start - 1;
     const int right = end + 1;
-    const double d0 = y[start] - (2.0 * x[left] - x[left - 1]);
-    const double d1 = y[end] - (2.0 * x[right] - x[right + 1]);
-    const double slope = (d1 - d0) / (right - left - 1);
-    for (int n = start; n <= end; ++n) y[n] -= (n - left - 1) * slope + d0;
+    double atLeft, atRight;
+    const bool hasLeft = periodicEstimate(x, length, left, period, clicked, &atLeft);
+    const bool hasRight = periodicEstimate(x, length, right, period, clicked, &atRight);
+    if (!hasLeft && !hasRight) return false;
+    const double d0 = hasLeft ? atLeft - x[left] : atRight - x[right];
+    const double d1 = hasRight ? atRight - x[right] : d0;
+    const double slope = (d1 - d0) / (right - left);
+    for (int n = start; n <= end; ++n) y[n] -= d0 + (n - left) * slope;
     return true;
 }
 
@@ -69,9 +83,12 @@ void smoothIntoFrame(double* x, const double* y, int length, int start, int end)
 
 }  // namespace
 
-bool fillClick(double* x, double* y, int length, int start, int end, int period) {
-    const bool periodic = period > 0 && periodicFill(x, y, length, start, end, period);
-    if (!periodic) straightFill(x, y, start, end);
+bool fillClick(double* x, double* y, int length, int start, int end, int period, const char* clicked) {
+    if (period > 0 && periodicFill(x, y, length, start, end, period, clicked)) {
+        for (int n = start; n <= end; ++n) x[n] = y[n];
+        return true;
+    }
+    straightFill(x, y, start, end);
     smoothIntoFrame(x, y, length, start, end);
-    return periodic;
+    return false;
 }

@@ -1,6 +1,7 @@
 #include "effects/restoration/de_click.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "effects/restoration/click_fill.h"
@@ -24,8 +25,16 @@ DeClick::DeClick(double sampleRate, int channels)
       detector_(frameLength(), kModelOrder, kMaxClickLength),
       burgWork_(frameLength()),
       coefficients_(kModelOrder + 1, 0.0),
+      frameModel_(kModelOrder + 1, 0.0),
       interpolator_(interpolatorSize(frameLength()), kModelOrder),
-      periodicFill_(frameLength(), 0) {}
+      periodicFill_(frameLength(), 0),
+      clicked_(frameLength(), 0),
+      contextRuns_(frameLength()),
+      firstFill_(frameLength(), 0.0),
+      refined_(frameLength(), 0.0),
+      unrepaired_(frameLength(), 0.0),
+      carriedValues_(static_cast<size_t>(channels) * overlap(), 0.0),
+      carriedMask_(static_cast<size_t>(channels) * overlap(), 0) {}
 
 int DeClick::describeParameters(ParamDescriptor* descriptors) {
     descriptors[0] = ParamDescriptor{"Thresh", 20.0, 3.0, 8.0};
@@ -37,11 +46,55 @@ void DeClick::setParameters(const double* values) { thresh_ = values[0]; }
 void DeClick::processFrame(int channelMask) {
     const int n = frameLength();
     for (int c = 0; c < channelCount(); ++c) {
-        if (!channelSelected(c, channelMask)) continue;
+        if (!channelSelected(c, channelMask)) {
+            // Its output passes unchanged, so nothing is handed on.
+            std::fill_n(carriedMask_.begin() + static_cast<size_t>(c) * overlap(), overlap(), 0);
+            continue;
+        }
         // The frame replaces the accumulator afterwards, so channel c's N
         // values of it hold the unrepaired copy meanwhile.
         double* y = accumulator() + static_cast<size_t>(c) * n;
-        repairChannel(framePlane(c), y);
+        double* x = framePlane(c);
+        applyCarriedRepairs(c, x);
+        repairChannel(x, y);
+        carryRepairs(c, x);
+    }
+}
+
+int DeClick::reset() {
+    std::fill(carriedMask_.begin(), carriedMask_.end(), 0);
+    return BlockEffect::reset();
+}
+
+// This frame's first overlap samples are the last ones of the previous frame,
+// which saw a click there with context on both sides, while this frame sees
+// less than a model order before it, or nothing of its start. The previous
+// frame's repairs of clicks that begin in the first half of the overlap (or
+// before this frame's scan) are taken over before anything else, so that
+// this frame finds nothing left to repair there.
+void DeClick::applyCarriedRepairs(int channel, double* x) {
+    const size_t base = static_cast<size_t>(channel) * overlap();
+    for (int k = 0; k < overlap(); ++k) {
+        if (!carriedMask_[base + k]) continue;
+        x[k] = carriedValues_[base + k];
+        carriedMask_[base + k] = 0;
+    }
+}
+
+void DeClick::carryRepairs(int channel, const double* x) {
+    const size_t base = static_cast<size_t>(channel) * overlap();
+    const int shift = hop();
+    // Clicks from here on are the next frame's own, unless they start where
+    // it does not scan (at low sample rates the overlap is that short).
+    const int handOver = shift + std::max(overlap() / 2, kModelOrder + 1);
+    for (int i = 0; i < detector_.clickCount(); ++i) {
+        const int start = detector_.clickStart(i);
+        const int end = detector_.clickEnd(i);
+        if (end < shift || start >= handOver) continue;
+        for (int k = std::max(start, shift); k <= end; ++k) {
+            carriedValues_[base + k - shift] = x[k];
+            carriedMask_[base + k - shift] = 1;
+        }
     }
 }
 
@@ -52,31 +105,114 @@ void DeClick::repairChannel(double* x, double* y) {
     // frame as far as it goes.
     BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
     const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
+    std::copy(coefficients_.begin(), coefficients_.end(), frameModel_.begin());
     detectedClicks_ += clicks;
     if (clicks == 0) return;
 
+    // The fills overwrite y at the clicks; the unrepaired samples stay here.
+    std::memcpy(unrepaired_.data(), x, sizeof(double) * n);
     const int period = pitchPeriod(y, n, sampleRate());
+    markClicks(clicks);
     for (int i = 0; i < clicks; ++i)
-        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period);
+        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_.data());
     for (int i = 0; i < clicks; ++i) {
-        // Autoregressive interpolation from order samples on either side
-        // decays toward zero across a gap longer than the order; there a
-        // pitch-synchronous fill is the better estimate and is kept.
-        const int length = detector_.clickEnd(i) - detector_.clickStart(i) + 1;
-        if (periodicFill_[i] && length > kModelOrder) continue;
-        refineClick(x, detector_.clickStart(i), detector_.clickEnd(i));
+        const int start = detector_.clickStart(i);
+        const int end = detector_.clickEnd(i);
+        const double limit = kFillHeadroom * contextPeak(start, end);
+        // Autoregressive interpolation decays toward zero across a gap
+        // longer than the model order; there a pitch-synchronous fill is the
+        // better estimate and is kept.
+        const bool refine = !(periodicFill_[i] && end - start + 1 > kModelOrder);
+        repairClick(x, start, end, limit, refine);
     }
 }
 
-// Re-estimates the click from an order-50 model of its context (50 samples on
-// either side plus the current fill); stops when the model is incomplete,
-// does not predict the context well, or gives an unsolvable system.
-void DeClick::refineClick(double* x, int start, int end) {
-    const int contextLength = end - start + 1 + 2 * kModelOrder;
-    for (int pass = 0; pass < kRefinementPasses; ++pass) {
-        const BurgResult model =
-            BurgModel(x + start - kModelOrder, contextLength, kModelOrder, coefficients_.data(), burgWork_);
-        if (!model.complete || model.error > kModelAcceptance) return;
-        if (!interpolator_.interpolate(x, start, end, coefficients_.data())) return;
+void DeClick::markClicks(int clicks) {
+    std::fill(clicked_.begin(), clicked_.end(), 0);
+    for (int i = 0; i < clicks; ++i)
+        std::fill(clicked_.begin() + detector_.clickStart(i), clicked_.begin() + detector_.clickEnd(i) + 1, 1);
+}
+
+// Largest magnitude of the unclicked samples within kModelContext of a click.
+double DeClick::contextPeak(int start, int end) const {
+    const int from = std::max(start - kModelContext, 0);
+    const int to = std::min(end + kModelContext, frameLength() - 1);
+    double peak = 0.0;
+    for (int i = from; i <= to; ++i)
+        if (!clicked_[i]) peak = std::max(peak, std::fabs(unrepaired_[i]));
+    return peak;
+}
+
+bool DeClick::withinLimit(const double* values, int count, double limit) {
+    for (int i = 0; i < count; ++i)
+        if (!(std::fabs(values[i]) <= limit)) return false;
+    return true;
+}
+
+// Energy of the prediction errors, under the coefficients, of every residual
+// that involves a sample of x[start .. end].
+double DeClick::predictionErrorEnergy(const double* x, int start, int end) const {
+    double energy = 0.0;
+    for (int n = start; n <= end + kModelOrder; ++n) {
+        double e = 0.0;
+        for (int i = 0; i <= kModelOrder; ++i) e += coefficients_[i] * x[n - i];
+        energy += e * e;
     }
+    return energy;
+}
+
+// Estimates an order-50 model of the unclicked samples within kModelContext
+// of the click (a model estimated on the click's own fill, or on the fills
+// of its neighbours, would only learn those fills back) and, when refine is
+// set, re-estimates the click under it. The model does not depend on the
+// fill, so a second pass would repeat the first. The click keeps its first
+// fill when the clean context is too short for a model of that order, when
+// the model does not predict the context well, when the system is
+// unsolvable, or when the result exceeds the limit.
+//
+// Then the repair is checked against the same model: a disturbance added to
+// the signal leaves prediction errors that its repair removes. Where the
+// repair explains little more of them than the samples themselves did, the
+// region was the music (an onset, a sharp attack), and it is left as it was;
+// so is a fill louder than anything around it, which estimates nothing.
+void DeClick::repairClick(double* x, int start, int end, double limit, bool refine) {
+    const int n = frameLength();
+    const int from = std::max(start - kModelContext, 0);
+    const int to = std::min(end + kModelContext, n - 1);
+    int runs = 0;
+    int topOrderPairs = 0;
+    for (int i = from; i <= to;) {
+        if (clicked_[i]) {
+            ++i;
+            continue;
+        }
+        const int runStart = i;
+        while (i <= to && !clicked_[i]) ++i;
+        contextRuns_[runs++] = SampleRun{runStart, i - runStart};
+        topOrderPairs += std::max(i - runStart - kModelOrder, 0);
+    }
+    // Without context enough for its own model, the click is judged under
+    // the frame's.
+    bool accepted = false;
+    if (topOrderPairs >= kModelOrder) {
+        const BurgResult model = BurgModel(x, contextRuns_.data(), runs, kModelOrder, coefficients_.data(), burgWork_);
+        accepted = model.complete && model.error <= kModelAcceptance;
+    } else {
+        std::copy(frameModel_.begin(), frameModel_.end(), coefficients_.begin());
+    }
+
+    const int length = end - start + 1;
+    std::copy(x + start, x + end + 1, firstFill_.begin());
+    const double* repair = firstFill_.data();
+    if (refine && accepted && interpolator_.interpolate(x, start, end, coefficients_.data()) &&
+        withinLimit(x + start, length, limit)) {
+        std::copy(x + start, x + end + 1, refined_.begin());
+        repair = refined_.data();
+    }
+    std::copy(repair, repair + length, x + start);
+    const double repaired = predictionErrorEnergy(x, start, end);
+    std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
+    const double original = predictionErrorEnergy(x, start, end);
+    if (original > kMinErrorReduction * repaired && withinLimit(repair, length, limit))
+        std::copy(repair, repair + length, x + start);
 }

@@ -9,23 +9,34 @@
 
 // "Restoration-DeClick": detects clicks from the energy of a linear-prediction
 // residual against an adaptive threshold, fills each from the signal one or
-// two pitch periods away (or a straight line), then refines the fill twice by
-// least-squares autoregressive interpolation. Frames replace the output
-// (no window); each frame is repaired on its own.
+// two pitch periods away (or a straight line), then refines the fill by
+// least-squares autoregressive interpolation under a model of the samples
+// around the click. Frames replace the output (no window); each frame is
+// repaired on its own, except that a click at the start of a frame is
+// repaired by the previous frame, which sees it whole.
 class DeClick : public BlockEffect {
 public:
     static constexpr int kModelOrder = 50;
     static constexpr int kMaxClickLength = 200;
-    static constexpr int kRefinementPasses = 2;
+    // Samples on either side of a click from which its refinement model is
+    // estimated, every click sample left out.
+    static constexpr int kModelContext = 150;
+    // A fill may exceed the largest unclicked sample within kModelContext of
+    // the click by this factor.
+    static constexpr double kFillHeadroom = 1.5;
     // A context model whose normalised error power is above this does not
     // predict the signal well enough to refine a click with.
     static constexpr double kModelAcceptance = 0.01;
+    // A repair must remove at least this share of the prediction-error
+    // energy around a click (as a factor) for the click to count as one.
+    static constexpr double kMinErrorReduction = 4.0;
 
     DeClick(double sampleRate, int channels);
 
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     void processFrame(int channelMask) override;
+    int reset() override;
 
     double thresh() const { return thresh_; }
     // Clicks found in the last channel processed, for inspection.
@@ -35,14 +46,38 @@ public:
 
 private:
     void repairChannel(double* x, double* y);
-    void refineClick(double* x, int start, int end);
+    void applyCarriedRepairs(int channel, double* x);
+    void carryRepairs(int channel, const double* x);
+    void markClicks(int clicks);
+    void repairClick(double* x, int start, int end, double limit, bool refine);
+    double contextPeak(int start, int end) const;
+    double predictionErrorEnergy(const double* x, int start, int end) const;
+    static bool withinLimit(const double* values, int count, double limit);
 
     double thresh_ = 8.0;
     ClickDetector detector_;
     BurgWork burgWork_;
     std::vector<double> coefficients_;
+    // The model of the whole frame, kept while coefficients_ holds those of
+    // the clicks' contexts.
+    std::vector<double> frameModel_;
     ArInterpolator interpolator_;
     // Per click of the current channel: whether its first fill was periodic.
     std::vector<char> periodicFill_;
+    // 1 for the samples of the current channel's clicks.
+    std::vector<char> clicked_;
+    // The clean stretches around the click being refined.
+    std::vector<SampleRun> contextRuns_;
+    // The first fill of the click being refined, kept until the refinement
+    // is accepted.
+    std::vector<double> firstFill_;
+    // The refined samples of that click.
+    std::vector<double> refined_;
+    // The frame before any fill, for clicks whose fills are all rejected.
+    std::vector<double> unrepaired_;
+    // Per channel, the repaired samples of the next frame's first overlap
+    // samples that this frame hands on, and which of them it set.
+    std::vector<double> carriedValues_;
+    std::vector<char> carriedMask_;
     long long detectedClicks_ = 0;
 };

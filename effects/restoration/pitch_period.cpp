@@ -69,8 +69,11 @@ int stretchPeriod(const double* y, int length, double sampleRate) {
     double correlation = 0.0;
     for (int n = best; n < length; ++n) correlation += y[n] * y[n - best];
     correlation /= energy;
-    if (correlation < kCorrelationFactor * (length - best) / length) return 0;
-    if (best - shortest < kShortLagSpan * sampleRate && correlation < kShortLagCorrelation) return 0;
+    // The sum has length - best products, so even a steady tone reaches only
+    // (length - best) / length: both limits are scaled by that share.
+    const double share = static_cast<double>(length - best) / length;
+    if (correlation < kCorrelationFactor * share) return 0;
+    if (best - shortest < kShortLagSpan * sampleRate && correlation < kShortLagCorrelation * share) return 0;
     return best;
 }
 

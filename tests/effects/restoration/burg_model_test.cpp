@@ -85,4 +85,36 @@ TEST(BurgModel, EarlyStopKeepsCoefficientsFoundSoFar) {
     for (int i = 2; i <= 50; ++i) EXPECT_EQ(a[i], 0.0);
 }
 
+TEST(BurgModel, StretchesAroundAnExcludedDisturbanceGiveTheModelOfTheSignal) {
+    std::vector<double> x = ar2Process(4000);
+    for (int n = 1900; n < 2000; ++n) x[n] += 200000.0 * ((n % 7) - 3);
+    BurgWork work;
+    double whole[3], around[3], single[3], plain[3];
+    BurgModel(x.data(), 4000, 2, whole, work);
+    const SampleRun runs[] = {{0, 1900}, {2000, 2000}};
+    ASSERT_TRUE(BurgModel(x.data(), runs, 2, 2, around, work).complete);
+    // The disturbance ruins the model of the whole; left out, it does not
+    // count, and no prediction reaches across it.
+    EXPECT_GT(std::fabs(whole[2] - 0.9), 0.3);
+    EXPECT_NEAR(around[1], -1.6, 0.03);
+    EXPECT_NEAR(around[2], 0.9, 0.03);
+    // One stretch is the plain estimate, to the bit.
+    const SampleRun all = {0, 4000};
+    BurgModel(x.data(), &all, 1, 2, single, work);
+    BurgModel(x.data(), 4000, 2, plain, work);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(single[i], plain[i]);
+}
+
+TEST(BurgModel, InputPredictedToRoundingEndsTheModelComplete) {
+    // An exact sine needs two coefficients (a few, from 600 samples); the
+    // orders after those would only fit the rounding, with coefficients of
+    // any size.
+    const std::vector<double> x = testsignals::sine(600, 1, 44100.0, 150.0, 8000.0);
+    BurgWork work;
+    std::vector<double> a(51);
+    const BurgResult result = BurgModel(x.data(), 600, 50, a.data(), work);
+    EXPECT_TRUE(result.complete);
+    for (int i = 5; i <= 50; ++i) EXPECT_EQ(a[i], 0.0) << "coefficient " << i;
+}
+
 }  // namespace

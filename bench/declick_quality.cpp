@@ -1,0 +1,256 @@
+// Repair quality of DeClick, measured from outside the module:
+//   declick_quality tones
+//     one-sample spikes of +-24000 on 8000-amplitude tones, 60 log-spaced
+//     frequencies from 100 Hz to 8 kHz, spikes at positions across the
+//     emitted stretch of a frame, its first samples (which the frame itself
+//     does not scan) included; reports the largest error within +-60
+//     samples of each spike, for exact tones and tones rounded to integers.
+//   declick_quality music FILE...
+//     real recordings on the 16-bit scale, each its own stream: the clean
+//     files (SNR of the output against the input, largest change), then the
+//     files with 300 added clicks of 1-11 samples and +-4000 to +-16000
+//     (median gain per click, clicks made worse, click-region gain) and the
+//     CPU real-time factor of that run.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "effects/restoration/de_click.h"
+#include "tools/morv/audio_file.h"
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int kBlockFrames = 576;
+constexpr double kPi = 3.14159265358979323846;
+
+// Reproducible uniform values in [0, 1).
+struct Random {
+    uint32_t state;
+    double next() {
+        state = state * 1664525u + 1013904223u;
+        return state / 4294967296.0;
+    }
+};
+
+// Runs an interleaved signal through a fresh DeClick in host-sized blocks,
+// then silence until every input sample has come out; returns the output
+// aligned with the input.
+std::vector<double> runDeClick(const std::vector<double>& input, int channels, double* cpuSeconds = nullptr) {
+    DeClick declick(kRate, channels);
+    std::vector<double> output;
+    output.reserve(input.size() + 4 * kBlockFrames * channels);
+    const size_t step = static_cast<size_t>(kBlockFrames) * channels;
+    std::vector<double> block(step);
+    const std::clock_t begin = std::clock();
+    for (size_t pos = 0; output.size() < input.size(); pos += step) {
+        for (size_t i = 0; i < step; ++i) block[i] = pos + i < input.size() ? input[pos + i] : 0.0;
+        const int produced = declick.process(block.data(), block.data(), static_cast<int>(step),
+                                             static_cast<int>(step), 3);
+        output.insert(output.end(), block.begin(), block.begin() + produced);
+    }
+    if (cpuSeconds) *cpuSeconds += static_cast<double>(std::clock() - begin) / CLOCKS_PER_SEC;
+    output.resize(input.size());
+    return output;
+}
+
+// Stream position of sample p of the stretch that frame t emits (t >= 1):
+// N = 1120, hop 952 at 44100 Hz.
+int streamPosition(int frame, int p) { return (frame + 1) * 952 - 1120 + p; }
+
+int tones() {
+    const int positions[] = {0, 20, 40, 52, 56, 60, 75, 84, 100, 120, 200, 300, 450, 600, 750, 850, 900, 930, 951};
+    const int spikesPerTone = 2 * static_cast<int>(sizeof(positions) / sizeof(positions[0]));
+    const int frames = streamPosition(spikesPerTone + 3, 0);
+    int failing[2] = {0, 0};
+    double worstOverall[2] = {0.0, 0.0};
+    std::printf("%9s %12s %12s   (largest error within +-60 samples of a spike; exact, rounded)\n", "Hz", "exact",
+                "rounded");
+    for (int k = 0; k < 60; ++k) {
+        const double frequency = 100.0 * std::pow(80.0, k / 59.0);
+        double worst[2] = {0.0, 0.0};
+        int worstPosition[2] = {0, 0};
+        for (int rounded = 0; rounded < 2; ++rounded) {
+            std::vector<double> clean(frames);
+            for (int i = 0; i < frames; ++i) {
+                clean[i] = 8000.0 * std::sin(2.0 * kPi * frequency * i / kRate + 0.7 * k);
+                if (rounded) clean[i] = std::nearbyint(clean[i]);
+            }
+            std::vector<double> damaged = clean;
+            std::vector<int> spikes;
+            for (int s = 0; s < spikesPerTone; ++s) {
+                const int at = streamPosition(2 + s, positions[s / 2]);
+                damaged[at] += s % 2 ? -24000.0 : 24000.0;
+                spikes.push_back(at);
+            }
+            const std::vector<double> out = runDeClick(damaged, 1);
+            for (int s = 0; s < spikesPerTone; ++s)
+                for (int i = spikes[s] - 60; i <= spikes[s] + 60; ++i)
+                    if (std::fabs(out[i] - clean[i]) > worst[rounded]) {
+                        worst[rounded] = std::fabs(out[i] - clean[i]);
+                        worstPosition[rounded] = positions[s / 2];
+                    }
+            if (worst[rounded] >= 160.0) ++failing[rounded];
+            worstOverall[rounded] = std::max(worstOverall[rounded], worst[rounded]);
+        }
+        std::printf("%9.1f %12.2f %12.2f   at frame positions %3d, %3d%s\n", frequency, worst[0], worst[1],
+                    worstPosition[0], worstPosition[1], std::max(worst[0], worst[1]) >= 160.0 ? "  FAIL" : "");
+    }
+    std::printf("tones with an error of 160 or more: exact %d of 60, rounded %d of 60; worst %.1f, %.1f\n",
+                failing[0], failing[1], worstOverall[0], worstOverall[1]);
+    return 0;
+}
+
+struct Recording {
+    std::string name;
+    int channels;
+    std::vector<double> samples;  // interleaved, 16-bit scale
+    int frames() const { return static_cast<int>(samples.size() / channels); }
+};
+
+Recording readRecording(const std::string& path) {
+    AudioFileReader reader(path);
+    Recording r{path, reader.channels(), {}};
+    std::vector<int32_t> buffer(4096 * static_cast<size_t>(reader.channels()));
+    for (int got; (got = reader.read(buffer.data(), 4096)) > 0;)
+        for (int i = 0; i < got * reader.channels(); ++i) r.samples.push_back(buffer[i] / 65536.0);
+    return r;
+}
+
+struct Click {
+    int file;
+    int position;
+    int length;
+};
+
+// 300 clicks over the recordings in proportion to their length, at least
+// 300 samples apart and 200 from either end: 1 to 11 samples, one sign,
+// heights 4000 to 16000 (each sample 60-100 % of it), on every channel.
+std::vector<Click> addClicks(std::vector<Recording>& recordings) {
+    std::vector<Click> clicks;
+    long long total = 0;
+    for (const Recording& r : recordings) total += r.frames();
+    Random random{20240607u};
+    while (clicks.size() < 300) {
+        long long at = static_cast<long long>(random.next() * total);
+        int file = 0;
+        while (at >= recordings[file].frames()) at -= recordings[file++].frames();
+        const int length = 1 + static_cast<int>(random.next() * 11);
+        const int position = static_cast<int>(at);
+        bool fits = position >= 200 && position + length + 200 < recordings[file].frames();
+        for (const Click& c : clicks)
+            if (c.file == file && std::abs(c.position - position) < 300) fits = false;
+        if (!fits) continue;
+        const double height = (4000.0 + 12000.0 * random.next()) * (random.next() < 0.5 ? -1.0 : 1.0);
+        Recording& r = recordings[file];
+        for (int j = 0; j < length; ++j) {
+            const double value = height * (0.6 + 0.4 * random.next());
+            for (int c = 0; c < r.channels; ++c)
+                r.samples[static_cast<size_t>(position + j) * r.channels + c] += value;
+        }
+        clicks.push_back({file, position, length});
+    }
+    return clicks;
+}
+
+double squaredDifference(const Recording& a, const std::vector<double>& b, int from, int to) {
+    double sum = 0.0;
+    for (size_t i = static_cast<size_t>(from) * a.channels; i < static_cast<size_t>(to) * a.channels; ++i)
+        sum += (a.samples[i] - b[i]) * (a.samples[i] - b[i]);
+    return sum;
+}
+
+int music(int count, char** paths) {
+    std::vector<Recording> clean;
+    double seconds = 0.0;
+    for (int i = 0; i < count; ++i) {
+        clean.push_back(readRecording(paths[i]));
+        seconds += clean.back().frames() / kRate;
+    }
+
+    // Clean recordings: what the module changes where there is nothing to do.
+    double signal = 0.0, change = 0.0, largest = 0.0;
+    std::string largestAt;
+    for (const Recording& r : clean) {
+        const std::vector<double> out = runDeClick(r.samples, r.channels);
+        double fileSignal = 0.0, fileChange = 0.0, fileLargest = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            fileSignal += r.samples[i] * r.samples[i];
+            fileChange += (out[i] - r.samples[i]) * (out[i] - r.samples[i]);
+            fileLargest = std::max(fileLargest, std::fabs(out[i] - r.samples[i]));
+        }
+        std::printf("  %-24s SNR %7.2f dB, largest change %8.1f\n", r.name.substr(r.name.find_last_of('/') + 1).c_str(),
+                    10.0 * std::log10(fileSignal / std::max(fileChange, 1e-300)), fileLargest);
+        for (size_t i = 0; i < out.size(); ++i) {
+            const double d = out[i] - r.samples[i];
+            signal += r.samples[i] * r.samples[i];
+            change += d * d;
+            if (std::fabs(d) > largest) {
+                largest = std::fabs(d);
+                largestAt = r.name.substr(r.name.find_last_of('/') + 1) + " at sample " +
+                            std::to_string(i / r.channels);
+            }
+        }
+    }
+    std::printf("clean: %d files, %.1f s; SNR of output against input %.2f dB; largest change %.1f (%s)\n", count,
+                seconds, 10.0 * std::log10(signal / std::max(change, 1e-300)), largest,
+                largestAt.empty() ? "none" : largestAt.c_str());
+
+    std::vector<Recording> damaged = clean;
+    const std::vector<Click> clicks = addClicks(damaged);
+    std::vector<std::vector<double>> outputs;
+    double cpu = 0.0;
+    for (const Recording& r : damaged) outputs.push_back(runDeClick(r.samples, r.channels, &cpu));
+
+    // Error energy against the clean recording over the click and 50
+    // samples on either side, before and after repair.
+    constexpr int kMargin = 50;
+    std::vector<double> gains;
+    std::vector<std::pair<double, int>> afterEnergies;
+    double before = 0.0, after = 0.0;
+    int worse = 0, barely = 0;
+    for (const Click& c : clicks) {
+        const int from = c.position - kMargin, to = c.position + c.length + kMargin;
+        const double b = squaredDifference(clean[c.file], damaged[c.file].samples, from, to);
+        const double a = squaredDifference(clean[c.file], outputs[c.file], from, to);
+        before += b;
+        after += a;
+        const double gain = 10.0 * std::log10(b / std::max(a, 1e-300));
+        gains.push_back(gain);
+        afterEnergies.push_back({a, static_cast<int>(gains.size()) - 1});
+        if (gain < 0.0) ++worse;
+        if (gain < 3.0) ++barely;
+    }
+    // The clicks left with the most error energy: where the region gain goes.
+    std::sort(afterEnergies.rbegin(), afterEnergies.rend());
+    for (int k = 0; k < 8; ++k) {
+        const Click& c = clicks[afterEnergies[k].second];
+        const std::string& name = clean[c.file].name;
+        std::printf("  left over: %-20s sample %7d (stretch position %3d), %2d samples: gain %6.2f dB, "
+                    "RMS error after %.0f\n",
+                    name.substr(name.find_last_of('/') + 1).c_str(), c.position, (c.position + 1120) % 952, c.length,
+                    gains[afterEnergies[k].second],
+                    std::sqrt(afterEnergies[k].first / ((c.length + 2 * kMargin) * clean[c.file].channels)));
+    }
+    std::sort(gains.begin(), gains.end());
+    std::printf("300 clicks: median gain per click %.2f dB (quartiles %.2f, %.2f), made worse %d, "
+                "under 3 dB %d, click-region gain %.2f dB\n",
+                0.5 * (gains[149] + gains[150]), gains[75], gains[225], worse, barely,
+                10.0 * std::log10(before / after));
+    std::printf("speed with clicks: %.1f s of audio in %.3f s CPU, %.0fx real time\n", seconds, cpu, seconds / cpu);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "tones") == 0) return tones();
+    if (argc >= 3 && std::strcmp(argv[1], "music") == 0) return music(argc - 2, argv + 2);
+    std::fprintf(stderr, "usage: %s tones | music FILE...\n", argv[0]);
+    return 2;
+}
