@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kFrameDuration = 0.025;
 constexpr double kHopFraction = 0.85;
-constexpr int kQueueCapacity = 5000;
 
 // Longest click the interpolator must take. A quarter of the frame covers the
 // click limit from 32000 Hz up; below that the limit itself sets the size, so
@@ -21,7 +20,7 @@ int interpolatorSize(int frameLength) { return std::max(frameLength / 4, DeClick
 }  // namespace
 
 DeClick::DeClick(double sampleRate, int channels)
-    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kQueueCapacity, kFrameReplace),
+    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kModuleCapacity, kFrameReplace),
       detector_(frameLength(), kModelOrder, kMaxClickLength),
       burgWork_(frameLength()),
       coefficients_(kModelOrder + 1, 0.0),
