@@ -56,9 +56,6 @@ void DeHiss::processFrame(int channelMask) {
         measureMagnitudes(x);
         trackFloor(smoothed, floor, hissReference());
         applyGains(x, smoothed, floor);
-        // Both decay by kMemory per frame through silence.
-        flushTiny(smoothed, binCount_);
-        flushTiny(floor, binCount_);
         transform_.inverse(x);
     }
 }
@@ -94,15 +91,21 @@ void DeHiss::trackFloor(double* smoothed, double* floor, double hiss) const {
     }
 }
 
-void DeHiss::applyGains(double* spectrum, const double* smoothed, const double* floor) const {
+// The last reader of the smoothed magnitudes and the floor in a frame; both
+// decay by kMemory per frame through silence, so they are flushed here.
+void DeHiss::applyGains(double* spectrum, double* smoothed, double* floor) const {
     const double exponent = thresh_ + 1.0;
     const double floorWeight = kFloorWeight * exponent;
     // Scaling real and imaginary parts equals rebuilding the bin from its
     // scaled magnitude and phase, to rounding, without atan2, cos and sin.
     auto gainOf = [&](int k) {
-        const double d = floorWeight * floor[k] + smoothed[k];
+        const double a = smoothed[k];
+        const double b = floor[k];
+        smoothed[k] = flushTiny(a);
+        floor[k] = flushTiny(b);
+        const double d = floorWeight * b + a;
         if (!(d > 0.0)) return 1.0;
-        return (1.0 - kMinimumGain) * ratioPower(smoothed[k] / d, exponent) + kMinimumGain;
+        return (1.0 - kMinimumGain) * ratioPower(a / d, exponent) + kMinimumGain;
     };
     forEachBin(spectrum, frameLength(), [&](int k, auto bin) { bin.scale(gainOf(k)); });
 }

@@ -22,7 +22,7 @@ private:
     void measureMagnitudes(const double* spectrum);
     double hissReference() const;
     void trackFloor(double* smoothed, double* floor, double hiss) const;
-    void applyGains(double* spectrum, const double* smoothed, const double* floor) const;
+    void applyGains(double* spectrum, double* smoothed, double* floor) const;
 
     RealFft transform_;
     int binCount_;
