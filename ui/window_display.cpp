@@ -25,7 +25,7 @@ public:
     void layoutChannelButtons(int channels) override {
         HWND dialog = ControlDialog;
         if (!dialog || !IsWindow(dialog)) return;
-        ::layoutChannelButtons(dialog, channels, Drawing.labelFont);
+        showChannelButtons(dialog, channels == 1, Drawing.labelFont);
     }
 
     void showError(const char* text) override {
