@@ -14,6 +14,7 @@ namespace {
 const double kMaxDrainSeconds = 10.0;
 const int kSettingsWordCount = 40;
 const int kModuleWord = 39;
+const int kPresetListId = 1012;
 
 struct PcmAudio {
     int sampleRate = 0;
@@ -119,19 +120,30 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
+// Picks entry preset of the control window's preset list, as the user does.
+bool choosePresetInDialog(int preset) {
+    HWND dialog = findControlDialog();
+    HWND list = dialog ? GetDlgItem(dialog, kPresetListId) : nullptr;
+    if (!list || preset >= SendMessageA(list, CB_GETCOUNT, 0, 0)) return false;
+    SendMessageA(list, CB_SETCURSEL, preset, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kPresetListId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    return SendMessageA(list, CB_GETCURSEL, 0, 0) == preset;
+}
+
 }  // namespace
 
 int runWavProcess(int argc, char** argv) {
-    int moduleIndex = 0, blockFrames = 576, bits = 16;
+    int moduleIndex = 0, blockFrames = 576, bits = 16, preset = -1;
     std::vector<const char*> files;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--module") && i + 1 < argc) moduleIndex = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--block") && i + 1 < argc) blockFrames = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--bits") && i + 1 < argc) bits = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--preset") && i + 1 < argc) preset = std::atoi(argv[++i]);
         else files.push_back(argv[i]);
     }
     if (files.size() != 2 || blockFrames < 1 || (bits != 16 && bits != 24 && bits != 32)) {
-        std::printf("usage: process [--module N] [--block FRAMES] [--bits 16|24|32] IN.wav OUT.wav\n");
+        std::printf("usage: process [--module N] [--preset INDEX] [--block FRAMES] [--bits 16|24|32] IN.wav OUT.wav\n");
         return 2;
     }
     PcmAudio input;
@@ -153,6 +165,11 @@ int runWavProcess(int argc, char** argv) {
         return 1;
     }
     module->Init(module);
+    pumpMessages(0);
+    if (preset >= 0 && !choosePresetInDialog(preset)) {
+        std::printf("the preset list of module %d has no entry %d\n", moduleIndex, preset);
+        return 1;
+    }
 
     const int channels = input.channels;
     const int64_t framesIn = static_cast<int64_t>(input.samples.size()) / channels;
