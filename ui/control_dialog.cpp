@@ -35,6 +35,8 @@ void CALLBACK meterTimerProcedure(HWND dialog, UINT, UINT_PTR, DWORD) {
 INT_PTR onInitDialog(HWND dialog) {
     // Known from here on, so that the dialog's own set-up can reach it.
     ControlDialog = dialog;
+    LevelMeters[0].attach(GetDlgItem(dialog, IDC_LEFT_METER));
+    LevelMeters[1].attach(GetDlgItem(dialog, IDC_RIGHT_METER));
     HICON icon = LoadIconA(LibraryInstance, MAKEINTRESOURCEA(IDI_MORV));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     LayoutControls(dialog, ParameterCount);
@@ -53,6 +55,8 @@ void onNcDestroy(HWND dialog) {
     KillTimer(dialog, kMeterTimer);
     if (ControlDialog == dialog) {
         ControlDialog = nullptr;
+        LevelMeters[0].attach(nullptr);
+        LevelMeters[1].attach(nullptr);
         destroyParameterControls();
     }
 }
@@ -107,6 +111,8 @@ void closeControlDialog() {
     if (ControlDialog) {
         HWND dialog = ControlDialog;
         ControlDialog = nullptr;
+        LevelMeters[0].attach(nullptr);
+        LevelMeters[1].attach(nullptr);
         DestroyWindow(dialog);
     }
     destroyParameterControls();
