@@ -24,29 +24,38 @@ Quartiles quartiles(std::vector<double> values) {
     return {values[n / 4], values[n / 2], values[(3 * n) / 4]};
 }
 
-// Microseconds of each call; the amplitude of block i is amplitude(i).
-std::vector<double> timeCalls(winampDSPModule* module, int calls, short (*amplitude)(int)) {
-    std::vector<double> micros;
-    micros.reserve(calls);
+// Microseconds of each call, in runs of kRun calls that take turns: a level
+// that changes every block, then a steady one, so that whatever else the
+// machine does falls on both alike. The first call of a run is not kept.
+const int kRun = 100;
+
+struct Timings {
+    std::vector<double> changing;
+    std::vector<double> steady;
+};
+
+Timings timeCalls(winampDSPModule* module, int calls) {
+    Timings timings;
     std::vector<short> block(2 * kFrames * kChannels);
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     runOnAudioThread([&] {
-        for (int i = -kWarmUpCalls; i < calls; ++i) {
-            const short a = amplitude(i);
+        for (int i = -kWarmUpCalls; i < 2 * calls; ++i) {
+            const int inRun = (i + 2 * kRun) % kRun;
+            const bool changing = ((i + 2 * kRun) / kRun) % 2 == 0;
+            const short a = changing ? ((i & 1) ? 16000 : 500) : 8000;
             for (int s = 0; s < kFrames * kChannels; ++s) block[s] = static_cast<short>((s & 1) ? a : -a);
             LARGE_INTEGER start, end;
             QueryPerformanceCounter(&start);
             module->ModifySamples(module, block.data(), kFrames, 16, kChannels, 44100);
             QueryPerformanceCounter(&end);
-            if (i >= 0) micros.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+            if (i < 0 || inRun == 0) continue;
+            const double micros = 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
+            (changing ? timings.changing : timings.steady).push_back(micros);
         }
     }, {}, 600000);
-    return micros;
+    return timings;
 }
-
-short changingLevel(int i) { return (i & 1) ? 16000 : 500; }
-short steadyLevel(int) { return 8000; }
 
 void report(const char* what, const std::vector<double>& micros) {
     if (micros.empty()) {
@@ -78,10 +87,9 @@ int runBlockCost(int argc, char** argv) {
     // Let the process and Wine's own helpers settle before timing.
     pumpMessages(1000);
     std::printf("control window: %s\n", findControlDialog() ? "open" : "none (no display)");
-    for (int round = 0; round < 2; ++round) {
-        report("level changing every block", timeCalls(module, calls, changingLevel));
-        report("steady level", timeCalls(module, calls, steadyLevel));
-    }
+    const Timings timings = timeCalls(module, calls);
+    report("level changing every block", timings.changing);
+    report("steady level", timings.steady);
     module->Quit(module);
     return 0;
 }

@@ -2,10 +2,9 @@
 
 // Times ModifySamples under Wine, call by call, on an audio thread of its own
 // while the window thread pumps messages: 576-frame 16-bit stereo blocks
-// through "Level Tuning", once with a level that changes every block (the
-// meters repaint) and once with a steady level (they paint nothing). With a
-// display the control window is open; without one there is none.
-//   bench-blocks [--calls N]
-// Prints the median and quartiles in microseconds, twice over in turn;
-// returns the exit code.
+// through "Level Tuning", with a level that changes every block (the meters
+// repaint) and with a steady level (they paint nothing), in runs that take
+// turns. With a display the control window is open; without one there is none.
+//   bench-blocks [--calls N]     N calls of each kind
+// Prints the median and quartiles in microseconds; returns the exit code.
 int runBlockCost(int argc, char** argv);
