@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/wine/block_cost.h"
+#include "tests/wine/player.h"
 #include "tests/wine/wav_process.h"
 #include "tests/wine/wine_check.h"
 
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "run") == 0) {
+        // Every case starts as a new user of the plug-in: the cases share one
+        // Wine prefix, and a module left in the stored settings by one case
+        // would be loaded by the next.
+        clearStoredSettings();
         int failures = runWineCase(argv[2]);
         if (failures < 0) {
             std::printf("unknown case %s\n", argv[2]);

@@ -121,7 +121,6 @@ void checkKnob(const WindowPixels& pixels, const RECT& knob, COLORREF corner, CO
 }  // namespace
 
 WINE_CASE(knobs_and_background_have_their_colours) {
-    clearStoredSettings();
     ControlWindow window;
     window.selectModule(kThirtyOneBands);
     window.selectPreset(kHomeTheater);
@@ -142,7 +141,6 @@ WINE_CASE(knobs_and_background_have_their_colours) {
 }
 
 WINE_CASE(pressed_knob_and_button_turn_green) {
-    clearStoredSettings();
     ControlWindow window;
     window.selectModule(3);  // the module with "Snap Noise"
     HWND dialog = window.dialog();

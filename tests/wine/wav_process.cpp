@@ -12,8 +12,7 @@
 namespace {
 
 const double kMaxDrainSeconds = 10.0;
-const int kSettingsWordCount = 40;
-const int kModuleWord = 39;
+const int kModuleListId = 1009;
 const int kPresetListId = 1012;
 
 struct PcmAudio {
@@ -120,14 +119,14 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
-// Picks entry preset of the control window's preset list, as the user does.
-bool choosePresetInDialog(int preset) {
+// Picks an entry of one of the control window's lists, as the user does.
+bool chooseInDialog(int listId, int entry) {
     HWND dialog = findControlDialog();
-    HWND list = dialog ? GetDlgItem(dialog, kPresetListId) : nullptr;
-    if (!list || preset >= SendMessageA(list, CB_GETCOUNT, 0, 0)) return false;
-    SendMessageA(list, CB_SETCURSEL, preset, 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kPresetListId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-    return SendMessageA(list, CB_GETCURSEL, 0, 0) == preset;
+    HWND list = dialog ? GetDlgItem(dialog, listId) : nullptr;
+    if (!list || entry >= SendMessageA(list, CB_GETCOUNT, 0, 0)) return false;
+    SendMessageA(list, CB_SETCURSEL, entry, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    return SendMessageA(list, CB_GETCURSEL, 0, 0) == entry;
 }
 
 }  // namespace
@@ -152,11 +151,9 @@ int runWavProcess(int argc, char** argv) {
         return 1;
     }
 
-    // The module is the stored one, as for a player starting up.
-    std::vector<int> words(kSettingsWordCount, 0);
-    words[0] = 3000;
-    words[kModuleWord] = moduleIndex;
-    storeSettingsWords(words);
+    // A new user picks the module and the preset in the control window, as
+    // `morv process` sets them: the module's defaults, then the preset.
+    clearStoredSettings();
     PlayerWindow player("Winamp v1.x", 0x5666);
     PluginLibrary library;
     winampDSPModule* module = library.module(player.handle());
@@ -166,7 +163,11 @@ int runWavProcess(int argc, char** argv) {
     }
     module->Init(module);
     pumpMessages(0);
-    if (preset >= 0 && !choosePresetInDialog(preset)) {
+    if (moduleIndex != 0 && !chooseInDialog(kModuleListId, moduleIndex)) {
+        std::printf("the control window's module list has no entry %d\n", moduleIndex);
+        return 1;
+    }
+    if (preset >= 0 && !chooseInDialog(kPresetListId, preset)) {
         std::printf("the preset list of module %d has no entry %d\n", moduleIndex, preset);
         return 1;
     }
