@@ -4,14 +4,6 @@
 
 namespace {
 
-TEST(ControlGeometry, WindowWidthByModuleAndHostVersion) {
-    EXPECT_EQ(controlWindowWidth(3, 0x5092), 390);
-    EXPECT_EQ(controlWindowWidth(3, 0x3000), 347) << "the wide row needs a version above 0x3000";
-    EXPECT_EQ(controlWindowWidth(8, 0), 950);
-    EXPECT_EQ(controlWindowWidth(15, 0x3001), 440);
-    EXPECT_EQ(controlWindowWidth(17, 0), 276);
-}
-
 TEST(ControlGeometry, SliderRowWithoutParametersCentresTheGainSlider) {
     const SliderRow row(309, 0);
     EXPECT_DOUBLE_EQ(row.spacing(), 269.0);

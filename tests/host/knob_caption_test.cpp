@@ -41,11 +41,4 @@ TEST(KnobCaption, GainKnobShowsDecibels) {
     EXPECT_EQ(caption(gainKnobDecibels(6000)), "-60");
 }
 
-TEST(KnobCaption, ShortBufferIsCutNotOverrun) {
-    char text[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(formatKnobCaption(2.5e6, text, 3), 2);
-    EXPECT_EQ(std::string(text), "  ");
-    EXPECT_EQ(text[3], 'x');
-}
-
 }  // namespace

@@ -300,33 +300,3 @@ WINE_CASE(settings_written_at_unload_come_back_at_the_next_load) {
     CHECK_EQ(window.selection(kPresetList), 16);
     CHECK(sliderPositions(window) == own);
 }
-
-namespace {
-
-int shownMenuItems = -1;
-
-// Runs inside the popup menu's own message loop: reads the menu, closes it.
-void CALLBACK closeShownMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    HWND menu = FindWindowA("#32768", nullptr);
-    HMENU shown = menu ? reinterpret_cast<HMENU>(SendMessageA(menu, 0x01E1 /* MN_GETHMENU */, 0, 0)) : nullptr;
-    shownMenuItems = shown ? GetMenuItemCount(shown) : 0;
-    EndMenu();
-}
-
-}  // namespace
-
-WINE_CASE(right_click_and_context_menu_open_the_popup_menu) {
-    ControlWindow window;
-    HWND dialog = window.dialog();
-    CHECK(dialog != nullptr);
-    if (!dialog) return;
-    const UINT kMessages[2] = {WM_RBUTTONDOWN, WM_CONTEXTMENU};
-    const LPARAM kPoints[2] = {MAKELPARAM(40, 40), MAKELPARAM(400, 300)};
-    for (int i = 0; i < 2; ++i) {
-        shownMenuItems = -1;
-        SetTimer(nullptr, 0, 300, closeShownMenu);
-        SendMessageA(dialog, kMessages[i], 0, kPoints[i]);
-        CHECK_EQ(shownMenuItems, 2);  // "MORV Studio Home" and "Help"
-    }
-}

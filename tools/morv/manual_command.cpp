@@ -1,8 +1,8 @@
 // morv manual --html: the user's manual of the plug-in as one HTML page, the
 // page the control window opens for Help and F1 (MORVStudio/help.html beside
 // the library). Module names, parameters and presets are read from the
-// module registry and the modules themselves, so the page shows exactly what
-// the control window offers.
+// module registry and the modules themselves, and the descriptions are those
+// of `morv list`, so the page shows exactly what the control window offers.
 
 #include <cstdio>
 #include <memory>
@@ -14,33 +14,11 @@
 #include "registry/module_registry.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
+#include "tools/morv/module_descriptions.h"
+#include "tools/morv/module_names.h"
 #include "tools/morv/usage_error.h"
 
 namespace {
-
-// What a module does, in a sentence or two.
-const char* const kModuleSummaries[kSelectableModuleCount] = {
-    "Changes nothing but the level: the master gain and the channel choice.",
-    "Finds clicks and crackle with a linear-prediction model and rebuilds the damaged samples from their "
-    "surroundings.",
-    "Lowers broadband hiss under an adaptive spectral floor, without a learning phase.",
-    "Learns the noise of the first moments of the stream (\"NoiseLen\") and suppresses it with a Wiener gain. "
-    "\"Snap Noise\" starts the learning again.",
-    "Graphic equaliser of 3 bands, 8/3 octave apart: a low shelf, a peaking band and a high shelf.",
-    "Graphic equaliser of 10 octave bands.",
-    "Graphic equaliser of 15 bands, 2/3 octave apart.",
-    "Graphic equaliser of 20 half-octave bands.",
-    "Graphic equaliser of 31 third-octave bands.",
-    "Removes a source panned to \"Pann\" within the band from \"LowF\" to \"Hi F\" (a voice, usually).",
-    "Removes or boosts, frequency by frequency, what both channels share, keeping the stereo image.",
-    "A room reverb: early reflections of an image-source model and a late tail, by partitioned convolution.",
-    "Places the sound at a direction around the head with head-related impulse responses.",
-    "Varispeed: plays faster or slower, pitch and tempo together, by resampling.",
-    "Changes the tempo without changing the pitch (synchronous overlap-add).",
-    "Changes the pitch without changing the duration (phase vocoder).",
-    "Vibrato: a delay line modulated at \"VibF\" with a depth of \"Delay\".",
-    "Whisper: replaces the phases of the spectrum with random ones.",
-};
 
 // The unit and meaning of each parameter, by module and parameter name.
 struct ParameterNote {
@@ -97,6 +75,12 @@ std::string escaped(const std::string& text) {
         }
     }
     return out;
+}
+
+// A description as a sentence: capital first letter, full stop.
+std::string sentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text + ".";
 }
 
 std::string number(double value) {
@@ -161,8 +145,8 @@ void printPresets(ModulePage& page) {
 
 void printModule(int index) {
     ModulePage page = describe(index);
-    std::printf("<h3 id=\"module-%d\">%s %s</h3>\n<p>%s</p>\n", index, moduleNameBlackMarker(index) ? "&#9670;" : "&#9671;",
-                escaped(moduleNameText(index)).c_str(), kModuleSummaries[index]);
+    std::printf("<h3 id=\"module-%d\">%s %s</h3>\n<p>%s</p>\n", index, moduleMarker(index),
+                escaped(moduleNameText(index)).c_str(), escaped(sentence(moduleDescription(index))).c_str());
     if (!moduleImplemented(index)) {
         std::printf("<p class=\"note\">Not built in this version: the module passes the audio through.</p>\n");
         return;
