@@ -34,8 +34,11 @@ test-asan: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
-windows:
+# The plug-in, with its manual page beside it as the player's Plugins folder holds it.
+windows: build
 	scripts/build_windows.sh
+	mkdir -p build-win32/MORVStudio
+	$(BUILD)/morv manual --html > build-win32/MORVStudio/help.html
 
 # The Wine tests compare the DLL's output with the native morv's.
 test-wine: build windows

@@ -38,7 +38,7 @@ add_library(dsp_morv SHARED
   ${PROJECT_SOURCE_DIR}/resources/dsp_morv.def)
 set_target_properties(dsp_morv PROPERTIES OUTPUT_NAME dsp_MORV PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".dll.a")
 target_include_directories(dsp_morv PRIVATE ${PROJECT_SOURCE_DIR} ${MORV_RESOURCE_DIR})
-target_link_libraries(dsp_morv PRIVATE morv_engine comctl32 user32 gdi32 advapi32 kernel32)
+target_link_libraries(dsp_morv PRIVATE morv_engine comctl32 user32 gdi32 advapi32 shell32 kernel32)
 target_link_options(dsp_morv PRIVATE -static)
 
 # The test host plays the player's part; it is run by tests/wine/run_wine_tests.sh.

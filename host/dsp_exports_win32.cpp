@@ -10,6 +10,7 @@
 #include "host/display.h"
 #include "host/plugin_state.h"
 #include "host/sample_pipeline.h"
+#include "host/settings_block.h"
 #include "host/window_side_win32.h"
 
 namespace {
@@ -57,6 +58,11 @@ int initialise(winampDSPModule* module) {
             ModuleFactory(SampleRate, ChannelCount, false);
         } catch (...) {
         }
+        // The stored settings apply to the new module whether or not a
+        // dialog opens (a host without a display has none); the dialog's
+        // layout applies the same rule again and finds nothing to change.
+        RestoreState = kRestoreLoaded;
+        restoreSettings();
     }
     closeControlWindow();
     openControlWindow(hostWindow(module), resourceInstance(module));

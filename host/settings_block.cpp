@@ -7,6 +7,12 @@
 
 namespace {
 
+// True from a load that read stored words until they are first turned into
+// values: until then the values in force are not the user's, and saving them
+// would overwrite the stored settings (a library loaded and unloaded without
+// being activated, as a player's preferences page does).
+bool storedWordsPending = false;
+
 void wordsFromLastPreset(const PresetRecord* table, int count) {
     const PresetRecord& custom = table[count - 1];
     PluginSettings[0] = decibelsToGainSlider(custom.values[0]);
@@ -26,6 +32,7 @@ void valuesFromWords() {
 
 int moduleTable(const PresetRecord** table) {
     *table = nullptr;
+    ProcessingLock::Guard guard(ModuleLock);
     if (!CurrentModule) return 0;
     const int count = CurrentModule->presets(table);
     return *table ? count : 0;
@@ -35,6 +42,7 @@ int moduleTable(const PresetRecord** table) {
 
 void loadSettings(const unsigned char* bytes, int length, bool readOk) {
     RestoreState = kRestoreLoaded;
+    storedWordsPending = readOk && bytes && length > 0;
     if (!readOk || !bytes) {
         ModuleIndex = 0;
         PresetIndex = 0;
@@ -60,9 +68,9 @@ void loadSettings(const unsigned char* bytes, int length, bool readOk) {
 void saveSettings(unsigned char bytes[kSettingsBytes]) {
     PluginSettings[kSettingsModuleWord] = ModuleIndex;
     PluginSettings[kSettingsPresetWord] = PresetIndex;
-    PluginSettings[0] = gainToSlider(MasterGain);
-    for (int k = 1; k <= ParameterCount && k < kSettingsPresetWord; ++k) {
-        PluginSettings[k] = valueToSlider(ParameterDescriptors[k - 1], ParameterValues[k - 1]);
+    if (!storedWordsPending) {
+        PluginSettings[0] = gainSliderPosition();
+        for (int k = 1; k <= ParameterCount && k < kSettingsPresetWord; ++k) PluginSettings[k] = parameterSliderPosition(k - 1);
     }
     for (int w = 0; w < kSettingsWords; ++w) {
         const uint32_t word = static_cast<uint32_t>(PluginSettings[w]);
@@ -71,6 +79,7 @@ void saveSettings(unsigned char bytes[kSettingsBytes]) {
 }
 
 void restoreSettings() {
+    storedWordsPending = false;
     const PresetRecord* table = nullptr;
     const int count = moduleTable(&table);
     if (RestoreState == kRestoreLoaded) {
@@ -84,4 +93,18 @@ void restoreSettings() {
         if (count > 0) wordsFromLastPreset(table, count);
     }
     RestoreState = kRestoreLoaded;
+}
+
+// A stored word that gives exactly the value in force is kept: turning the
+// value back into a position can land one below the position it came from,
+// and a setting saved again and again would drift down.
+int gainSliderPosition() {
+    return gainSliderToGain(PluginSettings[0]) == MasterGain ? PluginSettings[0] : gainToSlider(MasterGain);
+}
+
+int parameterSliderPosition(int k) {
+    const ParamDescriptor& d = ParameterDescriptors[k];
+    const double value = ParameterValues[k];
+    if (k + 1 < kSettingsPresetWord && sliderToValue(d, PluginSettings[k + 1]) == value) return PluginSettings[k + 1];
+    return valueToSlider(d, value);
 }

@@ -17,3 +17,9 @@ void saveSettings(unsigned char bytes[kSettingsBytes]);
 // words into values (RestoreState 0 with a preset chosen, or a module without
 // presets) or the last preset record into words, then sets RestoreState to 0.
 void restoreSettings();
+
+// Slider positions that show the gain and parameter k's value in force: the
+// stored word when it gives exactly that value, so that a restored setting
+// shows and saves where it was left; otherwise the value's own position.
+int gainSliderPosition();
+int parameterSliderPosition(int k);

@@ -16,14 +16,14 @@ void placeAndShow(HWND button, int x, int y, int width) {
 
 }  // namespace
 
-void layoutChannelButtons(HWND dialog, int channels, HFONT labelFont) {
+void showChannelButtons(HWND dialog, bool passOnly, HFONT labelFont) {
     RECT client;
     if (!GetClientRect(dialog, &client)) return;
     const int y = client.bottom - kButtonRaise;
     HWND left = GetDlgItem(dialog, IDC_LEFT_CHANNEL);
     HWND right = GetDlgItem(dialog, IDC_RIGHT_CHANNEL);
     HWND pass = GetDlgItem(dialog, IDC_PASS);
-    if (channels == 1) {
+    if (passOnly) {
         ShowWindow(left, SW_HIDE);
         ShowWindow(right, SW_HIDE);
         placeAndShow(pass, kButtonLeft, y, kPassButtonWidth);

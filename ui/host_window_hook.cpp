@@ -1,6 +1,18 @@
 #include "ui/host_window_hook.h"
 
+#include "host/dsp_exports_win32.h"
+#include "host/plugin_state.h"
+#include "ui/window_placement.h"
+#include "ui/window_state.h"
+
 namespace {
+
+// Hosts above this version take the plug-in's part in their shutdown.
+const int kShutdownVersion = 0x1000;
+const WPARAM kHostStopCommand = 40047;
+const DWORD kStopSettleMs = 500;
+const WPARAM kCloseNoticeWParam = 2;
+const LPARAM kCloseNoticeLParam = 3011;
 
 HWND HookedWindow = nullptr;
 WNDPROC SavedHostProcedure = nullptr;
@@ -49,11 +61,59 @@ void removeHostWindowHook() {
     HookedWindow = nullptr;
 }
 
-LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT callSavedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HookedUnicode) {
         if (!SavedHostProcedure) return DefWindowProcW(window, message, wParam, lParam);
         return CallWindowProcW(SavedHostProcedure, window, message, wParam, lParam);
     }
     if (!SavedHostProcedure) return DefWindowProcA(window, message, wParam, lParam);
     return CallWindowProcA(SavedHostProcedure, window, message, wParam, lParam);
+}
+
+// F12: the dialog comes back with the values in force.
+void reopenControlWindow() {
+    RestoreState = kRestoreReopened;
+    PluginModule.Config(&PluginModule);
+}
+
+// The dialog keeps its place above the player's frame window.
+void followFrameWindow() {
+    HWND dialog = ControlDialog;
+    RECT rect;
+    if (!dialog || !IsWindow(dialog) || !GetWindowRect(dialog, &rect)) return;
+    placeControlWindow(dialog, rect.right - rect.left, rect.bottom - rect.top, false);
+}
+
+// The host closes: stop playback, let the audio thread settle, unhook, tell
+// the host, and end the window thread's message loop.
+LRESULT closeWithHost(HWND window) {
+    SendMessageA(window, WM_COMMAND, kHostStopCommand, 0);
+    Sleep(kStopSettleMs);
+    PluginModule.Quit(&PluginModule);
+    HWND host = static_cast<HWND>(PluginModule.hwndParent);
+    if (host && IsWindow(host)) SendMessageA(host, WM_USER, kCloseNoticeWParam, kCloseNoticeLParam);
+    PostQuitMessage(0);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_KEYUP:
+            if (wParam != VK_F12) break;
+            reopenControlWindow();
+            return 0;
+        case WM_WINDOWPOSCHANGED:
+            followFrameWindow();
+            break;
+        case WM_CLOSE:
+            if (HostVersion > kShutdownVersion) return closeWithHost(window);
+            break;
+        default:
+            break;
+    }
+    return callSavedProcedure(window, message, wParam, lParam);
 }

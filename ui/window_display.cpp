@@ -6,7 +6,6 @@
 #include "host/dsp_exports_win32.h"
 #include "resources/resource_ids.h"
 #include "ui/channel_buttons.h"
-#include "ui/level_meters.h"
 #include "ui/window_state.h"
 
 namespace {
@@ -15,17 +14,17 @@ namespace {
 // dialog, and the error box on the player's window. Called on the audio thread.
 class WindowDisplay : public Display {
 public:
+    // Called for every block: nothing is looked up or created here, and a
+    // meter whose level did not change is not touched.
     void paintMeters(int leftLevel, int leftLast, int rightLevel, int rightLast) override {
-        HWND dialog = ControlDialog;
-        if (!dialog || !IsWindow(dialog)) return;
-        paintLevelMeter(GetDlgItem(dialog, IDC_LEFT_METER), leftLevel, leftLast, Drawing.background);
-        paintLevelMeter(GetDlgItem(dialog, IDC_RIGHT_METER), rightLevel, rightLast, Drawing.background);
+        LevelMeters[0].paint(leftLevel, leftLast, Drawing.background);
+        LevelMeters[1].paint(rightLevel, rightLast, Drawing.background);
     }
 
     void layoutChannelButtons(int channels) override {
         HWND dialog = ControlDialog;
         if (!dialog || !IsWindow(dialog)) return;
-        ::layoutChannelButtons(dialog, channels, Drawing.labelFont);
+        showChannelButtons(dialog, channels == 1, Drawing.labelFont);
     }
 
     void showError(const char* text) override {

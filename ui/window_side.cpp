@@ -39,6 +39,7 @@ void detachWindowSide(bool processEnding) {
         closeDialogForUnload();
     }
     removeWindowDisplay();
+    for (LevelMeter& meter : LevelMeters) meter.release();
     releaseDrawingObjects();
 }
 

@@ -2,6 +2,7 @@
 
 DrawingObjects Drawing;
 HWND ControlDialog = nullptr;
+LevelMeter LevelMeters[2];
 ParameterControl ParameterControls[kParameterControlSlots];
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "ui/level_meter.h"
+
 // The control window's share of the plug-in state: window handles and
 // drawing objects. The portable state lives in host/plugin_state.h.
 
@@ -30,6 +32,9 @@ struct ParameterControl {
 
 extern DrawingObjects Drawing;
 extern HWND ControlDialog;
+// The left and right level meters, attached to the open dialog's controls:
+// the audio thread paints them without looking anything up per block.
+extern LevelMeter LevelMeters[2];
 extern ParameterControl ParameterControls[kParameterControlSlots];
 
 void createDrawingObjects();

@@ -22,8 +22,15 @@ std::vector<unsigned char> encodeWords(const std::vector<int32_t>& words) {
 
 class SettingsBlockTest : public ::testing::Test {
 protected:
-    void SetUp() override { resetPluginState(); }
-    void TearDown() override { resetPluginState(); }
+    // A load without a value also forgets stored words not yet applied.
+    void SetUp() override {
+        resetPluginState();
+        loadSettings(nullptr, 0, false);
+    }
+    void TearDown() override {
+        resetPluginState();
+        loadSettings(nullptr, 0, false);
+    }
 
     FakeEffect* install(int tableIndex, std::vector<ParamDescriptor> parameters) {
         auto module = std::make_unique<FakeEffect>(tableIndex, parameters);
@@ -169,6 +176,33 @@ TEST_F(SettingsBlockTest, RestoreAfterReopeningChangesNothing) {
     EXPECT_EQ(PluginSettings[0], 100);
     EXPECT_EQ(fake->setCalls, 0);
     EXPECT_EQ(RestoreState, kRestoreLoaded);
+}
+
+TEST_F(SettingsBlockTest, RestoredWordsAreSavedBackUnchanged) {
+    // The vibrato's sliders: on the delay slider position 1000 gives a value
+    // whose position by the plain formula is 999.
+    const std::vector<unsigned char> bytes = encodeWords({2698, 1000, 1000});
+    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    install(0, {makeDescriptor("VibF", 20, 0.5, 8), makeDescriptor("Delay", -1, -5, -3)});
+    EXPECT_EQ(valueToSlider(ParameterDescriptors[1], sliderToValue(ParameterDescriptors[1], 1000)), 999);
+    restoreSettings();
+    EXPECT_EQ(gainSliderPosition(), 2698);
+    EXPECT_EQ(parameterSliderPosition(1), 1000);
+    unsigned char saved[kSettingsBytes];
+    for (int run = 0; run < 3; ++run) saveSettings(saved);
+    EXPECT_EQ(saved[0] | saved[1] << 8, 2698);
+    EXPECT_EQ(saved[4] | saved[5] << 8, 1000);
+    EXPECT_EQ(saved[8] | saved[9] << 8, 1000);
+}
+
+TEST_F(SettingsBlockTest, WordsNeverAppliedAreSavedAsStored) {
+    // Loaded and unloaded without activation: the state in force is not the
+    // user's and must not overwrite the stored positions.
+    const std::vector<unsigned char> bytes = encodeWords(fullBlock(16, 0));
+    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    unsigned char saved[kSettingsBytes];
+    saveSettings(saved);
+    EXPECT_EQ(std::vector<unsigned char>(saved, saved + kSettingsBytes), bytes);
 }
 
 }  // namespace

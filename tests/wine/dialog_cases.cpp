@@ -70,6 +70,8 @@ const ExpectedControl kTemplateControls[] = {
     {1033, "Button", "OUT", kButtonMask, WS_TABSTOP | BS_OWNERDRAW, 0},
 };
 
+INT_PTR CALLBACK plainDialogProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 // Reads a null-terminated UTF-16 string or ordinal from a dialog template.
 const WORD* skipTemplateString(const WORD* p, std::wstring* text) {
     if (*p == 0xffff) return p + 2;
@@ -111,14 +113,18 @@ WINE_CASE(dialog_template_header) {
 }
 
 WINE_CASE(dialog_controls_in_template_order) {
-    OpenDialog open;
-    CHECK(open.dialog != nullptr);
-    if (!open.dialog) return;
-    DWORD style = static_cast<DWORD>(GetWindowLongA(open.dialog, GWL_STYLE));
-    CHECK_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU), WS_POPUP | WS_CAPTION | WS_SYSMENU);
-    CHECK(GetWindowLongA(open.dialog, GWL_EXSTYLE) & WS_EX_STATICEDGE);
+    // The template on its own, without the plug-in's layout, which moves,
+    // shows and fills the controls. Loading the library brings in the
+    // common controls and with them the trackbar class.
+    PluginLibrary library;
+    HWND dialog = CreateDialogParamA(library.handle(), MAKEINTRESOURCEA(101), nullptr, plainDialogProcedure, 0);
+    CHECK(dialog != nullptr);
+    if (!dialog) return;
+    DWORD style = static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE));
+    CHECK_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE), WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    CHECK(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_STATICEDGE);
 
-    HWND child = GetWindow(open.dialog, GW_CHILD);
+    HWND child = GetWindow(dialog, GW_CHILD);
     for (const ExpectedControl& expected : kTemplateControls) {
         CHECK(child != nullptr);
         if (!child) return;
@@ -133,6 +139,7 @@ WINE_CASE(dialog_controls_in_template_order) {
         child = GetWindow(child, GW_HWNDNEXT);
     }
     CHECK(child == nullptr);
+    DestroyWindow(dialog);
 }
 
 WINE_CASE(popup_menu_and_icon_resources) {

@@ -60,6 +60,20 @@ int PlayerWindow::countMessages(UINT message, WPARAM wParam) const {
     return count;
 }
 
+int PlayerWindow::countMessages(UINT message, WPARAM wParam, LPARAM lParam) const {
+    int count = 0;
+    for (const auto& recorded : messages_)
+        count += recorded.message == message && recorded.wParam == wParam && recorded.lParam == lParam;
+    return count;
+}
+
+int PlayerWindow::firstMessage(UINT message, WPARAM wParam) const {
+    for (size_t i = 0; i < messages_.size(); ++i) {
+        if (messages_[i].message == message && messages_[i].wParam == wParam) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 LRESULT CALLBACK PlayerWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);

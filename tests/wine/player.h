@@ -32,6 +32,9 @@ public:
     WNDPROC currentProcedure() const;
     int countMessages(UINT message) const;
     int countMessages(UINT message, WPARAM wParam) const;
+    int countMessages(UINT message, WPARAM wParam, LPARAM lParam) const;
+    // Position of the first such message among those received, or -1.
+    int firstMessage(UINT message, WPARAM wParam) const;
     void clearMessages() { messages_.clear(); }
 
 private:

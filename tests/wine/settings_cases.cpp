@@ -1,6 +1,7 @@
 // The settings value in the registry: read when the library is loaded,
 // written when it is unloaded.
 
+#include <cmath>
 #include <vector>
 
 #include "tests/wine/player.h"
@@ -57,9 +58,9 @@ WINE_CASE(unloading_after_quit_saves_the_state) {
     std::vector<int> words = wordsOf(value);
     CHECK_EQ(words[39], 5);
     CHECK_EQ(words[38], 2);
-    // Activation builds the module with gain 1.0; the words are applied to
-    // the gain only by the control window's sliders.
-    CHECK_EQ(words[0], 3000);
+    // Activation turns the stored gain position into the gain, which saves
+    // back as the same position.
+    CHECK_EQ(words[0], 2698);
     CHECK_EQ(words[37], 4321);
 }
 
@@ -73,8 +74,8 @@ WINE_CASE(loading_without_activation_keeps_the_words) {
     std::vector<int> words = wordsOf(readStoredSettings());
     CHECK_EQ(words[39], 17);
     CHECK_EQ(words[38], 1);
-    CHECK_EQ(words[0], 3000);  // no module built: gain stays at its attach value
-    for (int i = 1; i < 38; ++i) CHECK_EQ(words[i], 100 + i);
+    // Never activated: the stored words were not applied, and stay as stored.
+    for (int i = 0; i < 38; ++i) CHECK_EQ(words[i], 100 + i);
 }
 
 WINE_CASE(module_index_out_of_range_loads_module_zero) {
@@ -121,4 +122,39 @@ WINE_CASE(unreadable_values_give_the_defaults) {
     words = wordsOf(readStoredSettings());
     CHECK_EQ(words[0], 3000);
     CHECK_EQ(words[39], 0);
+}
+
+// Run by the test script without a display, where no dialog can be created:
+// the stored settings apply all the same and are written back unchanged.
+WINE_CASE(stored_settings_apply_without_a_display) {
+    std::vector<int> stored(kWords, 0);
+    stored[0] = 2698;  // "Level Tuning" at +6.04 dB
+    storeSettingsWords(stored);
+    {
+        PluginLibrary library;
+        winampDSPModule* module = library.module(nullptr);
+        module->Init(module);
+        CHECK(findControlDialog() == nullptr);
+        short block[4] = {10000, -10000};
+        CHECK_EQ(processOnAudioThread(module, block, 1, 16, 2, 44100), 1);
+        const double gain = std::pow(10.0, (60.0 - 2698 / 50.0) / 20.0);
+        CHECK_EQ(block[0], static_cast<int>(10000 * gain));
+        CHECK_EQ(block[1], static_cast<int>(-10000 * gain));
+        module->Quit(module);
+    }
+    CHECK_EQ(storedWord(readStoredSettings(), 0), 2698);
+
+    // The vibrato's two sliders, away from their defaults (3692 and 3000);
+    // 1000 on the delay slider turns into a value whose position by the
+    // plain formula is 999.
+    stored[0] = 3000;
+    stored[1] = 1000;
+    stored[2] = 1000;
+    stored[39] = 16;
+    storeSettingsWords(stored);
+    runSession(true);
+    std::vector<int> words = wordsOf(readStoredSettings());
+    CHECK_EQ(words[39], 16);
+    CHECK_EQ(words[1], 1000);
+    CHECK_EQ(words[2], 1000);
 }

@@ -12,8 +12,8 @@
 namespace {
 
 const double kMaxDrainSeconds = 10.0;
-const int kSettingsWordCount = 40;
-const int kModuleWord = 39;
+const int kModuleListId = 1009;
+const int kPresetListId = 1012;
 
 struct PcmAudio {
     int sampleRate = 0;
@@ -119,19 +119,30 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
+// Picks an entry of one of the control window's lists, as the user does.
+bool chooseInDialog(int listId, int entry) {
+    HWND dialog = findControlDialog();
+    HWND list = dialog ? GetDlgItem(dialog, listId) : nullptr;
+    if (!list || entry >= SendMessageA(list, CB_GETCOUNT, 0, 0)) return false;
+    SendMessageA(list, CB_SETCURSEL, entry, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    return SendMessageA(list, CB_GETCURSEL, 0, 0) == entry;
+}
+
 }  // namespace
 
 int runWavProcess(int argc, char** argv) {
-    int moduleIndex = 0, blockFrames = 576, bits = 16;
+    int moduleIndex = 0, blockFrames = 576, bits = 16, preset = -1;
     std::vector<const char*> files;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--module") && i + 1 < argc) moduleIndex = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--block") && i + 1 < argc) blockFrames = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--bits") && i + 1 < argc) bits = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--preset") && i + 1 < argc) preset = std::atoi(argv[++i]);
         else files.push_back(argv[i]);
     }
     if (files.size() != 2 || blockFrames < 1 || (bits != 16 && bits != 24 && bits != 32)) {
-        std::printf("usage: process [--module N] [--block FRAMES] [--bits 16|24|32] IN.wav OUT.wav\n");
+        std::printf("usage: process [--module N] [--preset INDEX] [--block FRAMES] [--bits 16|24|32] IN.wav OUT.wav\n");
         return 2;
     }
     PcmAudio input;
@@ -140,11 +151,9 @@ int runWavProcess(int argc, char** argv) {
         return 1;
     }
 
-    // The module is the stored one, as for a player starting up.
-    std::vector<int> words(kSettingsWordCount, 0);
-    words[0] = 3000;
-    words[kModuleWord] = moduleIndex;
-    storeSettingsWords(words);
+    // A new user picks the module and the preset in the control window, as
+    // `morv process` sets them: the module's defaults, then the preset.
+    clearStoredSettings();
     PlayerWindow player("Winamp v1.x", 0x5666);
     PluginLibrary library;
     winampDSPModule* module = library.module(player.handle());
@@ -153,6 +162,15 @@ int runWavProcess(int argc, char** argv) {
         return 1;
     }
     module->Init(module);
+    pumpMessages(0);
+    if (moduleIndex != 0 && !chooseInDialog(kModuleListId, moduleIndex)) {
+        std::printf("the control window's module list has no entry %d\n", moduleIndex);
+        return 1;
+    }
+    if (preset >= 0 && !chooseInDialog(kPresetListId, preset)) {
+        std::printf("the preset list of module %d has no entry %d\n", moduleIndex, preset);
+        return 1;
+    }
 
     const int channels = input.channels;
     const int64_t framesIn = static_cast<int64_t>(input.samples.size()) / channels;

@@ -31,6 +31,7 @@ const Command kCommands[] = {
     {"response", runResponseCommand,
      "morv response [-m|--module INDEX|NAME] [-p|--preset NAME|INDEX] [-s|--set NAME=VALUE]... [--rate HZ]\n"
      "              [--svg FILE] [--csv FILE]"},
+    {"manual", runManualCommand, "morv manual --html   (the plug-in's manual page, to standard output)"},
 };
 
 void printUsage(FILE* to) {

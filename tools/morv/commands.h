@@ -9,6 +9,7 @@ int runListCommand(const std::vector<std::string>& args);
 int runProcessCommand(const std::vector<std::string>& args);
 int runDemoCommand(const std::vector<std::string>& args);
 int runResponseCommand(const std::vector<std::string>& args);
+int runManualCommand(const std::vector<std::string>& args);
 
 // Runs a whole morv command line: dispatch, error reporting, exit status.
 int runMorv(int argc, char** argv);
