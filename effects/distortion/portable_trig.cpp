@@ -94,18 +94,14 @@ SinCos sinCos(double x) {
     // x = r + n pi/2 with |r| <= pi/4 (to rounding).
     const double n = std::floor(x * kTwoOverPi + 0.5);
     const double r = ((x - n * kHalfPi1) - n * kHalfPi2) - n * kHalfPi3;
-    const double s = kernelSin(r);
-    const double c = kernelCos(r);
-    switch (static_cast<int>(n) & 3) {
-        case 0:
-            return {s, c};
-        case 1:
-            return {c, -s};
-        case 2:
-            return {-s, -c};
-        default:
-            return {-c, s};
-    }
+    // Quadrant q turns (sin r, cos r) by q quarter turns: odd q swaps them
+    // and negates the cosine, q >= 2 negates both. Selected by index and
+    // sign factor rather than by branches: random angles would mispredict.
+    const int q = static_cast<int>(n) & 3;
+    const int odd = q & 1;
+    const double parts[2] = {kernelSin(r), kernelCos(r)};
+    const double half = 1.0 - 2.0 * (q >> 1);
+    return {half * parts[odd], half * (1.0 - 2.0 * odd) * parts[1 - odd]};
 }
 
 double atan2(double y, double x) {

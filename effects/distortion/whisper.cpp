@@ -14,13 +14,18 @@ constexpr double kPi = 3.14159265358979323846;
 // uniform over -pi .. pi.
 constexpr double kRadiansPerStep = 0.00019175345033660654;
 
+double randomAngle(int r) { return r * kRadiansPerStep - kPi; }
+
 }  // namespace
 
 Whisper::Whisper(double sampleRate, int channels)
     : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kQueueCapacity, kFrameOverlapAdd),
       transform_(frameLength()),
       binCount_(frameLength() / 2 + 1),
-      random_(kSeed) {}
+      random_(kSeed),
+      randomPhasors_(ModuleRandom::kMax + 1) {
+    for (int r = 0; r <= ModuleRandom::kMax; ++r) randomPhasors_[r] = portabletrig::sinCos(randomAngle(r));
+}
 
 int Whisper::describeParameters(ParamDescriptor* descriptors) {
     descriptors[0] = ParamDescriptor{"Wet", 1.0, 0.0, 1.0};
@@ -50,12 +55,13 @@ void Whisper::whisperPlane(double* plane) {
     }
     transform_.forward(plane);
     if (w == 1.0) {
-        // The bin's own phase has no share: no arc tangent.
+        // The bin's own phase has no share: no arc tangent, and the phasor of
+        // the random angle comes from the table.
         for (int k = 1; k <= last; ++k) {
             double& re = plane[2 * k - 1];
             double& im = plane[2 * k];
             const double magnitude = std::sqrt(re * re + im * im);
-            const portabletrig::SinCos phasor = portabletrig::sinCos(random_.next() * kRadiansPerStep - kPi);
+            const portabletrig::SinCos& phasor = randomPhasors_[random_.next()];
             re = magnitude * phasor.cos;
             im = magnitude * phasor.sin;
         }
@@ -65,7 +71,7 @@ void Whisper::whisperPlane(double* plane) {
             double& im = plane[2 * k];
             const double magnitude = std::sqrt(re * re + im * im);
             const double own = portabletrig::atan2(im, re);
-            const double phase = (random_.next() * kRadiansPerStep - kPi) * w + (1.0 - w) * own;
+            const double phase = randomAngle(random_.next()) * w + (1.0 - w) * own;
             const portabletrig::SinCos phasor = portabletrig::sinCos(phase);
             re = magnitude * phasor.cos;
             im = magnitude * phasor.sin;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <vector>
+
+#include "effects/distortion/portable_trig.h"
 #include "framework/block_effect.h"
 #include "framework/module_random.h"
 #include "framework/real_fft.h"
@@ -30,4 +33,6 @@ private:
     int binCount_;
     ModuleRandom random_;
     double wet_ = 1.0;
+    // Unit phasor of the random angle of every value the generator can draw.
+    std::vector<portabletrig::SinCos> randomPhasors_;
 };
