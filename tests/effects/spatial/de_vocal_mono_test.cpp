@@ -45,33 +45,12 @@ double channelLevelDb(const std::vector<double>& out, const std::vector<double>&
     return 20.0 * std::log10(testsignals::rms(out, 2 * kFrom + c, 2, 2 * kTo) / testsignals::rms(in, 2 * kFrom + c, 2, 2 * kTo));
 }
 
-TEST(DeVocalMono, DescriptorsAndConstructionValues) {
-    DeVocalMono devocal(kRate, 2);
-    ParamDescriptor d[kMaxParameters];
-    ASSERT_EQ(devocal.describeParameters(d), 3);
-    EXPECT_STREQ(d[0].name, "LowF");
-    EXPECT_EQ(d[0].max, 500.0);
-    EXPECT_EQ(d[0].min, 50.0);
-    EXPECT_EQ(d[0].defaultValue, 200.0);
-    EXPECT_STREQ(d[1].name, "Hi F");
-    EXPECT_EQ(d[1].max, 16000.0);
-    EXPECT_EQ(d[1].min, 4000.0);
-    EXPECT_EQ(d[1].defaultValue, 10000.0);
-    EXPECT_STREQ(d[2].name, "Pann");
-    EXPECT_EQ(d[2].max, 1.0);
-    EXPECT_EQ(d[2].min, -1.0);
-    EXPECT_EQ(d[2].defaultValue, 0.0);
-    EXPECT_EQ(devocal.frameLength(), 1344);
-    EXPECT_EQ(devocal.hop(), 336);
-    // Built with 12000 Hz, not the descriptor's 10000: the band ends at bin 360.
-    EXPECT_EQ(devocal.highFrequency(), 12000.0);
-    EXPECT_EQ(devocal.bandMask()[2 * 359], 1.0);
-    EXPECT_EQ(devocal.bandMask()[2 * 360], 0.5);
-    EXPECT_FALSE(devocal.redesignPending());
-}
-
 TEST(DeVocalMono, MaskBinsFollowTheBandAndAreRebuiltAtTheNextProcess) {
     DeVocalMono devocal(kRate, 2);
+    ASSERT_EQ(devocal.frameLength(), 1344);
+    // Built with 12000 Hz, not the descriptor's 10000: the band ends at bin 360.
+    EXPECT_EQ(devocal.bandMask()[2 * 359], 1.0);
+    EXPECT_EQ(devocal.bandMask()[2 * 360], 0.5);
     const std::vector<double> built = devocal.bandMask();
     setBand(devocal, 200.0, 10000.0, 0.0);
     EXPECT_EQ(devocal.bandMask(), built) << "setParameters only stores";
@@ -111,7 +90,6 @@ TEST(DeVocalMono, TaperEntriesOutsideTheSpectrumAreDropped) {
     std::vector<double> block(64, 0.0);
     devocal.process(block.data(), block.data(), 64, 64, 3);
     const std::vector<double>& mask = devocal.bandMask();
-    ASSERT_EQ(mask.size(), 960u);
     EXPECT_EQ(mask[0], 1.0) << "bin 0 is in the band";
     EXPECT_EQ(mask[2 * 479], 1.0);
     EXPECT_EQ(mask[959], 0.5) << "bin 480 keeps its taper value";
@@ -148,28 +126,6 @@ TEST(DeVocalMono, OneSidedSourceComesOutWeightedAndInAntiphase) {
         for (size_t i = 0; i < kFrames; ++i) mirrored[2 * i] = mirrored[2 * i + 1] = input[2 * i];
         EXPECT_LT(maxDeviation(out, mirrored, 0, share), 1e-6 * 8000.0) << "pan " << pan;
         EXPECT_LT(maxDeviation(out, mirrored, 1, -share), 1e-6 * 8000.0) << "pan " << pan;
-    }
-}
-
-TEST(DeVocalMono, SourcePannedAtPannIsRemoved) {
-    // L = (1 - p) s and R = (1 + p) s cancel for their own p only.
-    const double pan = 0.5;
-    const std::vector<double> s = testsignals::sine(kFrames, 1, kRate, 2000.0, 6000.0);
-    std::vector<double> left(kFrames), right(kFrames);
-    for (int i = 0; i < kFrames; ++i) {
-        left[i] = (1.0 - pan) * s[i];
-        right[i] = (1.0 + pan) * s[i];
-    }
-    const std::vector<double> input = pair(left, right);
-    DeVocalMono matched(kRate, 2);
-    setBand(matched, 200.0, 10000.0, pan);
-    DeVocalMono centred(kRate, 2);
-    setBand(centred, 200.0, 10000.0, 0.0);
-    const std::vector<double> removed = runStream(matched, input, 2);
-    const std::vector<double> kept = runStream(centred, input, 2);
-    for (int c = 0; c < 2; ++c) {
-        EXPECT_LT(channelLevelDb(removed, input, c), -40.0) << "channel " << c;
-        EXPECT_GT(channelLevelDb(kept, input, c), -20.0) << "channel " << c;
     }
 }
 
