@@ -3,12 +3,15 @@
 #include <iterator>
 
 #include "effects/distortion/vibrato.h"
+#include "effects/distortion/whisper.h"
 #include "effects/eq/eq_band_table.h"
 #include "effects/eq/eq_presets.h"
 #include "effects/eq/graphic_equalizer.h"
 #include "effects/restoration/de_click.h"
 #include "effects/restoration/de_hiss.h"
 #include "effects/restoration/de_noise.h"
+#include "effects/spatial/de_vocal_mono.h"
+#include "effects/spatial/de_vocal_stereo.h"
 #include "effects/spatial/spatial_presets.h"
 #include "effects/timepitch/time_pitch_presets.h"
 
@@ -46,15 +49,15 @@ const ModuleRow kRows[] = {
     {WHITE "GEQ-15 Bands 2/3 Oct", buildEqualizer<2>, kEq15BandPresets},
     {WHITE "GEQ-20 Bands 1/2 Oct", buildEqualizer<3>, kEq20BandPresets},
     {WHITE "GEQ-31 Bands 1/3 Oct", buildEqualizer<4>, kEq31BandPresets},
-    {BLACK "Spacial-DeVocal Mono", nullptr, kDeVocalMonoPresets},
-    {BLACK "Spacial-DeVocal Stereo", nullptr, kDeVocalStereoPresets},
+    {BLACK "Spacial-DeVocal Mono", buildBlock<DeVocalMono>, kDeVocalMonoPresets},
+    {BLACK "Spacial-DeVocal Stereo", buildBlock<DeVocalStereo>, kDeVocalStereoPresets},
     {BLACK "Spacial-ModalReverb", nullptr, kModalReverbPresets},
     {BLACK "Spacial-Virtual3D", nullptr, kVirtual3DPresets},
     {WHITE "T/P-Resampler", nullptr, kResamplerPresets},
     {WHITE "T/P-TempoScaler", nullptr, kTempoScalerPresets},
     {WHITE "T/P-PitchScaler", nullptr, kPitchScalerPresets},
     {BLACK "Distortion-Vibrato", buildVibrato, kNoPresets},
-    {BLACK "Distortion-Whisper", nullptr, kNoPresets},
+    {BLACK "Distortion-Whisper", buildBlock<Whisper>, kNoPresets},
     {BLACK "Dist-ASImpact", nullptr, kNoPresets},
 };
 static_assert(std::size(kRows) == kModuleNameCount, "one row per module index");

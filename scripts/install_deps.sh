@@ -6,7 +6,7 @@ set -euo pipefail
 packages_for() {
   case "$1" in
     native) echo "cmake g++ pkg-config libsndfile1-dev libresample1-dev libgtest-dev" ;;
-    bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox" ;;
+    bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox espeak-ng" ;;
     windows) echo "g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 python3" ;;
     wine) echo "wine wine32:i386 xvfb xauth python3" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;

@@ -216,6 +216,8 @@ WINE_CASE(null_parent_window) {
 
 WINE_CASE(message_only_parent_window) {
     PlayerWindow player("MorvMessageOnly", 0x5666, true);
+    // "Level Tuning" returns every block at once, whatever an earlier case stored.
+    clearStoredSettings();
     PluginLibrary library;
     winampDSPModule* module = library.module(player.handle());
     CHECK_EQ(module->Init(module), 0);

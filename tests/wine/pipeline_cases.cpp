@@ -29,14 +29,21 @@ std::vector<short> stereoBlock16(int frames, unsigned seed) {
     return samples;
 }
 
+// Forgets the stored settings on construction: a member placed before the
+// library, which reads them as it attaches.
+struct FreshSettings {
+    FreshSettings() { clearStoredSettings(); }
+};
+
 struct ActivePlugin {
     PlayerWindow player{"Winamp v1.x", 0x5666};
+    // "Level Tuning", whatever module an earlier case left stored.
+    FreshSettings fresh;
     PluginLibrary library;
     winampDSPModule* module = nullptr;
     HWND dialog = nullptr;
 
     explicit ActivePlugin(bool init = true) {
-        clearStoredSettings();
         module = library.module(player.handle());
         if (module && init) module->Init(module);
         pumpMessages(20);

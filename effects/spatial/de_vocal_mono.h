@@ -1,0 +1,55 @@
+#pragma once
+
+#include <vector>
+
+#include "framework/block_effect.h"
+#include "framework/real_fft.h"
+
+// "Spacial-DeVocal Mono": removes a source panned at p inside a frequency
+// band. In the band both outputs carry half the weighted difference
+// D = (1 + p) L - (1 - p) R in opposite polarity, so whatever sits in the two
+// inputs as L = (1 - p) s, R = (1 + p) s cancels; outside the band the
+// channels pass, with a two-bin taper at each edge. Always two channels: on a
+// mono stream consecutive samples are taken as one left and one right sample.
+class DeVocalMono : public BlockEffect {
+public:
+    DeVocalMono(double sampleRate, int streamChannels);
+
+    // On a mono stream the one channel is the whole pair, so a mask that
+    // selects it selects both halves.
+    int process(const double* in, double* out, int inCount, int outCapacity, int channelMask) override;
+    int describeParameters(ParamDescriptor* descriptors) override;
+    // Stores the values; the band mask is rebuilt before the next frame.
+    void setParameters(const double* values) override;
+    int presets(const PresetRecord** table) override;
+    int presetCount() override;
+    // Combines both channels whatever the mask; the framework emits a channel
+    // outside the mask from its input.
+    void processFrame(int channelMask) override;
+
+    double lowFrequency() const { return lowFrequency_; }
+    double highFrequency() const { return highFrequency_; }
+    double pan() const { return pan_; }
+    // The band weight of every packed-spectrum entry: 1 inside the band, 0
+    // outside, 0.5 and 0.001 on the two taper bins at each edge.
+    const std::vector<double>& bandMask() const { return bandMask_; }
+
+protected:
+    void redesign() override;
+
+private:
+    void designMask();
+    void setBin(int bin, double weight);
+
+    double lowFrequency_ = 200.0;
+    double highFrequency_ = 12000.0;
+    double pan_ = 0.0;
+    RealFft transform_;
+    int binCount_;
+    std::vector<double> bandMask_;
+    // First and last entries of the mask that are not 0.
+    int firstEntry_ = 0;
+    int lastEntry_ = -1;
+    std::vector<double> sum_;
+    bool monoStream_;
+};
