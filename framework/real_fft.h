@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "framework/transform_length.h"
+
 // Forward and inverse DFT of N real samples (N even), in place.
 //
 // PackedSpectrum layout of the N doubles after forward():
@@ -39,7 +41,3 @@ public:
 private:
     std::unique_ptr<Plan> plan_;
 };
-
-// The even length with no prime factor above 7 nearest to target (ties go to
-// the smaller); base when target <= base.
-int chooseTransformLength(int target, int base);
