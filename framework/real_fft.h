@@ -5,6 +5,8 @@
 
 #include "framework/transform_length.h"
 
+struct FftPlan;
+
 // Forward and inverse DFT of N real samples (N even), in place.
 //
 // PackedSpectrum layout of the N doubles after forward():
@@ -35,9 +37,6 @@ public:
 
     static constexpr int kMaxRadix = 101;
 
-    // Implementation detail, defined in the source file.
-    struct Plan;
-
 private:
-    std::unique_ptr<Plan> plan_;
+    std::unique_ptr<FftPlan> plan_;
 };
