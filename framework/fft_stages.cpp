@@ -96,8 +96,16 @@ MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q,
     return d;
 }
 
-// What the widest type leaves over, one butterfly at a time. Kept out of
-// line: beside the wide loops it costs them registers.
+// Butterfly 0 of every group, the widest type first. Out of line, like
+// remainingButterflies: inlined beside the twiddled wide loops, these walks
+// cost those loops registers and a few per cent of speed.
+template <int R>
+MORV_FFT_NOINLINE void firstButterflies(double* re, double* im, int S, int Q) {
+    const int g = untwiddledButterflies<R, Wide>(re, im, S, Q, 0);
+    untwiddledButterflies<R, double>(re, im, S, Q, g);
+}
+
+// What the widest type leaves over, one butterfly at a time (out of line).
 template <int R>
 MORV_FFT_NOINLINE void remainingButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi,
                                             int d) {
@@ -115,8 +123,7 @@ struct TwiddledStage {
     static void run(double* re, double* im, int S, int Q, const double* twr, const double* twi) {
         int d = 0;
         if (Q >= 2 && S % 2 == 1) {
-            const int g = untwiddledButterflies<R, Wide>(re, im, S, Q, 0);
-            untwiddledButterflies<R, double>(re, im, S, Q, g);
+            firstButterflies<R>(re, im, S, Q);
             d = 1;
         }
         if (Q >= 2)
