@@ -4,46 +4,14 @@
 // DFT kernels, z'_u = sum_j z_j * exp(-2 pi i j u / R), applied in place to R
 // complex values held as separate real and imaginary arrays.
 //
-// Every kernel is a template over the value type T. With T = double it
-// transforms one butterfly; with T = a two-lane GCC vector of doubles it
-// transforms two independent butterflies at once, lane by lane, which is how
-// the stages are vectorised (the arithmetic is identical in both cases).
+// Every kernel is a template over the sample type T (fft_lanes.h). With
+// T = double it transforms one butterfly; with T = Pair it transforms two
+// independent butterflies at once, lane by lane, which is how the stages are
+// vectorised (the arithmetic is identical in both cases).
 
-#include <cstring>
-
-#if defined(__GNUC__) && !defined(MORV_FFT_SCALAR_ONLY)
-#define MORV_FFT_VECTOR 1
-#define MORV_FFT_INLINE inline __attribute__((always_inline))
-#else
-#define MORV_FFT_VECTOR 0
-#define MORV_FFT_INLINE inline
-#endif
+#include "framework/fft_lanes.h"
 
 namespace fftkernels {
-
-#if MORV_FFT_VECTOR
-// Two doubles processed lane by lane (SSE2 on x86, NEON or plain code
-// elsewhere); GCC and Clang generate the vector instructions themselves.
-typedef double V2 __attribute__((vector_size(16)));
-typedef long long V2Index __attribute__((vector_size(16)));
-
-MORV_FFT_INLINE V2 load2(const double* p) {
-    V2 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-MORV_FFT_INLINE void store2(double* p, V2 v) { std::memcpy(p, &v, sizeof v); }
-// Lanes 0 of a and b, lanes 1 of a and b, and a with its lanes exchanged.
-#if defined(__clang__)
-MORV_FFT_INLINE V2 lows(V2 a, V2 b) { return __builtin_shufflevector(a, b, 0, 2); }
-MORV_FFT_INLINE V2 highs(V2 a, V2 b) { return __builtin_shufflevector(a, b, 1, 3); }
-MORV_FFT_INLINE V2 swapped(V2 a) { return __builtin_shufflevector(a, a, 1, 0); }
-#else
-MORV_FFT_INLINE V2 lows(V2 a, V2 b) { return __builtin_shuffle(a, b, V2Index{0, 2}); }
-MORV_FFT_INLINE V2 highs(V2 a, V2 b) { return __builtin_shuffle(a, b, V2Index{1, 3}); }
-MORV_FFT_INLINE V2 swapped(V2 a) { return __builtin_shuffle(a, V2Index{1, 0}); }
-#endif
-#endif
 
 // cos and sin of the angles the kernels need, to full double precision.
 constexpr double kSin60 = 0.86602540378443864676;     // sin(2 pi / 3)

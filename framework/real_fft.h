@@ -3,6 +3,10 @@
 #include <memory>
 #include <vector>
 
+#include "framework/transform_length.h"
+
+struct FftPlan;
+
 // Forward and inverse DFT of N real samples (N even), in place.
 //
 // PackedSpectrum layout of the N doubles after forward():
@@ -33,13 +37,6 @@ public:
 
     static constexpr int kMaxRadix = 101;
 
-    // Implementation detail, defined in the source file.
-    struct Plan;
-
 private:
-    std::unique_ptr<Plan> plan_;
+    std::unique_ptr<FftPlan> plan_;
 };
-
-// The even length with no prime factor above 7 nearest to target (ties go to
-// the smaller); base when target <= base.
-int chooseTransformLength(int target, int base);

@@ -230,7 +230,7 @@ TEST(RealFftAllocation, ForwardAndInverseAllocateNothing) {
     }
 }
 
-TEST(ChooseTransformLength, PartTable) {
+TEST(ChooseTransformLength, FrameLengthTable) {
     const int rates[] = {44100, 48000, 22050, 8000};
     const double durations[] = {0.01, 0.025, 0.03, 0.05, 0.1, 0.2};
     int index = 0;
@@ -245,7 +245,7 @@ TEST(ChooseTransformLength, PartTable) {
     }
 }
 
-TEST(ChooseTransformLength, ExamplesOfThePart) {
+TEST(ChooseTransformLength, KnownTargets) {
     EXPECT_EQ(chooseTransformLength(1102, 2), 1120);  // 1080 is 22 away, 1120 is 18
     EXPECT_EQ(chooseTransformLength(1323, 2), 1344);
     EXPECT_EQ(chooseTransformLength(8820, 2), 8820);

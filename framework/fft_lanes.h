@@ -1,0 +1,118 @@
+#pragma once
+
+// The sample types the transform's loops are written over, and how each is
+// loaded and stored. A loop body written once over T runs with T = double (one
+// butterfly, one bin) or T = Pair, two doubles processed lane by lane (two
+// butterflies or bins at once); the arithmetic of every lane is the same in
+// both, so the results are too. Lanes<T> tells how many values a T carries
+// and moves them between memory and registers.
+
+#include <cstring>
+
+#if defined(__GNUC__) && !defined(MORV_FFT_SCALAR_ONLY)
+#define MORV_FFT_VECTOR 1
+#define MORV_FFT_INLINE inline __attribute__((always_inline))
+#define MORV_FFT_NOINLINE __attribute__((noinline))
+#else
+#define MORV_FFT_VECTOR 0
+#define MORV_FFT_INLINE inline
+#define MORV_FFT_NOINLINE
+#endif
+
+namespace fftkernels {
+
+// Lanes<T>: kCount values per T, and where lane l lives in memory:
+//   load, store                          p + l
+//   gather, scatter                      p + l stride
+//   loadDescending                       p - l (mirror bins walked downwards)
+//   loadComplex, storeComplex            the (real, imaginary) pair at p + 2 l
+//   loadComplexDescending, ...Descending the pair at p - 2 l
+// and lane(v, l) reads one lane of a register.
+template <class T>
+struct Lanes;
+
+template <>
+struct Lanes<double> {
+    static constexpr int kCount = 1;
+
+    static MORV_FFT_INLINE double load(const double* p) { return *p; }
+    static MORV_FFT_INLINE void store(double* p, double v) { *p = v; }
+    static MORV_FFT_INLINE double gather(const double* p, int) { return *p; }
+    static MORV_FFT_INLINE void scatter(double* p, int, double v) { *p = v; }
+    static MORV_FFT_INLINE double loadDescending(const double* p) { return *p; }
+    static MORV_FFT_INLINE void loadComplex(const double* p, double& re, double& im) {
+        re = p[0];
+        im = p[1];
+    }
+    static MORV_FFT_INLINE void loadComplexDescending(const double* p, double& re, double& im) {
+        loadComplex(p, re, im);
+    }
+    static MORV_FFT_INLINE void storeComplex(double* p, double re, double im) {
+        p[0] = re;
+        p[1] = im;
+    }
+    static MORV_FFT_INLINE void storeComplexDescending(double* p, double re, double im) { storeComplex(p, re, im); }
+    static MORV_FFT_INLINE double lane(double v, int) { return v; }
+};
+
+#if MORV_FFT_VECTOR
+// Two doubles processed lane by lane (SSE2 on x86, NEON or plain code
+// elsewhere); GCC and Clang generate the vector instructions themselves.
+typedef double Pair __attribute__((vector_size(16)));
+typedef long long PairIndex __attribute__((vector_size(16)));
+
+// Lanes 0 of a and b, lanes 1 of a and b, and a with its lanes exchanged.
+#if defined(__clang__)
+MORV_FFT_INLINE Pair lows(Pair a, Pair b) { return __builtin_shufflevector(a, b, 0, 2); }
+MORV_FFT_INLINE Pair highs(Pair a, Pair b) { return __builtin_shufflevector(a, b, 1, 3); }
+MORV_FFT_INLINE Pair swapped(Pair a) { return __builtin_shufflevector(a, a, 1, 0); }
+#else
+MORV_FFT_INLINE Pair lows(Pair a, Pair b) { return __builtin_shuffle(a, b, PairIndex{0, 2}); }
+MORV_FFT_INLINE Pair highs(Pair a, Pair b) { return __builtin_shuffle(a, b, PairIndex{1, 3}); }
+MORV_FFT_INLINE Pair swapped(Pair a) { return __builtin_shuffle(a, PairIndex{1, 0}); }
+#endif
+
+template <>
+struct Lanes<Pair> {
+    static constexpr int kCount = 2;
+
+    static MORV_FFT_INLINE Pair load(const double* p) {
+        Pair v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static MORV_FFT_INLINE void store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+    static MORV_FFT_INLINE Pair gather(const double* p, int stride) { return Pair{p[0], p[stride]}; }
+    static MORV_FFT_INLINE void scatter(double* p, int stride, Pair v) {
+        p[0] = v[0];
+        p[stride] = v[1];
+    }
+    static MORV_FFT_INLINE Pair loadDescending(const double* p) { return swapped(load(p - 1)); }
+    static MORV_FFT_INLINE void loadComplex(const double* p, Pair& re, Pair& im) {
+        const Pair a = load(p), b = load(p + 2);
+        re = lows(a, b);
+        im = highs(a, b);
+    }
+    static MORV_FFT_INLINE void loadComplexDescending(const double* p, Pair& re, Pair& im) {
+        const Pair a = load(p), b = load(p - 2);
+        re = lows(a, b);
+        im = highs(a, b);
+    }
+    static MORV_FFT_INLINE void storeComplex(double* p, Pair re, Pair im) {
+        store(p, lows(re, im));
+        store(p + 2, highs(re, im));
+    }
+    static MORV_FFT_INLINE void storeComplexDescending(double* p, Pair re, Pair im) {
+        store(p, lows(re, im));
+        store(p - 2, highs(re, im));
+    }
+    static MORV_FFT_INLINE double lane(Pair v, int l) { return v[l]; }
+};
+
+// The widest sample type of this build.
+using Wide = Pair;
+#else
+using Wide = double;
+#endif
+
+}  // namespace fftkernels
