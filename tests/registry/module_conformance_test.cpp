@@ -25,6 +25,11 @@ constexpr int kBlockFrames = 576;
 // Modules whose output length follows a factor instead of the input's.
 const std::set<int> kLengthChanging = {kModuleResampler, kModuleTempoScaler};
 
+// Modules that ignore the channel mask by design.
+const std::set<int> kMaskIgnored = {
+    kModuleVirtual3D,  // renders both ears whatever the mask; the player offers it only PASS
+};
+
 // The pipeline's output capacity for a block of n samples.
 int outputCapacity(int extra, int n) {
     if (extra > n) return 2 * n;
@@ -127,6 +132,7 @@ TEST_P(ModuleConformance, ResetEmptiesTheSignalHistory) {
 }
 
 TEST_P(ModuleConformance, AnUnselectedChannelDependsOnlyOnItsOwnInput) {
+    if (kMaskIgnored.count(GetParam())) GTEST_SKIP() << "ignores the channel mask";
     // The right channel is unselected; whatever the left carries and whatever
     // the parameters say, it comes out the same, and not silenced.
     const int frames = kRate;
