@@ -47,7 +47,7 @@ morv3d=$(measure "$morv" process "$in" "$out" --module 12 --preset Left --quiet)
 
 awk -v s="$seconds" -v runs="$runs" -v sc="$soxCopy" -v sr="$soxReverb" -v sf="$soxFir" -v mc="$morvCopy" \
     -v md="$morvDefaults" -v mh="$morvHall" -v ml="$morvLargest" -v m3="$morv3d" '
-function row(name, cpu) { printf "%-40s cpu %7.3f s  %7.0fx real time\n", name, cpu, cpu > 0 ? s / cpu : 0 }
+function row(name, cpu) { printf "%-40s cpu %7.3f s  %7.0fx real time\n", name, cpu, (cpu > 0 ? s / cpu : 0) }
 BEGIN {
   printf "%d s of 44100 Hz stereo, median CPU time of %d runs (whole process)\n", s, runs
   row("sox copy", sc)

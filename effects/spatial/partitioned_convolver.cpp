@@ -6,6 +6,9 @@
 namespace {
 
 constexpr int kInitialQueueCapacity = 4096;
+// The output queue holds several partitions, so that its contents move to
+// the front only every few partitions.
+constexpr int kOutputQueuePartitions = 8;
 
 // The levels, in partitions of B: block length, offset into the response and
 // the most partitions each takes (the last takes the rest). A level's output
@@ -39,7 +42,7 @@ void growKeeping(std::vector<double>& queue, size_t needed) {
 PartitionedConvolver::PartitionedConvolver(int partitionLength)
     : partition_(partitionLength),
       inputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, partitionLength)), 0.0),
-      outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, 2 * partitionLength)), 0.0) {
+      outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, kOutputQueuePartitions * partitionLength)), 0.0) {
     levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0));
     ready_ = partition_;
 }
@@ -71,6 +74,7 @@ void PartitionedConvolver::reset() {
     std::fill(ring_.begin(), ring_.end(), 0.0);
     ringHead_ = 0;
     pending_ = 0;
+    outputStart_ = 0;
     std::fill(outputQueue_.begin(), outputQueue_.begin() + partition_, 0.0);
     ready_ = partition_;
 }
@@ -94,23 +98,33 @@ int PartitionedConvolver::process(const double* in, double* out, int n, int m) {
         pending_ += n;
     }
     if (pending_ > partition_) {
-        growKeeping(outputQueue_, static_cast<size_t>(ready_) + static_cast<size_t>(partition_) * (pending_ / partition_));
+        makeRoomForOutput(partition_ * (pending_ / partition_));
         int position = 0;
         for (; position < pending_ - partition_; position += partition_) takePartition(inputQueue_.data() + position);
         pending_ -= position;
         std::memmove(inputQueue_.data(), inputQueue_.data() + position, sizeof(double) * pending_);
     }
     if (ready_ < m) return 0;
-    std::memcpy(out, outputQueue_.data(), sizeof(double) * m);
+    std::memcpy(out, outputQueue_.data() + outputStart_, sizeof(double) * m);
     ready_ -= m;
-    std::memmove(outputQueue_.data(), outputQueue_.data() + m, sizeof(double) * ready_);
+    outputStart_ = ready_ > 0 ? outputStart_ + m : 0;
     return m;
+}
+
+// Ready output is read from outputStart_ on; it moves to the front only when
+// the queue's end is reached, so that a call rarely moves any.
+void PartitionedConvolver::makeRoomForOutput(int count) {
+    const size_t end = static_cast<size_t>(outputStart_) + ready_ + count;
+    if (end <= outputQueue_.size()) return;
+    std::memmove(outputQueue_.data(), outputQueue_.data() + outputStart_, sizeof(double) * ready_);
+    outputStart_ = 0;
+    growKeeping(outputQueue_, static_cast<size_t>(ready_) + count);
 }
 
 // One partition through every level; level 0's output, with whatever the
 // coarse levels left due in the ring's head slot, joins the output queue.
 void PartitionedConvolver::takePartition(const double* samples) {
-    double* emitted = outputQueue_.data() + ready_;
+    double* emitted = outputQueue_.data() + outputStart_ + ready_;
     ConvolutionLevel& head = *levels_[0];
     head.push(samples, partition_);
     std::memcpy(emitted, head.output(), sizeof(double) * partition_);

@@ -47,6 +47,7 @@ public:
 
 private:
     void ensureLevels(int length);
+    void makeRoomForOutput(int count);
     void takePartition(const double* samples);
     void addToRing(const ConvolutionLevel& level);
 
@@ -58,5 +59,6 @@ private:
     std::vector<double> inputQueue_;
     std::vector<double> outputQueue_;
     int pending_ = 0;
+    int outputStart_ = 0;  // first ready output sample
     int ready_ = 0;
 };
