@@ -75,8 +75,15 @@ std::vector<EarlyReflections::Reflection> EarlyReflections::sortedImages(const R
             }
         }
     }
-    std::stable_sort(list.begin(), list.end(), [](const Reflection& a, const Reflection& b) { return a.delay < b.delay; });
-    return list;
+    std::vector<int> order(list.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    std::sort(order.begin(), order.end(), [&list](int a, int b) {
+        return list[a].delay < list[b].delay || (list[a].delay == list[b].delay && a < b);
+    });
+    std::vector<Reflection> sorted;
+    sorted.reserve(list.size());
+    for (int i : order) sorted.push_back(list[i]);
+    return sorted;
 }
 
 // In place from the front: a reflection within the merge window of the last

@@ -27,6 +27,7 @@ void describe(ParamDescriptor& d, const char* name, double max, double min, doub
 
 }  // namespace
 
+// The kernels apply as stored at any sample rate.
 Virtual3D::Virtual3D(double, int channels, const unsigned char* table, double azimuth, double elevation)
     : PlanarEffect(channels, 5000),
       azimuth_(azimuth),
@@ -119,6 +120,8 @@ void Virtual3D::loadKernels() {
     }
 }
 
+// The ears deliver every call (see PartitionedConvolver); should one not,
+// its channel is silent for the block rather than repeating an old one.
 void Virtual3D::processPlanes(int) {
     updateDirection();
     const int frames = inputFrames();
@@ -127,16 +130,16 @@ void Virtual3D::processPlanes(int) {
         double* out = outputPlane(0);
         const bool left = ears_[0]->process(inputPlane(0), out, frames, frames) == frames;
         const bool right = ears_[1]->process(inputPlane(0), mono_.data(), frames, frames) == frames;
-        if (left && right) {
-            for (int i = 0; i < frames; ++i) out[i] = 0.5 * (out[i] + mono_[i]);
-        }
+        for (int i = 0; i < frames; ++i) out[i] = left && right ? 0.5 * (out[i] + mono_[i]) : 0.0;
         return;
     }
     for (int c = 0; c < channels_; ++c) {
-        if (c < 2) {
-            ears_[c]->process(inputPlane(c), outputPlane(c), frames, frames);
-        } else {
-            std::copy(inputPlane(c), inputPlane(c) + frames, outputPlane(c));
+        const double* in = inputPlane(c);
+        double* out = outputPlane(c);
+        if (c >= 2) {
+            std::copy(in, in + frames, out);
+        } else if (ears_[c]->process(in, out, frames, frames) == 0) {
+            std::fill(out, out + frames, 0.0);
         }
     }
 }
