@@ -8,8 +8,10 @@ enable_language(RC)
 # user's -mfpmath=387. sse_arithmetic_check (below) catches a build without them.
 add_compile_options("$<$<COMPILE_LANGUAGE:CXX,C>:-msse2;-mfpmath=sse>")
 
-# The mutex of the processing lock is a Win32 one here (host/processing_lock_win32.cpp).
+# The mutex of the processing lock is a Win32 one here (host/processing_lock_win32.cpp),
+# and the kernel table a resource (host/kernel_table_win32.cpp).
 list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/processing_lock\\.cpp$")
+list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/kernel_table\\.cpp$")
 add_library(morv_engine STATIC ${ENGINE_SOURCES})
 target_include_directories(morv_engine PUBLIC ${PROJECT_SOURCE_DIR})
 
@@ -55,8 +57,14 @@ add_executable(sse_arithmetic_check ${PROJECT_SOURCE_DIR}/cmake/sse_arithmetic_c
 target_compile_options(sse_arithmetic_check PRIVATE $<TARGET_PROPERTY:morv_engine,COMPILE_OPTIONS>)
 target_link_options(sse_arithmetic_check PRIVATE -static -mconsole)
 
-# The head-related kernel table, resource "BINHIR" 121, joins the library once
-# its generator exists: point MORV_KERNEL_TABLE at the generated file.
+# The head-related kernel table, resource "BINHIR" 121: MORV_KERNEL_TABLE is the
+# file that the native generator (tools/kernel_table) wrote; scripts/build_windows.sh
+# generates it and passes it here. Without it Virtual3D reports the table missing.
+set(MORV_KERNEL_TABLE "" CACHE FILEPATH "The generated head-related kernel table for resource BINHIR 121")
+if(NOT MORV_KERNEL_TABLE)
+  message(WARNING "MORV_KERNEL_TABLE is not set: dsp_MORV.dll will lack the kernel table "
+                  "(scripts/build_windows.sh generates it)")
+endif()
 if(MORV_KERNEL_TABLE)
   set(MORV_KERNEL_TABLE_COPY ${MORV_RESOURCE_DIR}/kernel_table.bin)
   add_custom_command(

@@ -12,8 +12,10 @@
 #include "effects/restoration/de_noise.h"
 #include "effects/spatial/de_vocal_mono.h"
 #include "effects/spatial/de_vocal_stereo.h"
+#include "effects/spatial/modal_reverb.h"
 #include "effects/spatial/spatial_presets.h"
 #include "effects/timepitch/time_pitch_presets.h"
+#include "registry/kernel_table_source.h"
 
 #define WHITE "\xA1\xF3"
 #define BLACK "\xA1\xF4"
@@ -34,6 +36,11 @@ std::unique_ptr<EffectModule> buildEqualizer(int rate, int channels) {
     return std::make_unique<GraphicEqualizer>(rate, channels, kEqBandTables[Family]);
 }
 
+// The virtual 3D module reads the kernel table embedded in this build.
+std::unique_ptr<EffectModule> buildVirtual3DWithEmbeddedTable(int rate, int channels) {
+    return buildVirtual3D(platformKernelTable(), rate, channels);
+}
+
 std::unique_ptr<EffectModule> buildVibrato(int rate, int channels) {
     return std::make_unique<Vibrato>(rate, channels, kVibratoFrequency, kVibratoDelay);
 }
@@ -51,8 +58,8 @@ const ModuleRow kRows[] = {
     {WHITE "GEQ-31 Bands 1/3 Oct", buildEqualizer<4>, kEq31BandPresets},
     {BLACK "Spacial-DeVocal Mono", buildBlock<DeVocalMono>, kDeVocalMonoPresets},
     {BLACK "Spacial-DeVocal Stereo", buildBlock<DeVocalStereo>, kDeVocalStereoPresets},
-    {BLACK "Spacial-ModalReverb", nullptr, kModalReverbPresets},
-    {BLACK "Spacial-Virtual3D", nullptr, kVirtual3DPresets},
+    {BLACK "Spacial-ModalReverb", buildBlock<ModalReverb>, kModalReverbPresets},
+    {BLACK "Spacial-Virtual3D", buildVirtual3DWithEmbeddedTable, kVirtual3DPresets},
     {WHITE "T/P-Resampler", nullptr, kResamplerPresets},
     {WHITE "T/P-TempoScaler", nullptr, kTempoScalerPresets},
     {WHITE "T/P-PitchScaler", nullptr, kPitchScalerPresets},

@@ -3,11 +3,13 @@
 #   scripts/install_deps.sh GROUP...   groups: native bench windows wine
 set -euo pipefail
 
+# libmysofa-dev: the kernel table generator (tools/kernel_table), a native
+# program in both builds; the plug-in embeds the table it writes.
 packages_for() {
   case "$1" in
-    native) echo "cmake g++ pkg-config libsndfile1-dev libresample1-dev libgtest-dev" ;;
+    native) echo "cmake g++ pkg-config libsndfile1-dev libresample1-dev libgtest-dev libmysofa-dev" ;;
     bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox espeak-ng" ;;
-    windows) echo "g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 python3" ;;
+    windows) echo "g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 python3 cmake g++ pkg-config libmysofa-dev" ;;
     wine) echo "wine wine32:i386 xvfb xauth python3" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <vector>
+
+#include "framework/real_fft.h"
+
+// One uniformly partitioned convolution: a stretch of a response split into P
+// partitions of Bs samples, each held as the spectrum of a 2Bs-point
+// transform. Every Bs input samples the window of the last 2Bs inputs is
+// transformed once and kept in a history of the last P window spectra; the
+// output spectrum is the chain of products partition k x window k steps ago,
+// summed from the last partition to the first, and its inverse transform
+// gives the next Bs output samples.
+class ConvolutionLevel {
+public:
+    // blockLength is Bs; the level convolves the response from sample offset on.
+    ConvolutionLevel(int blockLength, int offset);
+
+    // Loads count response samples (those from the level's offset on) into
+    // ceil(count / Bs) partition spectra. The window history is kept, so the
+    // new response applies at the next step to the past input as well.
+    // Storage grows and never shrinks: loading the same size again allocates
+    // nothing.
+    void load(const double* samples, int count);
+    // Appends count input samples (count divides Bs); once Bs new samples are
+    // in, runs one step and returns true: output() then holds the level's Bs
+    // output samples for the last Bs inputs.
+    bool push(const double* samples, int count);
+    const double* output() const { return product_.data() + block_; }
+    // Forgets the signal: window, history and the partly filled block.
+    void clear();
+
+    int blockLength() const { return block_; }
+    int offset() const { return offset_; }
+    int partitionCount() const { return partitions_; }
+
+private:
+    void step();
+    void growHistory(int slots);
+    double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * length_; }
+    // The window spectrum of age steps ago (0: the newest).
+    double* history(int age) {
+        return history_.data() + static_cast<size_t>((newest_ - age + slots_) % slots_) * length_;
+    }
+
+    RealFft fft_;
+    int block_;
+    int length_;  // transform length N = 2 Bs
+    int offset_;
+    int partitions_ = 0;
+    int filled_ = 0;  // new samples in the window's second half
+    std::vector<double> spectra_;  // P partition spectra
+    std::vector<double> history_;  // ring of window spectra, slots_ of them
+    int slots_ = 1;
+    int newest_ = 0;
+    std::vector<double> window_;   // the last N inputs
+    std::vector<double> product_;  // the output spectrum, then the output block in its second half
+};

@@ -1,0 +1,93 @@
+#include "effects/spatial/modal_reverb.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "effects/spatial/spatial_presets.h"
+
+namespace {
+
+constexpr int kParameterCount = 5;
+
+void describe(ParamDescriptor& d, const char* name, double max, double min, double defaultValue) {
+    std::memset(d.name, 0, sizeof d.name);
+    std::strncpy(d.name, name, sizeof d.name - 1);
+    d.max = max;
+    d.min = min;
+    d.defaultValue = defaultValue;
+}
+
+}  // namespace
+
+long long ModalReverb::wallClockSeconds() { return static_cast<long long>(std::time(nullptr)); }
+
+ModalReverb::ModalReverb(double sampleRate, int channels, SecondsClock clock)
+    : PlanarEffect(channels, 5000),
+      sampleRate_(sampleRate),
+      clock_(clock),
+      mix_{kConstructionLevel, kConstructionLevel, kConstructionLevel} {
+    placeEars(kDefaultSize, kDefaultReflection);
+    const int ears = std::min(channels, 2);
+    for (int c = 0; c < ears; ++c) {
+        random_.seed(static_cast<uint32_t>(clock_()));
+        ears_.push_back(std::make_unique<ReverbChannel>(sampleRate_, geometry_[c], mix_, random_));
+    }
+}
+
+int ModalReverb::describeParameters(ParamDescriptor* descriptors) {
+    describe(descriptors[0], "Size", kMaxSize, kMinSize, kDefaultSize);
+    describe(descriptors[1], "RefC", kMaxReflection, kMinReflection, kDefaultReflection);
+    describe(descriptors[2], "DirR", 1.0, 0.0, kDefaultDirect);
+    describe(descriptors[3], "RefR", 1.0, 0.0, kDefaultReflections);
+    describe(descriptors[4], "RevR", 1.0, 0.0, kDefaultReverberation);
+    return kParameterCount;
+}
+
+// Values are held in their ranges: a room of zero size or walls that reflect
+// everything have no reverberation time.
+void ModalReverb::setParameters(const double* values) {
+    mix_ = {std::clamp(values[2], 0.0, 1.0), std::clamp(values[3], 0.0, 1.0), std::clamp(values[4], 0.0, 1.0)};
+    placeEars(std::clamp(values[0], kMinSize, kMaxSize), std::clamp(values[1], kMinReflection, kMaxReflection));
+    requestRedesign();
+}
+
+void ModalReverb::placeEars(double size, double reflection) {
+    const RoomGeometry room = scaledRoom(size, reflection);
+    for (int c = 0; c < 2; ++c) geometry_[c] = earRoom(room, c);
+}
+
+int ModalReverb::presets(const PresetRecord** table) {
+    *table = kModalReverbPresets.records;
+    return kModalReverbPresets.count;
+}
+
+int ModalReverb::presetCount() { return kModalReverbPresets.count; }
+
+int ModalReverb::reset() {
+    for (auto& ear : ears_) ear->convolver().reset();
+    EffectModule::reset();
+    return 0;
+}
+
+// The clock is read for each ear's tail: both ears of one rebuild normally
+// share a seed and differ through their own onsets.
+void ModalReverb::redesign() {
+    for (size_t c = 0; c < ears_.size(); ++c) {
+        random_.seed(static_cast<uint32_t>(clock_()));
+        ears_[c]->rebuild(geometry_[c], mix_, random_);
+    }
+}
+
+void ModalReverb::processPlanes(int channelMask) {
+    const int frames = inputFrames();
+    for (int c = 0; c < channels_; ++c) {
+        const double* in = inputPlane(c);
+        double* out = outputPlane(c);
+        if (c >= reverbChannelCount() || !channelSelected(c, channelMask)) {
+            std::copy(in, in + frames, out);
+            continue;
+        }
+        if (ears_[c]->convolver().process(in, out, frames, frames) == 0) std::fill(out, out + frames, 0.0);
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "effects/spatial/reverb_channel.h"
+#include "framework/module_random.h"
+#include "framework/planar_effect.h"
+
+// Room reverb: the listener in a shoebox room with one source, each of the
+// first two channels rendered at one ear (channel 0 the left, channel 1 the
+// right; a mono stream uses the left ear). Parameters: "Size" (scale of the
+// room and the positions), "RefC" (reflection coefficient of every wall),
+// "DirR", "RefR" and "RevR" (levels of the direct sound, the early
+// reflections and the late tail). A parameter change rebuilds the responses
+// at the next process. Channels past the second pass unchanged.
+class ModalReverb : public PlanarEffect {
+public:
+    // Whole seconds of the current time: the seed of the random tail.
+    using SecondsClock = long long (*)();
+    static long long wallClockSeconds();
+
+    ModalReverb(double sampleRate, int channels, SecondsClock clock = wallClockSeconds);
+
+    int describeParameters(ParamDescriptor* descriptors) override;
+    void setParameters(const double* values) override;
+    int presets(const PresetRecord** table) override;
+    int presetCount() override;
+    // Silences every convolver's history and queues, and buffers A and B.
+    int reset() override;
+    void processPlanes(int channelMask) override;
+
+    // The rendering channels (one per ear in use).
+    int reverbChannelCount() const { return static_cast<int>(ears_.size()); }
+    const ReverbChannel& reverbChannel(int c) const { return *ears_[c]; }
+
+    static constexpr double kMinSize = 1.0, kMaxSize = 12.0, kDefaultSize = 2.0;
+    static constexpr double kMinReflection = 0.1, kMaxReflection = 0.99, kDefaultReflection = 0.85;
+    static constexpr double kDefaultDirect = 0.2, kDefaultReflections = 0.3, kDefaultReverberation = 0.5;
+    // The levels a new module renders with until its first setParameters.
+    static constexpr double kConstructionLevel = 0.33;
+
+protected:
+    // Rebuilds every ear's response for the stored room and mix.
+    void redesign() override;
+
+private:
+    void placeEars(double size, double reflection);
+
+    double sampleRate_;
+    SecondsClock clock_;
+    ModuleRandom random_;
+    RoomGeometry geometry_[2];
+    ReverbMix mix_;
+    std::vector<std::unique_ptr<ReverbChannel>> ears_;
+};

@@ -1,0 +1,155 @@
+#include "effects/spatial/partitioned_convolver.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kInitialQueueCapacity = 4096;
+// The output queue holds several partitions, so that its contents move to
+// the front only every few partitions.
+constexpr int kOutputQueuePartitions = 8;
+
+// The levels, in partitions of B: block length, offset into the response and
+// the most partitions each takes (the last takes the rest). A level's output
+// for its step at time T covers the times from T - Bs + offset on, so an
+// offset of at least Bs keeps it ahead of the output. A coarse level costs
+// about as much as 16 partitions of B, so it starts only after 32 of them.
+struct LevelPlan {
+    int block;
+    int offset;
+    int maxPartitions;
+};
+constexpr LevelPlan kPlan[] = {{1, 0, 32}, {16, 32, 2}, {64, 64, 0}};
+constexpr int kPlanLevels = 3;
+// Ring slots: the furthest a level writes ahead, offset + B, in partitions.
+constexpr int kRingSlots = 64 + 1;
+
+// Samples of the response that level j convolves.
+int levelSamples(int j, int partition, int length) {
+    const int from = kPlan[j].offset * partition;
+    if (length <= from) return 0;
+    if (kPlan[j].maxPartitions == 0) return length - from;
+    return std::min(length - from, kPlan[j].maxPartitions * kPlan[j].block * partition);
+}
+
+void growKeeping(std::vector<double>& queue, size_t needed) {
+    if (needed > queue.size()) queue.resize(std::max(needed, 2 * queue.size()));
+}
+
+}  // namespace
+
+PartitionedConvolver::PartitionedConvolver(int partitionLength)
+    : partition_(partitionLength),
+      inputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, partitionLength)), 0.0),
+      outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, kOutputQueuePartitions * partitionLength)), 0.0) {
+    levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0));
+    ready_ = partition_;
+}
+
+PartitionedConvolver::~PartitionedConvolver() = default;
+
+void PartitionedConvolver::ensureLevels(int length) {
+    while (static_cast<int>(levels_.size()) < kPlanLevels &&
+           levelSamples(static_cast<int>(levels_.size()), partition_, length) > 0) {
+        const LevelPlan& plan = kPlan[levels_.size()];
+        levels_.push_back(std::make_unique<ConvolutionLevel>(plan.block * partition_, plan.offset * partition_));
+        if (ring_.empty()) ring_.assign(static_cast<size_t>(kRingSlots) * partition_, 0.0);
+    }
+}
+
+void PartitionedConvolver::loadResponse(const double* response, int length) {
+    if (length < 1) return;
+    responseLength_ = length;
+    ensureLevels(length);
+    for (size_t j = 0; j < levels_.size(); ++j) {
+        ConvolutionLevel& level = *levels_[j];
+        const int count = levelSamples(static_cast<int>(j), partition_, length);
+        level.load(response + std::min(level.offset(), length), count);
+    }
+}
+
+void PartitionedConvolver::reset() {
+    for (auto& level : levels_) level->clear();
+    std::fill(ring_.begin(), ring_.end(), 0.0);
+    ringHead_ = 0;
+    pending_ = 0;
+    outputStart_ = 0;
+    std::fill(outputQueue_.begin(), outputQueue_.begin() + partition_, 0.0);
+    ready_ = partition_;
+}
+
+int PartitionedConvolver::partitionCount() const {
+    int count = 0;
+    for (const auto& level : levels_) count += level->partitionCount();
+    return count;
+}
+
+int PartitionedConvolver::levelCount() const {
+    int count = 0;
+    for (const auto& level : levels_) count += level->partitionCount() > 0 ? 1 : 0;
+    return count;
+}
+
+int PartitionedConvolver::process(const double* in, double* out, int n, int m) {
+    if (n > 0) {
+        growKeeping(inputQueue_, static_cast<size_t>(pending_) + n);
+        std::memcpy(inputQueue_.data() + pending_, in, sizeof(double) * n);
+        pending_ += n;
+    }
+    if (pending_ > partition_) {
+        makeRoomForOutput(partition_ * (pending_ / partition_));
+        int position = 0;
+        for (; position < pending_ - partition_; position += partition_) takePartition(inputQueue_.data() + position);
+        pending_ -= position;
+        std::memmove(inputQueue_.data(), inputQueue_.data() + position, sizeof(double) * pending_);
+    }
+    if (ready_ < m) return 0;
+    std::memcpy(out, outputQueue_.data() + outputStart_, sizeof(double) * m);
+    ready_ -= m;
+    outputStart_ = ready_ > 0 ? outputStart_ + m : 0;
+    return m;
+}
+
+// Ready output is read from outputStart_ on; it moves to the front only when
+// the queue's end is reached, so that a call rarely moves any.
+void PartitionedConvolver::makeRoomForOutput(int count) {
+    const size_t end = static_cast<size_t>(outputStart_) + ready_ + count;
+    if (end <= outputQueue_.size()) return;
+    std::memmove(outputQueue_.data(), outputQueue_.data() + outputStart_, sizeof(double) * ready_);
+    outputStart_ = 0;
+    growKeeping(outputQueue_, static_cast<size_t>(ready_) + count);
+}
+
+// One partition through every level; level 0's output, with whatever the
+// coarse levels left due in the ring's head slot, joins the output queue.
+void PartitionedConvolver::takePartition(const double* samples) {
+    double* emitted = outputQueue_.data() + outputStart_ + ready_;
+    ConvolutionLevel& head = *levels_[0];
+    head.push(samples, partition_);
+    std::memcpy(emitted, head.output(), sizeof(double) * partition_);
+    for (size_t j = 1; j < levels_.size(); ++j) {
+        if (levels_[j]->push(samples, partition_) && levels_[j]->partitionCount() > 0) addToRing(*levels_[j]);
+    }
+    if (!ring_.empty()) {
+        double* slot = ring_.data() + static_cast<size_t>(ringHead_) * partition_;
+        for (int i = 0; i < partition_; ++i) emitted[i] += slot[i];
+        std::fill(slot, slot + partition_, 0.0);
+        ringHead_ = (ringHead_ + 1) % kRingSlots;
+    }
+    ready_ += partition_;
+}
+
+// A coarse step at time T gives the level's output for T - Bs .. T - 1, due
+// at T - Bs + offset: that many samples after the slot now emitted (which
+// holds the times T - B .. T - 1), plus one partition.
+void PartitionedConvolver::addToRing(const ConvolutionLevel& level) {
+    const int firstSlot = (level.offset() - level.blockLength()) / partition_ + 1;
+    const int slots = level.blockLength() / partition_;
+    const double* from = level.output();
+    for (int s = 0; s < slots; ++s) {
+        double* slot = ring_.data() + static_cast<size_t>((ringHead_ + firstSlot + s) % kRingSlots) * partition_;
+        for (int i = 0; i < partition_; ++i) slot[i] += from[i];
+        from += partition_;
+    }
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "effects/spatial/convolution_level.h"
+
+// Streaming convolution with a response of any length, at a fixed latency of
+// one partition (B samples) whatever the block sizes.
+//
+// Input is queued and taken in partitions of B samples, each only once a
+// further sample waits behind it. The head of the response, up to 32
+// partitions, is convolved in partitions of B with 2B-point transforms. A
+// longer response continues in coarser levels that keep the cost per sample
+// low (partitions of 16B from 32B on, up to 64B, then partitions of 64B):
+// their output lies at least one partition ahead and waits in a ring until it
+// is due. The output queue starts with B samples of silence and then takes B
+// samples per partition, so every call finds its m samples ready.
+class PartitionedConvolver {
+public:
+    explicit PartitionedConvolver(int partitionLength);
+    ~PartitionedConvolver();
+
+    // Loads a response of length samples (nothing happens when length < 1).
+    // The signal history is kept: from the next partition on the new response
+    // applies to the past input as well, while output that coarse levels
+    // already computed with the old one plays out. Loading a response of the
+    // same size again allocates nothing.
+    void loadResponse(const double* response, int length);
+    // Queues n input samples and, when at least m output samples are ready,
+    // writes the first m to out and returns m; otherwise writes nothing and
+    // returns 0.
+    int process(const double* in, double* out, int n, int m);
+    // Back to the state after construction, response kept: silent history,
+    // empty input queue, one partition of silence ready.
+    void reset();
+
+    int partitionLength() const { return partition_; }
+    int transformLength() const { return 2 * partition_; }
+    int latency() const { return partition_; }
+    int responseLength() const { return responseLength_; }
+    // Partitions of all levels, and how many levels are in use.
+    int partitionCount() const;
+    int levelCount() const;
+    int pendingInput() const { return pending_; }
+    int readyOutput() const { return ready_; }
+
+private:
+    void ensureLevels(int length);
+    void makeRoomForOutput(int count);
+    void takePartition(const double* samples);
+    void addToRing(const ConvolutionLevel& level);
+
+    int partition_;
+    int responseLength_ = 0;
+    std::vector<std::unique_ptr<ConvolutionLevel>> levels_;  // level 0 first; created as needed, kept
+    std::vector<double> ring_;  // coarse-level output, one slot of B samples per partition ahead
+    int ringHead_ = 0;          // slot of the partition being emitted
+    std::vector<double> inputQueue_;
+    std::vector<double> outputQueue_;
+    int pending_ = 0;
+    int outputStart_ = 0;  // first ready output sample
+    int ready_ = 0;
+};

@@ -1,0 +1,135 @@
+#include "effects/spatial/partitioned_convolver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "tests/support/test_signals.h"
+
+namespace {
+
+constexpr int kPartition = 2048;
+
+// A response with a dense head of headLength random taps and, further out,
+// a few single taps up to length (cheap to convolve directly).
+std::vector<double> sparseResponse(int length, int headLength, uint32_t seed) {
+    std::vector<double> h(static_cast<size_t>(length), 0.0);
+    const std::vector<double> noise = testsignals::noise(headLength + 64, 1, 1.0, seed);
+    std::copy(noise.begin(), noise.begin() + std::min(headLength, length), h.begin());
+    for (int i = 0; i < 64 && headLength < length; ++i) {
+        const int at = headLength + static_cast<int>((length - headLength - 1) * std::fabs(noise[headLength + i]));
+        h[at] = noise[(i * 7) % headLength];
+    }
+    h[length - 1] = 0.5;
+    return h;
+}
+
+// y[t] = sum_k h[k] x[t - k], skipping the zero taps.
+std::vector<double> directConvolution(const std::vector<double>& h, const std::vector<double>& x) {
+    std::vector<int> taps;
+    for (size_t k = 0; k < h.size(); ++k) {
+        if (h[k] != 0.0) taps.push_back(static_cast<int>(k));
+    }
+    std::vector<double> y(x.size(), 0.0);
+    for (size_t t = 0; t < x.size(); ++t) {
+        double sum = 0.0;
+        for (int k : taps) {
+            if (k > static_cast<int>(t)) break;
+            sum += h[k] * x[t - k];
+        }
+        y[t] = sum;
+    }
+    return y;
+}
+
+// Runs x through the convolver in blocks whose sizes cycle through sizes;
+// every call must deliver its whole block.
+std::vector<double> stream(PartitionedConvolver& c, const std::vector<double>& x, const std::vector<int>& sizes) {
+    std::vector<double> out(x.size(), 0.0);
+    size_t at = 0;
+    for (size_t call = 0; at < x.size(); ++call) {
+        const int n = static_cast<int>(std::min<size_t>(sizes[call % sizes.size()], x.size() - at));
+        EXPECT_EQ(c.process(x.data() + at, out.data() + at, n, n), n) << "call " << call;
+        at += n;
+    }
+    return out;
+}
+
+double worstRelativeError(const std::vector<double>& out, const std::vector<double>& y, int latency) {
+    double worst = 0.0, peak = 0.0;
+    for (size_t t = latency; t < out.size(); ++t) {
+        worst = std::max(worst, std::fabs(out[t] - y[t - latency]));
+        peak = std::max(peak, std::fabs(y[t - latency]));
+    }
+    return worst / peak;
+}
+
+TEST(PartitionedConvolverTest, MatchesDirectConvolutionOneBlockLate) {
+    const std::vector<int> sizes = {576, 37, 4096, 1, 2048, 5000, 2049};
+    // One partition, the head level alone, then the coarse levels.
+    const struct {
+        int length, head, partitions, levels;
+    } cases[] = {{1, 1, 1, 1}, {2048, 2048, 1, 1}, {33314, 33314, 17, 1}, {100000, 4000, 34, 2}, {300000, 3000, 36, 3}};
+    for (const auto& k : cases) {
+        const std::vector<double> h = sparseResponse(k.length, k.head, 5 + k.length);
+        PartitionedConvolver c(kPartition);
+        c.loadResponse(h.data(), k.length);
+        EXPECT_EQ(c.partitionCount(), k.partitions) << k.length;
+        EXPECT_EQ(c.levelCount(), k.levels) << k.length;
+        const std::vector<double> x = testsignals::noise(k.length + 6 * kPartition, 1, 10000.0, 3);
+        const std::vector<double> out = stream(c, x, sizes);
+        EXPECT_LT(worstRelativeError(out, directConvolution(h, x), kPartition), 1e-9) << k.length;
+        for (int t = 0; t < kPartition; ++t) ASSERT_EQ(out[t], 0.0) << "latency sample " << t;
+    }
+}
+
+TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
+    // Reloading at every call would repeat or drop blocks if a reload cost a
+    // partition; the output must follow the new response one block late.
+    const std::vector<double> a = sparseResponse(9000, 9000, 1);
+    const std::vector<double> b = sparseResponse(9000, 9000, 2);
+    const std::vector<double> x = testsignals::noise(60000, 1, 10000.0, 4);
+    PartitionedConvolver c(kPartition);
+    c.loadResponse(a.data(), 9000);
+    std::vector<double> out(x.size());
+    const int block = 576, switchCall = 40;
+    for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
+        if (call >= switchCall) c.loadResponse(b.data(), 9000);
+        const int n = std::min(block, static_cast<int>(x.size()) - call * block);
+        ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
+    }
+    // Partitions taken from the switch on use b over the whole input.
+    const int firstNew = ((switchCall * block) / kPartition + 1) * kPartition;
+    const std::vector<double> yb = directConvolution(b, x);
+    std::vector<double> tailOut(out.begin() + firstNew, out.end());
+    std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
+    EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
+}
+
+TEST(PartitionedConvolverTest, ResetForgetsTheSignalButKeepsTheResponse) {
+    const std::vector<double> h = sparseResponse(150000, 5000, 9);
+    const std::vector<double> x = testsignals::noise(150000, 1, 10000.0, 6);
+    PartitionedConvolver used(kPartition), fresh(kPartition);
+    used.loadResponse(h.data(), 150000);
+    fresh.loadResponse(h.data(), 150000);
+    stream(used, x, {576});
+    used.reset();
+    EXPECT_EQ(used.pendingInput(), 0);
+    EXPECT_EQ(used.readyOutput(), kPartition);
+    const std::vector<double> y = testsignals::noise(140000, 1, 10000.0, 8);
+    EXPECT_EQ(stream(used, y, {441}), stream(fresh, y, {441}));
+}
+
+TEST(PartitionedConvolverTest, QueuesGrowForLargeBlocksAndKeepTheirContents) {
+    const std::vector<double> h = sparseResponse(300, 300, 3);
+    PartitionedConvolver c(200);
+    c.loadResponse(h.data(), 300);
+    EXPECT_EQ(c.partitionCount(), 2);
+    const std::vector<double> x = testsignals::noise(40000, 1, 10000.0, 2);
+    const std::vector<double> out = stream(c, x, {7, 9000, 200, 12345, 1});
+    EXPECT_LT(worstRelativeError(out, directConvolution(h, x), 200), 1e-9);
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "tools/kernel_table/kernel_table_builder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "effects/spatial/head_kernel_grid.h"
+#include "tools/kernel_table/measured_set.h"
+
+namespace {
+
+constexpr double kDegree = 3.14159265358979323846 / 180.0;
+constexpr double kTableRate = 44100.0;
+// Every stored value q + offset must stay within 16 bits for offsets of
+// -5000 .. 4999, so the scaled kernels stay within +-27768.
+constexpr double kLargestScaled = 27768.0;
+constexpr double kFullScale = 32768.0;
+// Directions whose closeness differs by less than this count as equally close
+// (the lower measurement index wins), so that the choice does not hang on the
+// last bit of a cosine.
+constexpr double kTie = 1e-9;
+
+// Unit vector (x ahead, y left, z up) of an interaural-polar grid direction.
+void gridDirection(double azimuth, double elevation, double* d) {
+    const double a = azimuth * kDegree, e = elevation * kDegree;
+    d[0] = std::cos(a) * std::cos(e);
+    d[1] = -std::sin(a);
+    d[2] = std::cos(a) * std::sin(e);
+}
+
+double energy(const double* x, int count) {
+    double sum = 0.0;
+    for (int k = 0; k < count; ++k) sum += x[k] * x[k];
+    return sum;
+}
+
+}  // namespace
+
+KernelTableBuilder::KernelTableBuilder(const MeasuredSet& set) {
+    if (!set.ok()) {
+        error_ = set.error();
+        return;
+    }
+    if (set.sampleRate() != kTableRate || set.taps() < headgrid::kKernelTaps) {
+        error_ = "the measured responses must be at 44100 Hz with at least 200 taps";
+        return;
+    }
+    store(set, chooseMeasurements(set));
+}
+
+// For every grid point (azimuth-major), the measurement whose direction is
+// nearest, that is whose unit vector has the largest dot product with it.
+std::vector<int> KernelTableBuilder::chooseMeasurements(const MeasuredSet& set) const {
+    std::vector<int> chosen;
+    chosen.reserve(headgrid::kAzimuthCount * headgrid::kElevationCount);
+    for (int ia = 0; ia < headgrid::kAzimuthCount; ++ia) {
+        for (int ie = 0; ie < headgrid::kElevationCount; ++ie) {
+            double d[3];
+            gridDirection(headgrid::kAzimuths[ia], headgrid::elevation(ie), d);
+            int best = 0;
+            double bestDot = -2.0;
+            for (int m = 0; m < set.count(); ++m) {
+                const double* v = set.direction(m);
+                const double dot = d[0] * v[0] + d[1] * v[1] + d[2] * v[2];
+                if (dot > bestDot + kTie) {
+                    bestDot = dot;
+                    best = m;
+                }
+            }
+            chosen.push_back(best);
+        }
+    }
+    return chosen;
+}
+
+void KernelTableBuilder::store(const MeasuredSet& set, const std::vector<int>& chosen) {
+    const int taps = headgrid::kKernelTaps;
+    double peak = 0.0;
+    for (int m : chosen) {
+        for (int ear = 0; ear < headgrid::kEars; ++ear) {
+            const double* h = set.response(m, ear);
+            const double share = energy(h, taps) / energy(h, set.taps());
+            smallestShare_ = std::min(smallestShare_, share);
+            for (int k = 0; k < taps; ++k) peak = std::max(peak, std::fabs(h[k]));
+        }
+    }
+    if (smallestShare_ < kMinEnergyShare || peak <= 0.0) {
+        error_ = "the kept taps hold too little of some response's energy";
+        return;
+    }
+    gain_ = kLargestScaled / (kFullScale * peak);
+    distinct_ = static_cast<int>(std::set<int>(chosen.begin(), chosen.end()).size());
+
+    bytes_.assign(headgrid::kTableBytes, 0);
+    size_t at = 0;
+    for (int m : chosen) {
+        for (int ear = 0; ear < headgrid::kEars; ++ear) {
+            const double* h = set.response(m, ear);
+            for (int k = 1; k <= taps; ++k) {
+                const int32_t scaled = static_cast<int32_t>(std::floor(h[k - 1] * gain_ * kFullScale + 0.5));
+                const int32_t stored = scaled + headgrid::kernelOffset(k);
+                if (stored < -32768 || stored > 32767) {
+                    error_ = "a stored value left the 16-bit range";
+                    return;
+                }
+                const uint16_t word = static_cast<uint16_t>(stored);
+                bytes_[at++] = static_cast<uint8_t>(word & 0xff);
+                bytes_[at++] = static_cast<uint8_t>(word >> 8);
+            }
+        }
+    }
+}
+
+uint64_t tableChecksum(const uint8_t* bytes, size_t count) {
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < count; ++i) {
+        hash ^= bytes[i];
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class MeasuredSet;
+
+// Builds the head-related kernel table from a measured set: for every grid
+// direction the measurement nearest to it, its first kernel-length taps for
+// both ears, all kernels scaled by one common factor and stored as 16-bit
+// little-endian values with the position offset added.
+class KernelTableBuilder {
+public:
+    // The share of every response's energy the kept taps must hold.
+    static constexpr double kMinEnergyShare = 0.9;
+
+    explicit KernelTableBuilder(const MeasuredSet& set);
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+    const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+    // What the build found, for the generator's report.
+    double gain() const { return gain_; }
+    double smallestEnergyShare() const { return smallestShare_; }
+    int distinctMeasurements() const { return distinct_; }
+
+private:
+    std::vector<int> chooseMeasurements(const MeasuredSet& set) const;
+    void store(const MeasuredSet& set, const std::vector<int>& chosen);
+
+    std::string error_;
+    std::vector<uint8_t> bytes_;
+    double gain_ = 0.0;
+    double smallestShare_ = 1.0;
+    int distinct_ = 0;
+};
+
+// FNV-1a (64 bits) of a byte string: the table's checksum.
+uint64_t tableChecksum(const uint8_t* bytes, size_t count);
