@@ -53,8 +53,9 @@ void EffectModule::applyParameters(const double* values) {
     double held[kMaxParameters];
     for (int k = 0; k < count && k < kMaxParameters; ++k) {
         const ParamDescriptor& d = descriptors[k];
-        const double low = d.min < d.max ? d.min : d.max;
-        const double high = d.min < d.max ? d.max : d.min;
+        const double width = d.min < d.max ? d.max - d.min : d.min - d.max;
+        const double low = (d.min < d.max ? d.min : d.max) - width;
+        const double high = (d.min < d.max ? d.max : d.min) + width;
         const double v = values[k];
         held[k] = v != v ? d.defaultValue : v < low ? low : v > high ? high : v;
     }

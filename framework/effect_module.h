@@ -52,10 +52,13 @@ public:
     // Clears the signal history; returns 0.
     virtual int reset();
 
-    // Hands values to setParameters, each held within its descriptor's range
-    // first (a value that is not a number takes the default): stored settings
-    // are not limited to the slider ranges. Every caller outside the module
-    // goes through here.
+    // Hands values to setParameters, each held first within its slider's range
+    // widened by the range's own width on either side (a value that is not a
+    // number takes the default). Presets and stored settings may lie a little
+    // beyond a slider ("Below" of the 3D placement sits past the elevation
+    // slider's top), but a stored position far outside would give values the
+    // modules cannot work with. Every caller outside the module goes through
+    // here.
     void applyParameters(const double* values);
 
     int capacityA() const { return capacityA_; }

@@ -37,7 +37,9 @@ std::unique_ptr<Virtual3D> placed(double azimuth, double elevation, double both,
     std::unique_ptr<EffectModule> module = buildVirtual3D(source, static_cast<int>(kRate), channels);
     auto* v3d = dynamic_cast<Virtual3D*>(module.release());
     const double values[] = {azimuth, elevation, both};
-    v3d->setParameters(values);
+    // As the host hands them over: presets and stored settings go through
+    // the same hold as every other caller's values.
+    v3d->applyParameters(values);
     return std::unique_ptr<Virtual3D>(v3d);
 }
 
