@@ -46,6 +46,10 @@ public:
     virtual double displayValue(int parameterIndex, double value);
     // Clears the signal history; returns 0.
     virtual int reset();
+    // Output frames per input frame over a long stream: 1 for every module
+    // that keeps the stream's length, the factor in force for a rate or tempo
+    // change. A file's output is sized by it.
+    virtual double lengthRatio() { return 1.0; }
 
     // Hands values to setParameters, each held within its descriptor's range
     // first (a value that is not a number takes the default): stored settings

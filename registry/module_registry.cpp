@@ -10,6 +10,7 @@
 #include "effects/restoration/de_hiss.h"
 #include "effects/restoration/de_noise.h"
 #include "effects/spatial/spatial_presets.h"
+#include "effects/timepitch/resampler.h"
 #include "effects/timepitch/time_pitch_presets.h"
 
 #define WHITE "\xA1\xF3"
@@ -34,6 +35,10 @@ std::unique_ptr<EffectModule> buildEqualizer(int rate, int channels) {
     return std::make_unique<GraphicEqualizer>(rate, channels, kEqBandTables[Family]);
 }
 
+std::unique_ptr<EffectModule> buildResampler(int /*rate*/, int channels) {
+    return std::make_unique<Resampler>(channels);
+}
+
 std::unique_ptr<EffectModule> buildVibrato(int rate, int channels) {
     return std::make_unique<Vibrato>(rate, channels, kVibratoFrequency, kVibratoDelay);
 }
@@ -53,7 +58,7 @@ const ModuleRow kRows[] = {
     {BLACK "Spacial-DeVocal Stereo", nullptr, kDeVocalStereoPresets},
     {BLACK "Spacial-ModalReverb", nullptr, kModalReverbPresets},
     {BLACK "Spacial-Virtual3D", nullptr, kVirtual3DPresets},
-    {WHITE "T/P-Resampler", nullptr, kResamplerPresets},
+    {WHITE "T/P-Resampler", buildResampler, kResamplerPresets},
     {WHITE "T/P-TempoScaler", nullptr, kTempoScalerPresets},
     {WHITE "T/P-PitchScaler", nullptr, kPitchScalerPresets},
     {BLACK "Distortion-Vibrato", buildVibrato, kNoPresets},
