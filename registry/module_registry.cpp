@@ -11,6 +11,7 @@
 #include "effects/restoration/de_noise.h"
 #include "effects/spatial/spatial_presets.h"
 #include "effects/timepitch/resampler.h"
+#include "effects/timepitch/tempo_scaler.h"
 #include "effects/timepitch/time_pitch_presets.h"
 
 #define WHITE "\xA1\xF3"
@@ -59,7 +60,7 @@ const ModuleRow kRows[] = {
     {BLACK "Spacial-ModalReverb", nullptr, kModalReverbPresets},
     {BLACK "Spacial-Virtual3D", nullptr, kVirtual3DPresets},
     {WHITE "T/P-Resampler", buildResampler, kResamplerPresets},
-    {WHITE "T/P-TempoScaler", nullptr, kTempoScalerPresets},
+    {WHITE "T/P-TempoScaler", buildBlock<TempoScaler>, kTempoScalerPresets},
     {WHITE "T/P-PitchScaler", nullptr, kPitchScalerPresets},
     {BLACK "Distortion-Vibrato", buildVibrato, kNoPresets},
     {BLACK "Distortion-Whisper", nullptr, kNoPresets},

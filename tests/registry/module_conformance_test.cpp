@@ -26,7 +26,7 @@ constexpr int kBlockFrames = 576;
 const std::set<int> kLengthChanging = {kModuleResampler, kModuleTempoScaler};
 // Modules that change every channel whatever the mask: its length changes,
 // and all channels of a block must keep one length.
-const std::set<int> kIgnoresTheMask = {kModuleResampler};
+const std::set<int> kIgnoresTheMask = {kModuleResampler, kModuleTempoScaler};
 
 // The pipeline's output capacity for a block of n samples.
 int outputCapacity(int extra, int n) {
