@@ -10,6 +10,7 @@
 #include "effects/restoration/de_hiss.h"
 #include "effects/restoration/de_noise.h"
 #include "effects/spatial/spatial_presets.h"
+#include "effects/timepitch/pitch_scaler.h"
 #include "effects/timepitch/resampler.h"
 #include "effects/timepitch/tempo_scaler.h"
 #include "effects/timepitch/time_pitch_presets.h"
@@ -61,7 +62,7 @@ const ModuleRow kRows[] = {
     {BLACK "Spacial-Virtual3D", nullptr, kVirtual3DPresets},
     {WHITE "T/P-Resampler", buildResampler, kResamplerPresets},
     {WHITE "T/P-TempoScaler", buildBlock<TempoScaler>, kTempoScalerPresets},
-    {WHITE "T/P-PitchScaler", nullptr, kPitchScalerPresets},
+    {WHITE "T/P-PitchScaler", buildBlock<PitchScaler>, kPitchScalerPresets},
     {BLACK "Distortion-Vibrato", buildVibrato, kNoPresets},
     {BLACK "Distortion-Whisper", nullptr, kNoPresets},
     {BLACK "Dist-ASImpact", nullptr, kNoPresets},
