@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/fft_kernels.h"
+#include "framework/portable_math.h"
 
 namespace {
 
@@ -163,7 +164,9 @@ void RealFft::Plan::buildStageTwiddles() {
 void RealFft::Plan::oddKernel(double* r, double* i, int radix) {
     if (radix != cachedOddRadix) {
         const double omega = 2.0 * kPi / radix;
-        const double c = std::cos(omega), sn = -std::sin(omega);
+        double sn, c;
+        portable::sinCos(omega, &sn, &c);
+        sn = -sn;
         oddCos[0] = 1.0;
         oddSin[0] = 0.0;
         oddCos[1] = c;
@@ -663,10 +666,9 @@ RealFft::RealFft(int n) : plan_(new Plan) {
     p.split.reset(new double[2 * static_cast<size_t>(m)]);
     p.cosTable = p.split.get();
     p.sinTable = p.cosTable + m;
-    for (int k = 0; k < m; ++k) {
-        p.cosTable[k] = std::cos(kPi * k / m);
-        p.sinTable[k] = std::sin(kPi * k / m);
-    }
+    // Tables and rotations from portable_math.h, so that both builds transform
+    // with the same bits.
+    for (int k = 0; k < m; ++k) portable::sinCos(kPi * k / m, &p.sinTable[k], &p.cosTable[k]);
     p.permutations.reset(new int[2 * static_cast<size_t>(m)]);
     p.perm = p.permutations.get();
     p.inversePerm = p.perm + m;
@@ -679,8 +681,8 @@ RealFft::RealFft(int n) : plan_(new Plan) {
         p.twiddleOffset[s] = offset;
         offset += p.sofar[s];
         const double omega = 2.0 * kPi / (static_cast<double>(p.sofar[s]) * p.factor[s]);
-        p.rotationCos[s] = std::cos(omega);
-        p.rotationSin[s] = -std::sin(omega);
+        portable::sinCos(omega, &p.rotationSin[s], &p.rotationCos[s]);
+        p.rotationSin[s] = -p.rotationSin[s];
     }
     p.twiddles.reset(new double[2 * static_cast<size_t>(std::max(offset, 1))]);
     p.twRe = p.twiddles.get();

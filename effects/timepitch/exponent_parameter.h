@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "effects/timepitch/portable_math.h"
 #include "framework/param_descriptor.h"
+#include "framework/portable_math.h"
 
 // The one slider of each time and pitch module: an exponent whose power of a
 // base is the module's factor (2^"Ratio", 2^"Tempo", 3^"Pitch"). The factor

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "effects/timepitch/exponent_parameter.h"
-#include "effects/timepitch/portable_math.h"
 #include "effects/timepitch/spectrum_resampling.h"
 #include "effects/timepitch/time_pitch_presets.h"
+#include "framework/portable_math.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "effects/timepitch/exponent_parameter.h"
-#include "effects/timepitch/portable_math.h"
 #include "effects/timepitch/time_pitch_presets.h"
+#include "framework/portable_math.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "effects/timepitch/portable_math.h"
+#include "framework/portable_math.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,14 @@
 #pragma once
 
-// Powers and angles for the time and pitch modules, computed with additions,
-// multiplications, divisions and comparisons only. The C libraries of the two
-// builds (glibc natively, the mingw runtime in the plug-in) round pow, sin,
-// cos and atan2 differently in the last bit now and then; these kernels give
-// the same bits in both, so the plug-in's output equals the command line's.
-// Accuracy is within a few units in the last place (Cody-Waite reduction,
-// the classic fdlibm minimax polynomials, a Taylor series for the power).
+// Powers and angles computed with additions, multiplications, divisions and
+// comparisons only. The C libraries of the two builds (glibc natively, the
+// mingw runtime in the plug-in) round pow, sin, cos and atan2 differently in
+// the last bit now and then (about one value in a hundred of a window's
+// cosines); these kernels give the same bits in both, so the plug-in's output
+// equals the command line's even where it lies next to an integer and the
+// host's truncation would tell the last bit apart. Accuracy is within a few
+// units in the last place (Cody-Waite reduction, the classic fdlibm minimax
+// polynomials, a Taylor series for the power).
 
 namespace portable {
 
