@@ -23,12 +23,13 @@ constexpr double kHalfPi1 = 1.57079632673412561417e+00;
 constexpr double kHalfPi2 = 6.07710050630396597660e-11;
 constexpr double kHalfPi3 = 2.02226624871116645580e-21;
 constexpr double kTwoOverPi = 6.36619772367581382433e-01;
+// pi/4 in a leading and a trailing part, and tan(pi/8).
+constexpr double kQuarterPiHigh = 7.85398163397448278999e-01;
+constexpr double kQuarterPiLow = 3.06161699786838301793e-17;
+constexpr double kTanEighthPi = 4.14213562373095034e-01;
 
-// Nearest integer as a double, halves away from zero.
-inline double nearest(double x) {
-    const double shifted = x < 0.0 ? x - 0.5 : x + 0.5;
-    return static_cast<double>(static_cast<long long>(shifted));
-}
+// The integer nearest to x, halves away from zero; |x| < 2^31.
+inline int nearestInt(double x) { return static_cast<int>(x + (x < 0.0 ? -0.5 : 0.5)); }
 
 // sin and cos of r, |r| <= pi/4.
 inline double sinKernel(double r) {
@@ -53,22 +54,9 @@ inline double cosKernel(double r) {
     return w + (((1.0 - w) - half) + z * tail);
 }
 
-// atan of t, 0 <= t <= 1.
-inline double atanUnit(double t) {
-    double base = 0.0, baseLow = 0.0;
-    bool reduced = true;
-    if (t < 0.4375) {
-        reduced = false;
-    } else if (t < 0.6875) {  // around atan(1/2)
-        base = 4.63647609000806093515e-01;
-        baseLow = 2.26987774529616870924e-17;
-        t = (2.0 * t - 1.0) / (2.0 + t);
-    } else {  // around atan(1)
-        base = 7.85398163397448278999e-01;
-        baseLow = 3.06161699786838301793e-17;
-        t = (t - 1.0) / (t + 1.0);
-    }
-    const double z = t * t;
+// atan(u) - u, |u| <= 0.4375, as -u p(u^2).
+inline double atanTail(double u) {
+    const double z = u * u;
     const double w = z * z;
     const double odd =
         z * (3.33333333333329318027e-01 +
@@ -79,17 +67,20 @@ inline double atanUnit(double t) {
         w * (-1.99999999998764832476e-01 +
              w * (-1.11111104054623557880e-01 +
                   w * (-7.69187620504482999495e-02 + w * (-5.83357013379057348645e-02 + w * -3.65315727442169155270e-02))));
-    if (!reduced) return t - t * (odd + even);
-    return base - ((t * (odd + even) - baseLow) - t);
+    return u * (odd + even);
 }
 
 }  // namespace detail
 
+// The kernels below choose between values rather than branch, so that loops
+// over spectra run without mispredicted jumps and may be vectorised; every
+// step stays one IEEE operation, whichever way the compiler lays it out.
+
 // 2^x for |x| below about 1000.
 inline double powerOfTwo(double x) {
     constexpr double kLn2 = 6.93147180559945286227e-01;
-    const double n = detail::nearest(x);
-    const double r = (x - n) * kLn2;  // |r| <= ln 2 / 2
+    int k = detail::nearestInt(x);
+    const double r = (x - k) * kLn2;  // |r| <= ln 2 / 2
     // e^r by its Taylor series to r^14 / 14!, below half a unit for |r| <= 0.35.
     double sum = 1.0 / 87178291200.0;
     const double inverseFactorials[] = {1.0 / 6227020800.0, 1.0 / 479001600.0, 1.0 / 39916800.0, 1.0 / 3628800.0,
@@ -97,25 +88,25 @@ inline double powerOfTwo(double x) {
                                         1.0 / 120.0,        1.0 / 24.0,        1.0 / 6.0,         0.5,
                                         1.0,                1.0};
     for (double term : inverseFactorials) sum = sum * r + term;
-    // Scale by 2^n one exact halving or doubling at a time.
-    long long k = static_cast<long long>(n);
+    // Scale by 2^k one exact halving or doubling at a time.
     for (; k > 0; --k) sum *= 2.0;
     for (; k < 0; ++k) sum *= 0.5;
     return sum;
 }
 
-// sin and cos of x at once; meant for |x| up to about 1e5.
+// sin and cos of x at once; |x| below about 1e6.
 inline void sinCos(double x, double* s, double* c) {
-    const double k = detail::nearest(x * detail::kTwoOverPi);
+    const int k = detail::nearestInt(x * detail::kTwoOverPi);
     const double r = ((x - k * detail::kHalfPi1) - k * detail::kHalfPi2) - k * detail::kHalfPi3;
     const double sr = detail::sinKernel(r);
     const double cr = detail::cosKernel(r);
-    switch (static_cast<long long>(k) & 3) {
-        case 0: *s = sr; *c = cr; break;
-        case 1: *s = cr; *c = -sr; break;
-        case 2: *s = -sr; *c = -cr; break;
-        default: *s = -cr; *c = sr; break;
-    }
+    // Quadrant k mod 4: odd ones swap sine and cosine; the sine is negative
+    // in quadrants 2 and 3, the cosine in 1 and 2.
+    const int quadrant = k & 3;
+    const double s0 = (quadrant & 1) ? cr : sr;
+    const double c0 = (quadrant & 1) ? sr : cr;
+    *s = (quadrant & 2) ? -s0 : s0;
+    *c = ((quadrant + 1) & 2) ? -c0 : c0;
 }
 
 inline double cosine(double x) {
@@ -124,20 +115,31 @@ inline double cosine(double x) {
     return c;
 }
 
-// The angle of (re, im) in [-pi, pi]; 0 when both parts are 0.
+// The angle of (re, im) in [-pi, pi]; 0 when both parts are 0. The smaller
+// of |re|, |im| over the larger gives t in [0, 1]; above tan(pi/8) the angle
+// is pi/4 plus that of (t - 1) / (t + 1), taken in one division.
 inline double angle(double im, double re) {
     const double ay = im < 0.0 ? -im : im;
     const double ax = re < 0.0 ? -re : re;
-    if (ay == 0.0 && ax == 0.0) return 0.0;
-    double a = ay <= ax ? detail::atanUnit(ay / ax) : (kPi / 2.0) - detail::atanUnit(ax / ay);
-    if (re < 0.0) a = kPi - a;
-    return im < 0.0 ? -a : a;
+    const bool steep = ay > ax;
+    const double small = steep ? ax : ay;
+    const double large = steep ? ay : ax;
+    const bool upper = small > detail::kTanEighthPi * large;
+    const double divisor = upper ? small + large : large;
+    const double u = (upper ? small - large : small) / (divisor == 0.0 ? 1.0 : divisor);
+    const double high = upper ? detail::kQuarterPiHigh : 0.0;
+    const double low = upper ? detail::kQuarterPiLow : 0.0;
+    double a = high - ((detail::atanTail(u) - low) - u);
+    a = steep ? kPi / 2.0 - a : a;
+    a = re < 0.0 ? kPi - a : a;
+    a = im < 0.0 ? -a : a;
+    return large == 0.0 ? 0.0 : a;
 }
 
 // x moved by a whole number of turns into [-pi, pi] (give or take the
-// rounding); the turn is taken off in three parts, exactly for counts below 2^19.
+// rounding); the turn is taken off in three parts, exactly for counts below 2^18.
 inline double wrapTurns(double x) {
-    const double n = detail::nearest(x * (1.0 / kTwoPi));
+    const int n = detail::nearestInt(x * (1.0 / kTwoPi));
     return ((x - n * (4.0 * detail::kHalfPi1)) - n * (4.0 * detail::kHalfPi2)) - n * (4.0 * detail::kHalfPi3);
 }
 
@@ -145,9 +147,9 @@ inline double wrapTurns(double x) {
 // truncated toward zero, moved one step away from zero when odd, and q pi
 // taken off (d / pi = 2.5 gives d - 2 pi, 3.5 gives d - 4 pi, -1.2 gives d + 2 pi).
 inline double wrapDeviation(double d) {
-    long long q = static_cast<long long>(d / kPi);
-    if (q & 1) q += q > 0 ? 1 : -1;
-    return d - static_cast<double>(q) * kPi;
+    int q = static_cast<int>(d / kPi);
+    q += (q & 1) ? (q > 0 ? 1 : -1) : 0;
+    return d - q * kPi;
 }
 
 }  // namespace portable

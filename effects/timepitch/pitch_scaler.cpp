@@ -22,12 +22,15 @@ PitchScaler::PitchScaler(double sampleRate, int channels, double frameSeconds, d
       binCount_(frameLength() / 2 + 1),
       binAdvance_(2.0 * portable::kPi * hop() / frameLength()),
       pitchFactor_(pitchFactor),
+      expectedAdvance_(binCount_, 0.0),
       previousPhase_(static_cast<size_t>(channelCount()) * binCount_, 0.0),
       outputPhase_(static_cast<size_t>(channelCount()) * binCount_, 0.0),
       magnitude_(binCount_, 0.0),
       advance_(binCount_, 0.0),
       newMagnitude_(binCount_, 0.0),
-      newAdvance_(binCount_, 0.0) {}
+      newAdvance_(binCount_, 0.0) {
+    for (int k = 1; k < binCount_; ++k) expectedAdvance_[k] = expectedAdvance_[k - 1] + binAdvance_;
+}
 
 int PitchScaler::describeParameters(ParamDescriptor* descriptors) {
     kPitch.describe(&descriptors[0]);
@@ -68,20 +71,21 @@ void PitchScaler::processFrame(int channelMask) {
 // from it, wrapped into [-pi, pi].
 void PitchScaler::analyse(const double* x, double* previousPhase) {
     const int K = binCount_;
-    double expected = 0.0;
-    magnitude_[0] = std::fabs(x[0]);
-    advance_[0] = 0.0;
+    const double* expected = expectedAdvance_.data();
+    double* magnitude = magnitude_.data();
+    double* advance = advance_.data();
+    magnitude[0] = std::fabs(x[0]);
+    advance[0] = 0.0;
     for (int k = 1; k < K - 1; ++k) {
         const double re = x[2 * k - 1], im = x[2 * k];
         const double phase = portable::angle(im, re);
-        expected += binAdvance_;
-        const double deviation = portable::wrapDeviation(phase - previousPhase[k] - expected);
+        const double deviation = portable::wrapDeviation(phase - previousPhase[k] - expected[k]);
         previousPhase[k] = phase;
-        magnitude_[k] = std::sqrt(re * re + im * im);
-        advance_[k] = expected + deviation;
+        advance[k] = expected[k] + deviation;
     }
-    magnitude_[K - 1] = std::fabs(x[frameLength() - 1]);
-    advance_[K - 1] = expected + binAdvance_;
+    for (int k = 1; k < K - 1; ++k) magnitude[k] = std::sqrt(x[2 * k - 1] * x[2 * k - 1] + x[2 * k] * x[2 * k]);
+    magnitude[K - 1] = std::fabs(x[frameLength() - 1]);
+    advance[K - 1] = expected[K - 1];
 }
 
 // Bins 1 .. K - 2 rebuilt from the new magnitudes with phases accumulated
@@ -90,12 +94,14 @@ void PitchScaler::analyse(const double* x, double* previousPhase) {
 // sine and cosine as they are and keeps its precision over long streams.
 void PitchScaler::synthesise(double* x, double* outputPhase) const {
     const int K = binCount_;
+    const double* magnitude = newMagnitude_.data();
+    const double* advance = newAdvance_.data();
     for (int k = 1; k < K - 1; ++k) {
-        const double phase = portable::wrapTurns(outputPhase[k] + newAdvance_[k]);
+        const double phase = portable::wrapTurns(outputPhase[k] + advance[k]);
         outputPhase[k] = phase;
         double s, c;
         portable::sinCos(phase, &s, &c);
-        x[2 * k - 1] = newMagnitude_[k] * c;
-        x[2 * k] = newMagnitude_[k] * s;
+        x[2 * k - 1] = magnitude[k] * c;
+        x[2 * k] = magnitude[k] * s;
     }
 }

@@ -39,6 +39,9 @@ private:
     int binCount_;       // K = N / 2 + 1
     double binAdvance_;  // w: a hop's phase advance of a component centred on bin 1
     double pitchFactor_;
+    // The advance expected in bin k, k w, summed bin by bin from 0 as the
+    // analysis would; bins 0 .. K - 1.
+    std::vector<double> expectedAdvance_;
     // Per channel c, bin k at c K + k.
     std::vector<double> previousPhase_;
     std::vector<double> outputPhase_;
