@@ -51,10 +51,13 @@ int Resampler::reset() {
     return 0;
 }
 
-void Resampler::redesign() { openConverters(); }
+void Resampler::redesign() {
+    if (factor_ != openFactor_) openConverters();
+}
 
 void Resampler::openConverters() {
     for (ResampleConverter& converter : converters_) converter.open(factor_);
+    openFactor_ = factor_;
 }
 
 void Resampler::appendInput(const double* in, int count) {

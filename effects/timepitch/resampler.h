@@ -32,8 +32,10 @@ public:
     double factor() const { return factor_; }
 
 protected:
-    // Reopens every converter for the new factor; audio inside the old ones is
-    // dropped, the pending input and output are kept.
+    // Reopens every converter for a new factor; audio inside the old ones is
+    // dropped, the pending input and output are kept. The same factor again
+    // (a preset or a rebuild handing over the value in force) leaves them be:
+    // reopening would drop audio and rebuild the filter tables for nothing.
     void redesign() override;
 
 private:
@@ -43,6 +45,7 @@ private:
 
     int channels_;
     double factor_ = 1.0;
+    double openFactor_ = 1.0;                    // the factor the converters were opened for
     std::vector<ResampleConverter> converters_;  // one per channel, however many
     int pendingInput_ = 0;                       // interleaved samples in buffer A
     OutputQueue pendingOutput_;

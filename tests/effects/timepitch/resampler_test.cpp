@@ -103,6 +103,20 @@ TEST(Resampler, AFactorChangeKeepsThePendingOutput) {
     EXPECT_NEAR(moved.factor(), std::pow(2.0, 0.7), 1e-12);
 }
 
+TEST(Resampler, TheSameFactorAgainLeavesTheStreamAlone) {
+    // A preset or a rebuild hands over the value in force: nothing is dropped.
+    Resampler kept(2), touched(2);
+    setRatio(kept, 0.4);
+    setRatio(touched, 0.4);
+    const std::vector<double> input = testsignals::noise(40 * kBlock, 2, 8000.0, 6);
+    const std::vector<double> head(input.begin(), input.begin() + input.size() / 2);
+    const std::vector<double> tail(input.begin() + input.size() / 2, input.end());
+    runBlocks(kept, head, 2);
+    runBlocks(touched, head, 2);
+    setRatio(touched, 0.4);
+    EXPECT_EQ(runBlocks(kept, tail, 2).output, runBlocks(touched, tail, 2).output);
+}
+
 TEST(Resampler, EveryChannelOfAWideStreamHasItsOwnConverter) {
     // Five channels, a tone of its own on each: each comes out halved.
     const int channels = 5;
