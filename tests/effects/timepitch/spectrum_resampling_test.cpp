@@ -12,7 +12,8 @@ constexpr int kBins = 41;
 // bins: a read past the top one is a read past the allocation, which the
 // memory checkers report.
 struct Spectra {
-    explicit Spectra(int bins = kBins) : bins(bins), magnitude(bins), advance(bins), newMagnitude(bins), newAdvance(bins) {
+    explicit Spectra(int bins = kBins)
+        : bins(bins), magnitude(bins), advance(bins), newMagnitude(bins), newAdvance(bins) {
         for (int k = 0; k < bins; ++k) {
             magnitude[k] = 100.0 + k;
             advance[k] = 0.5 * k;

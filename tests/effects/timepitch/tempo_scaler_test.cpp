@@ -65,7 +65,8 @@ TEST(TempoScaler, TempoZeroGivesTheInputBackWithTheSameLength) {
     const int delay = t.overlap() - D;
     double worst = 0.0;
     for (size_t p = N + t.overlap(); p < s.output.size() / 2; ++p)
-        for (int c = 0; c < 2; ++c) worst = std::max(worst, std::fabs(s.output[2 * p + c] - input[2 * (p - delay) + c]));
+        for (int c = 0; c < 2; ++c)
+            worst = std::max(worst, std::fabs(s.output[2 * p + c] - input[2 * (p - delay) + c]));
     EXPECT_LT(worst, 1e-8);
 }
 
