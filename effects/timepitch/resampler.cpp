@@ -1,5 +1,6 @@
 #include "effects/timepitch/resampler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "effects/timepitch/exponent_parameter.h"
@@ -19,6 +20,39 @@ Resampler::Resampler(int channels)
       converters_(static_cast<size_t>(channels_)),
       pendingOutput_(channels_, kCapacity) {
     openConverters();
+}
+
+// The planes take the new frames behind the pending ones. When they reach
+// the end, the pending frames move to the front, into planes of twice the
+// size needed if they must grow (so that moves stay rare).
+void Resampler::appendInput(const double* in, int frames) {
+    const int C = channels_;
+    if (inputStart_ + inputFrames_ + frames > planeCapacity_) {
+        const int need = inputFrames_ + frames;
+        const int capacity = need > planeCapacity_ ? 2 * need : planeCapacity_;
+        std::vector<float> grown;
+        if (capacity > planeCapacity_) grown.resize(static_cast<size_t>(C) * capacity);
+        float* to = grown.empty() ? inputPlanes_.data() : grown.data();
+        for (int c = 0; c < C && inputFrames_ > 0; ++c) {
+            const float* from = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_;
+            std::memmove(to + static_cast<size_t>(c) * capacity, from, sizeof(float) * inputFrames_);
+        }
+        if (!grown.empty()) inputPlanes_.swap(grown);
+        planeCapacity_ = capacity;
+        inputStart_ = 0;
+    }
+    for (int c = 0; c < C; ++c) {
+        float* plane = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_ + inputFrames_;
+        const double* from = in + c;
+        for (int i = 0; i < frames; ++i) plane[i] = static_cast<float>(from[i * C]);
+    }
+    inputFrames_ += frames;
+}
+
+void Resampler::consumeInput(int frames) {
+    inputStart_ += frames;
+    inputFrames_ -= frames;
+    if (inputFrames_ == 0) inputStart_ = 0;
 }
 
 int Resampler::describeParameters(ParamDescriptor* descriptors) {
@@ -45,7 +79,8 @@ double Resampler::displayValue(int parameterIndex, double value) {
 }
 
 int Resampler::reset() {
-    pendingInput_ = 0;
+    inputStart_ = 0;
+    inputFrames_ = 0;
     pendingOutput_.clear();
     openConverters();
     return 0;
@@ -60,40 +95,25 @@ void Resampler::openConverters() {
     openFactor_ = factor_;
 }
 
-void Resampler::appendInput(const double* in, int count) {
-    if (count <= 0) return;
-    if (pendingInput_ + count > capacityA_) growA(pendingInput_ + count, pendingInput_);
-    std::memcpy(bufferA_.get() + pendingInput_, in, sizeof(double) * count);
-    pendingInput_ += count;
-}
-
-void Resampler::ensurePlanes(int inputPlane, int outputPlane) {
-    const size_t in = static_cast<size_t>(channels_) * inputPlane;
-    const size_t out = static_cast<size_t>(channels_) * outputPlane;
-    if (inputPlanes_.size() < in) inputPlanes_.resize(in);
-    if (outputPlanes_.size() < out) outputPlanes_.resize(out);
-}
-
 int Resampler::process(const double* in, double* out, int inCount, int outCapacity, int /*channelMask*/) {
-    appendInput(in, inCount);  // before anything is written to out, which may be in
+    const int C = channels_;
+    // Read the input before anything is written to out, which may be in.
+    if (inCount > 0) appendInput(in, inCount / C);
     redesignIfRequested();
 
-    const int C = channels_;
     // Room per channel: about what this block's input becomes. Output the room
     // cannot take waits inside the converters and comes first next time.
     const int room = static_cast<int>(inCount * factor_ / C);
-    const int frames = pendingInput_ / C;
-    ensurePlanes(frames, room);
+    if (outputPlanes_.size() < static_cast<size_t>(C) * room) outputPlanes_.resize(static_cast<size_t>(C) * room);
 
     int written = 0, used = 0;
     for (int c = 0; c < C; ++c) {
-        float* inPlane = inputPlanes_.data() + static_cast<size_t>(c) * frames;
+        float* inPlane = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_;
         float* outPlane = outputPlanes_.data() + static_cast<size_t>(c) * room;
-        const double* from = bufferA_.get() + c;
-        for (int i = 0; i < frames; ++i) inPlane[i] = static_cast<float>(from[i * C]);
         // The channels run in step: every converter takes and gives the same counts.
-        written = converters_[c].process(inPlane, frames, &used, outPlane, room);
+        written = converters_[c].process(inPlane, inputFrames_, &used, outPlane, room);
     }
+    consumeInput(used);
 
     double* queue = pendingOutput_.reserve(C * written);
     for (int c = 0; c < C; ++c) {
@@ -101,10 +121,5 @@ int Resampler::process(const double* in, double* out, int inCount, int outCapaci
         for (int i = 0; i < written; ++i) queue[i * C + c] = outPlane[i];
     }
     pendingOutput_.commit(C * written);
-
-    const int consumed = C * used;
-    pendingInput_ -= consumed;
-    std::memmove(bufferA_.get(), bufferA_.get() + consumed, sizeof(double) * pendingInput_);
-
     return pendingOutput_.deliver(out, outCapacity);
 }

@@ -10,9 +10,11 @@
 // band-limited converter at factor 2^"Ratio" (output samples per input
 // sample) and comes back at the stream's rate, so the music plays slower and
 // lower above 1, faster and higher below. Input the converters have not taken
-// waits in buffer A; output beyond the block's capacity waits in an
-// OutputQueue and is reported by extraOutput. Every channel is converted
-// whatever the mask: all channels must keep one length.
+// waits in one single-precision plane per channel, converted once as it
+// arrives (a converter may leave thousands of frames for later calls); output
+// beyond the block's capacity waits in an OutputQueue and is reported by
+// extraOutput. Every channel is converted whatever the mask: all channels
+// must keep one length.
 class Resampler : public EffectModule {
 public:
     explicit Resampler(int channels);
@@ -39,16 +41,20 @@ protected:
     void redesign() override;
 
 private:
-    void appendInput(const double* in, int count);
-    void ensurePlanes(int inputPlane, int outputPlane);
+    void appendInput(const double* in, int frames);
+    void consumeInput(int frames);
     void openConverters();
 
     int channels_;
     double factor_ = 1.0;
     double openFactor_ = 1.0;                    // the factor the converters were opened for
     std::vector<ResampleConverter> converters_;  // one per channel, however many
-    int pendingInput_ = 0;                       // interleaved samples in buffer A
-    OutputQueue pendingOutput_;
+    // Pending input: channel c's frames at c * planeCapacity_ + inputStart_,
+    // inputFrames_ of them.
     std::vector<float> inputPlanes_;
+    int planeCapacity_ = 0;
+    int inputStart_ = 0;
+    int inputFrames_ = 0;
     std::vector<float> outputPlanes_;
+    OutputQueue pendingOutput_;
 };
