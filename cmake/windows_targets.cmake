@@ -15,6 +15,35 @@ list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/kernel_table\\.cpp$")
 add_library(morv_engine STATIC ${ENGINE_SOURCES})
 target_include_directories(morv_engine PUBLIC ${PROJECT_SOURCE_DIR})
 
+# libresample (the resampler's converters), built here from the upstream
+# tarball of Debian's source package, which scripts/build_windows.sh fetches.
+# It gets the SSE2 options above like the engine: the library computes in
+# single precision, and so it gives the bits of Debian's native build.
+if(NOT MORV_LIBRESAMPLE_TARBALL OR NOT EXISTS "${MORV_LIBRESAMPLE_TARBALL}")
+  message(FATAL_ERROR "MORV_LIBRESAMPLE_TARBALL must name libresample's upstream tarball "
+                      "(scripts/build_windows.sh fetches it from Debian's source package)")
+endif()
+set(LIBRESAMPLE_ROOT ${CMAKE_CURRENT_BINARY_DIR}/libresample)
+file(GLOB LIBRESAMPLE_DIR LIST_DIRECTORIES true ${LIBRESAMPLE_ROOT}/libresample-*)
+if(NOT LIBRESAMPLE_DIR)
+  file(ARCHIVE_EXTRACT INPUT ${MORV_LIBRESAMPLE_TARBALL} DESTINATION ${LIBRESAMPLE_ROOT})
+  file(GLOB LIBRESAMPLE_DIR LIST_DIRECTORIES true ${LIBRESAMPLE_ROOT}/libresample-*)
+endif()
+if(NOT EXISTS ${LIBRESAMPLE_DIR}/src/resample.c)
+  message(FATAL_ERROR "${MORV_LIBRESAMPLE_TARBALL} holds no libresample sources")
+endif()
+# What its configure script would find: <inttypes.h>.
+file(WRITE ${LIBRESAMPLE_ROOT}/config/config.h "#define HAVE_INTTYPES_H 1\n")
+add_library(resample STATIC
+  ${LIBRESAMPLE_DIR}/src/resample.c
+  ${LIBRESAMPLE_DIR}/src/resamplesubs.c
+  ${LIBRESAMPLE_DIR}/src/filterkit.c)
+target_include_directories(resample PRIVATE ${LIBRESAMPLE_ROOT}/config)
+target_include_directories(resample SYSTEM PUBLIC ${LIBRESAMPLE_DIR}/include)
+# -O2 as Debian builds it; its own code's warnings are not ours.
+target_compile_options(resample PRIVATE -O2 -w)
+target_link_libraries(morv_engine PUBLIC resample)
+
 # The window icon is drawn by a script at build time.
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 set(MORV_RESOURCE_DIR ${CMAKE_CURRENT_BINARY_DIR}/resources)

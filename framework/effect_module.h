@@ -51,6 +51,10 @@ public:
     virtual double displayValue(int parameterIndex, double value);
     // Clears the signal history; returns 0.
     virtual int reset();
+    // Output frames per input frame over a long stream: 1 for every module
+    // that keeps the stream's length, the factor in force for a rate or tempo
+    // change. A file's output is sized by it.
+    virtual double lengthRatio() { return 1.0; }
 
     // Hands values to setParameters, each held first within its slider's range
     // widened by the range's own width on either side (a value that is not a

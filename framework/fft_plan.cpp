@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstddef>
 
+#include "framework/portable_math.h"
+
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using portable::kPi;
 // Radices tried when factoring, largest first.
 constexpr int kRadixOrder[] = {16, 10, 9, 8, 7, 5, 4, 3, 2};
 
@@ -60,10 +62,9 @@ void FftPlan::buildSplitTables() {
     split_.reset(new double[2 * static_cast<size_t>(m)]);
     cosTable = split_.get();
     sinTable = cosTable + m;
-    for (int k = 0; k < m; ++k) {
-        cosTable[k] = std::cos(kPi * k / m);
-        sinTable[k] = std::sin(kPi * k / m);
-    }
+    // Tables and rotations from portable_math.h, so that both builds
+    // transform with the same bits.
+    for (int k = 0; k < m; ++k) portable::sinCos(kPi * k / m, &sinTable[k], &cosTable[k]);
 }
 
 // Digit-reversal permutation and its inverse: a mixed-radix counter with one
@@ -93,8 +94,8 @@ void FftPlan::buildStageRotations() {
         twiddleOffset[s] = offset;
         offset += sofar[s];
         const double omega = 2.0 * kPi / (static_cast<double>(sofar[s]) * factor[s]);
-        rotationCos[s] = std::cos(omega);
-        rotationSin[s] = -std::sin(omega);
+        portable::sinCos(omega, &rotationSin[s], &rotationCos[s]);
+        rotationSin[s] = -rotationSin[s];
     }
     const int room = std::max(offset, 1);
     twiddles_.reset(new double[2 * static_cast<size_t>(room)]);

@@ -3,17 +3,20 @@
 #include <cmath>
 
 #include "framework/fft_butterfly.h"
+#include "framework/portable_math.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using portable::kPi;
 
 }  // namespace
 
 // cos(2 pi j / R) and -sin(2 pi j / R) by repeated rotation from j = 1.
 void OddRadixKernel::buildTable(int radix) {
     const double omega = 2.0 * kPi / radix;
-    const double c = std::cos(omega), sn = -std::sin(omega);
+    double sn, c;
+    portable::sinCos(omega, &sn, &c);
+    sn = -sn;
     cos_[0] = 1.0;
     sin_[0] = 0.0;
     cos_[1] = c;

@@ -14,6 +14,9 @@
 #include "effects/spatial/de_vocal_stereo.h"
 #include "effects/spatial/modal_reverb.h"
 #include "effects/spatial/spatial_presets.h"
+#include "effects/timepitch/pitch_scaler.h"
+#include "effects/timepitch/resampler.h"
+#include "effects/timepitch/tempo_scaler.h"
 #include "effects/timepitch/time_pitch_presets.h"
 #include "registry/kernel_table_source.h"
 
@@ -41,6 +44,10 @@ std::unique_ptr<EffectModule> buildVirtual3DWithEmbeddedTable(int rate, int chan
     return buildVirtual3D(platformKernelTable(), rate, channels);
 }
 
+std::unique_ptr<EffectModule> buildResampler(int /*rate*/, int channels) {
+    return std::make_unique<Resampler>(channels);
+}
+
 std::unique_ptr<EffectModule> buildVibrato(int rate, int channels) {
     return std::make_unique<Vibrato>(rate, channels, kVibratoFrequency, kVibratoDelay);
 }
@@ -60,9 +67,9 @@ const ModuleRow kRows[] = {
     {BLACK "Spacial-DeVocal Stereo", buildBlock<DeVocalStereo>, kDeVocalStereoPresets},
     {BLACK "Spacial-ModalReverb", buildBlock<ModalReverb>, kModalReverbPresets},
     {BLACK "Spacial-Virtual3D", buildVirtual3DWithEmbeddedTable, kVirtual3DPresets},
-    {WHITE "T/P-Resampler", nullptr, kResamplerPresets},
-    {WHITE "T/P-TempoScaler", nullptr, kTempoScalerPresets},
-    {WHITE "T/P-PitchScaler", nullptr, kPitchScalerPresets},
+    {WHITE "T/P-Resampler", buildResampler, kResamplerPresets},
+    {WHITE "T/P-TempoScaler", buildBlock<TempoScaler>, kTempoScalerPresets},
+    {WHITE "T/P-PitchScaler", buildBlock<PitchScaler>, kPitchScalerPresets},
     {BLACK "Distortion-Vibrato", buildVibrato, kNoPresets},
     {BLACK "Distortion-Whisper", buildBlock<Whisper>, kNoPresets},
     {BLACK "Dist-ASImpact", nullptr, kNoPresets},

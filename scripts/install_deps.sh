@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build step needs, only when some are missing.
-#   scripts/install_deps.sh GROUP...   groups: native bench windows wine
+#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources
+# "sources" makes Debian's source packages reachable (a deb-src entry beside
+# every Debian deb entry), for the libraries the DLL builds from source.
 set -euo pipefail
 
 # libmysofa-dev: the kernel table generator (tools/kernel_table), a native
@@ -11,6 +13,7 @@ packages_for() {
     bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox espeak-ng" ;;
     windows) echo "g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 python3 cmake g++ pkg-config libmysofa-dev" ;;
     wine) echo "wine wine32:i386 xvfb xauth python3" ;;
+    sources) echo "" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac
 }
@@ -18,6 +21,49 @@ packages_for() {
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
+
+as_root_write() {
+  if [ "$(id -u)" -eq 0 ]; then cat >"$1"; else sudo tee "$1" >/dev/null; fi
+}
+
+# The deb-src twins of the system's Debian entries (deb822 stanzas and
+# one-line entries of this release), written once into a list of our own.
+enable_deb_src() {
+  local list=/etc/apt/sources.list.d/morv-deb-src.sources codename entries
+  [ -f "$list" ] && return 0
+  if grep -Eqs '^[[:space:]]*Types:.*deb-src|^[[:space:]]*deb-src[[:space:]]' \
+       /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; then
+    return 0
+  fi
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  entries=$(
+    for file in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$file" ] || continue
+      awk -v RS= -v ORS='\n\n' -v code="$codename" '
+        /(^|\n)Types:[^\n]*deb/ && /debian-archive-keyring/ && ($0 ~ ("Suites:[^\n]*" code)) {
+          sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file"
+    done
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      [ -f "$file" ] || continue
+      awk -v code="$codename" '$1 == "deb" && $0 ~ (" " code "([- ]|$)") {
+        i = 2
+        if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }  # [options]
+        printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents:", $i, $(i + 1)
+        for (i += 2; i <= NF; i++) printf " %s", $i
+        printf "\n\n" }' "$file"
+    done)
+  if [ -z "$entries" ]; then
+    echo "no Debian entry of ${codename:-this release} to take a deb-src entry from" >&2
+    exit 1
+  fi
+  echo "Adding deb-src entries: $list"
+  printf '%s\n' "$entries" | as_root_write "$list"
+  as_root apt-get update -qq
+}
+
+for group in "$@"; do
+  [ "$group" = sources ] && enable_deb_src
+done
 
 missing=()
 need_i386=0

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/portable_math.h"
+
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using portable::kPi;
 constexpr double kMicrosecondsPerSecond = 1000000.0;
 
 void describe(ParamDescriptor& d, const char* name, double max, double min, double defaultValue) {

@@ -2,14 +2,14 @@
 
 #include <cmath>
 
-#include "effects/distortion/portable_trig.h"
+#include "framework/portable_math.h"
 
 namespace {
 
 constexpr double kFrameDuration = 0.01;
 constexpr double kHopFraction = 0.25;
 constexpr int kQueueCapacity = 5000;
-constexpr double kPi = 3.14159265358979323846;
+using portable::kPi;
 // 2 pi / 32767: the random part of a phase, r x kRadiansPerStep - pi, is
 // uniform over -pi .. pi.
 constexpr double kRadiansPerStep = 0.00019175345033660654;
@@ -24,7 +24,9 @@ Whisper::Whisper(double sampleRate, int channels)
       binCount_(frameLength() / 2 + 1),
       random_(kSeed),
       randomPhasors_(ModuleRandom::kMax + 1) {
-    for (int r = 0; r <= ModuleRandom::kMax; ++r) randomPhasors_[r] = portabletrig::sinCos(randomAngle(r));
+    for (int r = 0; r <= ModuleRandom::kMax; ++r) {
+        portable::sinCos(randomAngle(r), &randomPhasors_[r].sin, &randomPhasors_[r].cos);
+    }
 }
 
 int Whisper::describeParameters(ParamDescriptor* descriptors) {
@@ -61,7 +63,7 @@ void Whisper::whisperPlane(double* plane) {
             double& re = plane[2 * k - 1];
             double& im = plane[2 * k];
             const double magnitude = std::sqrt(re * re + im * im);
-            const portabletrig::SinCos& phasor = randomPhasors_[random_.next()];
+            const Phasor& phasor = randomPhasors_[random_.next()];
             re = magnitude * phasor.cos;
             im = magnitude * phasor.sin;
         }
@@ -70,11 +72,12 @@ void Whisper::whisperPlane(double* plane) {
             double& re = plane[2 * k - 1];
             double& im = plane[2 * k];
             const double magnitude = std::sqrt(re * re + im * im);
-            const double own = portabletrig::atan2(im, re);
+            const double own = portable::angle(im, re);
             const double phase = randomAngle(random_.next()) * w + (1.0 - w) * own;
-            const portabletrig::SinCos phasor = portabletrig::sinCos(phase);
-            re = magnitude * phasor.cos;
-            im = magnitude * phasor.sin;
+            double s, c;
+            portable::sinCos(phase, &s, &c);
+            re = magnitude * c;
+            im = magnitude * s;
         }
     }
     transform_.inverse(plane);

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "effects/distortion/portable_trig.h"
 #include "framework/block_effect.h"
 #include "framework/module_random.h"
 #include "framework/real_fft.h"
@@ -34,5 +33,9 @@ private:
     ModuleRandom random_;
     double wet_ = 1.0;
     // Unit phasor of the random angle of every value the generator can draw.
-    std::vector<portabletrig::SinCos> randomPhasors_;
+    struct Phasor {
+        double sin;
+        double cos;
+    };
+    std::vector<Phasor> randomPhasors_;
 };

@@ -3,9 +3,11 @@
 #include <cmath>
 #include <complex>
 
+#include "framework/portable_math.h"
+
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using portable::kPi;
 
 double linearGain(double gainDb) { return std::pow(10.0, 0.05 * gainDb); }
 

@@ -31,7 +31,9 @@ const std::set<int> kSlowToSettle = {kModuleDeVocalStereo};
 
 // Modules that ignore the channel mask by design.
 const std::set<int> kMaskIgnored = {
-    kModuleVirtual3D,  // renders both ears whatever the mask; the player offers it only PASS
+    kModuleVirtual3D,     // renders both ears whatever the mask; the player offers it only PASS
+    kModuleResampler,     // changes every channel's length alike: all channels of a
+    kModuleTempoScaler,   // block must keep one length
 };
 
 // The pipeline's output capacity for a block of n samples.

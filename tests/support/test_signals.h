@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/portable_math.h"
+
 // Signals generated inside the tests: interleaved doubles on the 16-bit scale.
 namespace testsignals {
 
-constexpr double kPi = 3.14159265358979323846;
+using portable::kPi;
 
 // A sine of the given frequency and amplitude on every channel.
 inline std::vector<double> sine(int frames, int channels, double rate, double frequency, double amplitude,

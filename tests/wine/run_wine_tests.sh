@@ -123,8 +123,12 @@ compare_with_native() {
   local dir=$WAV_DIR/$name input=$WAV_DIR/input_${channels}ch_${bits}bit_${rate}.wav
   mkdir -p "$dir"
   [ -f "$input" ] || python3 tests/wine/wav_tools.py make "$input" "$channels" "$bits" 1.5 "$rate" || return 1
+  local frames
+  # The DLL's output is taken to morv's length, which follows the factor of a
+  # rate or tempo change.
   "$MORV_NATIVE" process --module "$module" "${preset[@]}" --bits "$bits" --quiet "$input" "$dir/native.wav" &&
-    timeout -k 5 "$CASE_TIMEOUT" wine "$HOST" process --module "$module" "${preset[@]}" --bits "$bits" \
+    frames=$(python3 -c 'import sys, wave; print(wave.open(sys.argv[1]).getnframes())' "$dir/native.wav") &&
+    timeout -k 5 "$CASE_TIMEOUT" wine "$HOST" process --module "$module" "${preset[@]}" --bits "$bits" --frames "$frames" \
       "Z:$input" "Z:$dir/dll.wav" | tr -d '\r' &&
     python3 tests/wine/wav_tools.py compare "$dir/native.wav" "$dir/dll.wav" "$tolerance"
 }
@@ -206,6 +210,8 @@ if [ $# -eq 0 ]; then
     modules=$("$MORV_NATIVE" list --json |
       python3 -c 'import json, sys; print(*[m["index"] for m in json.load(sys.stdin) if m["presets"]])')
     for module in $modules; do
+      # The reverb's random tail is compared on its own terms above.
+      [ "$module" = "$REVERB_MODULE" ] && continue
       name=wav_module_${module}_preset_1
       compare_with_native "$name" "$module" 2 16 0 44100 1 && pass "$name" || fail "$name"
     done

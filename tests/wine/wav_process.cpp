@@ -133,16 +133,19 @@ bool chooseInDialog(int listId, int entry) {
 
 int runWavProcess(int argc, char** argv) {
     int moduleIndex = 0, blockFrames = 576, bits = 16, preset = -1;
+    long long framesWanted = -1;  // the output's length; the input's by default
     std::vector<const char*> files;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--module") && i + 1 < argc) moduleIndex = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--block") && i + 1 < argc) blockFrames = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--bits") && i + 1 < argc) bits = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--preset") && i + 1 < argc) preset = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) framesWanted = std::atoll(argv[++i]);
         else files.push_back(argv[i]);
     }
     if (files.size() != 2 || blockFrames < 1 || (bits != 16 && bits != 24 && bits != 32)) {
-        std::printf("usage: process [--module N] [--preset INDEX] [--block FRAMES] [--bits 16|24|32] IN.wav OUT.wav\n");
+        std::printf("usage: process [--module N] [--preset INDEX] [--block FRAMES] [--bits 16|24|32] "
+                    "[--frames OUT_FRAMES] IN.wav OUT.wav\n");
         return 2;
     }
     PcmAudio input;
@@ -196,7 +199,8 @@ int runWavProcess(int argc, char** argv) {
         const int frames = static_cast<int>(framesIn - start < blockFrames ? framesIn - start : blockFrames);
         runBlock(input.samples.data() + start * channels, frames);
     }
-    wanted = framesIn;
+    // A rate or tempo change makes the output longer or shorter than the input.
+    wanted = framesWanted >= 0 ? framesWanted : framesIn;
     std::vector<int32_t> silence(static_cast<size_t>(blockFrames) * channels, 0);
     const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * input.sampleRate);
     for (int64_t drained = 0; framesOut < wanted && drained < drainLimit; drained += blockFrames)

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
+#include "framework/portable_math.h"
+
 std::vector<int32_t> makeDemoSignal(int sampleRate, double seconds) {
-    const double pi = 3.14159265358979323846;
+    const double pi = portable::kPi;
     const int frames = static_cast<int>(sampleRate * seconds);
     std::vector<int32_t> out(static_cast<size_t>(frames) * 2);
     uint32_t seed = 12345;

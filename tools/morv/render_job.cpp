@@ -142,9 +142,10 @@ RenderSummary renderFile(const RenderJob& job) {
     ProgressBar bar(job.progress, reader.expectedFrames());
 
     // Modules that keep the stream's length deliver exactly the input's
-    // frames: the first output frames follow any latency, the rest of the
-    // queued output is drained with silence after the input ends; the gaps of
-    // a snap go in where the module skipped frames.
+    // frames, a rate or tempo change the input's frames times its factor: the
+    // first output frames follow any latency, the rest of the queued output is
+    // drained with silence after the input ends; the gaps of a snap go in
+    // where the module skipped frames.
     int64_t wanted = -1;
     auto deliver = [&](int produced) {
         const int32_t* frames = renderer.output();
@@ -175,7 +176,9 @@ RenderSummary renderFile(const RenderJob& job) {
         throw UsageError("--snap-noise lies beyond the end of the input (" + std::to_string(summary.framesIn) +
                          " frames)");
     }
-    wanted = summary.framesIn;
+    // The pipeline leaves the module out altogether in PASS.
+    const double lengthRatio = ChannelMask != 0 && CurrentModule ? CurrentModule->lengthRatio() : 1.0;
+    wanted = std::llround(static_cast<double>(summary.framesIn) * lengthRatio);
     std::fill(block.begin(), block.end(), 0);
     const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * reader.sampleRate());
     for (int64_t drained = 0; sink.frames() < wanted && drained < drainLimit; drained += job.blockFrames) {

@@ -42,6 +42,25 @@ TEST_F(RenderJobFaults, AnUnselectedChannelComesOutAsItWentIn) {
     }
 }
 
+TEST_F(RenderJobFaults, ARateOrTempoChangeSizesTheFileByItsFactor) {
+    const int frames = 44100;
+    write("in.wav", stereoNoise(frames), 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    struct Case {
+        const char* options;
+        double ratio;
+    };
+    for (const Case& c : {Case{"--module 13 --preset UpSample", std::pow(2.0, 0.4)},
+                          Case{"--module 13 --set Ratio=-1.5", std::pow(2.0, -1.5)},
+                          Case{"--module 14 --preset SlowDown", 1050.0 / 795.0},
+                          Case{"--module 14 --preset SpeedUp", 1050.0 / 1385.0},
+                          Case{"--module 15 --preset Child", 1.0},
+                          Case{"--module 13 --preset UpSample --channels PASS", 1.0}}) {
+        const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --quiet " + c.options);
+        ASSERT_EQ(r.status, 0) << c.options << ": " << r.err;
+        EXPECT_EQ(static_cast<long>(read("out.wav").size() / 2), std::lround(frames * c.ratio)) << c.options;
+    }
+}
+
 // Float files hold the same values as a 24-bit rendering; both go through an
 // equaliser preset and must agree to the last bit of 24.
 TEST_F(RenderJobFaults, FloatInputIsScaledLikeItsTwentyFourBitRendering) {

@@ -1,0 +1,125 @@
+#include "effects/timepitch/resampler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "effects/timepitch/exponent_parameter.h"
+#include "effects/timepitch/time_pitch_presets.h"
+
+namespace {
+
+// The base's buffers start with room for this many samples.
+constexpr int kCapacity = 6000;
+constexpr ExponentParameter kRatio("Ratio", 1.0, -1.5, 0.0, kLog2Of2);
+
+}  // namespace
+
+Resampler::Resampler(int channels)
+    : EffectModule(kCapacity),
+      channels_(channels < 1 ? 1 : channels),
+      converters_(static_cast<size_t>(channels_)),
+      pendingOutput_(channels_, kCapacity) {
+    openConverters();
+}
+
+// The planes take the new frames behind the pending ones. When they reach
+// the end, the pending frames move to the front, into planes of twice the
+// size needed if they must grow (so that moves stay rare).
+void Resampler::appendInput(const double* in, int frames) {
+    const int C = channels_;
+    if (inputStart_ + inputFrames_ + frames > planeCapacity_) {
+        const int need = inputFrames_ + frames;
+        const int capacity = need > planeCapacity_ ? 2 * need : planeCapacity_;
+        std::vector<float> grown;
+        if (capacity > planeCapacity_) grown.resize(static_cast<size_t>(C) * capacity);
+        float* to = grown.empty() ? inputPlanes_.data() : grown.data();
+        for (int c = 0; c < C && inputFrames_ > 0; ++c) {
+            const float* from = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_;
+            std::memmove(to + static_cast<size_t>(c) * capacity, from, sizeof(float) * inputFrames_);
+        }
+        if (!grown.empty()) inputPlanes_.swap(grown);
+        planeCapacity_ = capacity;
+        inputStart_ = 0;
+    }
+    for (int c = 0; c < C; ++c) {
+        float* plane = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_ + inputFrames_;
+        const double* from = in + c;
+        for (int i = 0; i < frames; ++i) plane[i] = static_cast<float>(from[i * C]);
+    }
+    inputFrames_ += frames;
+}
+
+void Resampler::consumeInput(int frames) {
+    inputStart_ += frames;
+    inputFrames_ -= frames;
+    if (inputFrames_ == 0) inputStart_ = 0;
+}
+
+int Resampler::describeParameters(ParamDescriptor* descriptors) {
+    kRatio.describe(&descriptors[0]);
+    return 1;
+}
+
+void Resampler::setParameters(const double* values) {
+    factor_ = kRatio.factor(values[0]);
+    requestRedesign();
+}
+
+int Resampler::extraOutput() { return pendingOutput_.queued(); }
+
+int Resampler::presets(const PresetRecord** table) {
+    *table = kResamplerPresets.records;
+    return kResamplerPresets.count;
+}
+
+int Resampler::presetCount() { return kResamplerPresets.count; }
+
+double Resampler::displayValue(int parameterIndex, double value) {
+    return parameterIndex == 0 ? kRatio.shown(value) : value;
+}
+
+int Resampler::reset() {
+    inputStart_ = 0;
+    inputFrames_ = 0;
+    pendingOutput_.clear();
+    openConverters();
+    return 0;
+}
+
+void Resampler::redesign() {
+    if (factor_ != openFactor_) openConverters();
+}
+
+void Resampler::openConverters() {
+    for (ResampleConverter& converter : converters_) converter.open(factor_);
+    openFactor_ = factor_;
+}
+
+int Resampler::process(const double* in, double* out, int inCount, int outCapacity, int /*channelMask*/) {
+    const int C = channels_;
+    // Read the input before anything is written to out, which may be in.
+    if (inCount > 0) appendInput(in, inCount / C);
+    redesignIfRequested();
+
+    // Room per channel: about what this block's input becomes. Output the room
+    // cannot take waits inside the converters and comes first next time.
+    const int room = static_cast<int>(inCount * factor_ / C);
+    if (outputPlanes_.size() < static_cast<size_t>(C) * room) outputPlanes_.resize(static_cast<size_t>(C) * room);
+
+    int written = 0, used = 0;
+    for (int c = 0; c < C; ++c) {
+        float* inPlane = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_;
+        float* outPlane = outputPlanes_.data() + static_cast<size_t>(c) * room;
+        // The channels run in step: every converter takes and gives the same counts.
+        written = converters_[c].process(inPlane, inputFrames_, &used, outPlane, room);
+    }
+    consumeInput(used);
+
+    double* queue = pendingOutput_.reserve(C * written);
+    for (int c = 0; c < C; ++c) {
+        const float* outPlane = outputPlanes_.data() + static_cast<size_t>(c) * room;
+        for (int i = 0; i < written; ++i) queue[i * C + c] = outPlane[i];
+    }
+    pendingOutput_.commit(C * written);
+    return pendingOutput_.deliver(out, outCapacity);
+}
