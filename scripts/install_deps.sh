@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build step needs, only when some are missing.
-#   scripts/install_deps.sh GROUP...   groups: native bench windows wine
+#   scripts/install_deps.sh GROUP...   groups: native bench windows wine fuzz
 set -euo pipefail
 
 packages_for() {
@@ -9,6 +9,8 @@ packages_for() {
     bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox" ;;
     windows) echo "g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 python3" ;;
     wine) echo "wine wine32:i386 xvfb xauth python3" ;;
+    # Clang with libFuzzer and the sanitizer runtimes; llvm for the symbolizer.
+    fuzz) echo "clang libclang-rt-14-dev llvm-14" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac
 }
