@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/plugin_state.h"
 #include "registry/module_registry.h"
 #include "tools/morv/audio_file_reader.h"
 #include "tools/morv/effect_session.h"
@@ -40,5 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)damage;
     } catch (const FileError&) {
     }
+    resetPluginState();
     return 0;
 }

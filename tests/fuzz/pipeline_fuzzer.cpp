@@ -130,5 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             default: controlwindow::timerTick(); break;
         }
     }
+    // Every run ends with what it allocated released, so libFuzzer never
+    // mistakes the module kept between runs for a leak and runs it again.
+    resetPluginState();
     return 0;
 }

@@ -67,5 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     controlwindow::reopen();
     playBlock();
     saveSettings(saved);
+    resetPluginState();
     return 0;
 }
