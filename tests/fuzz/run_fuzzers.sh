@@ -2,10 +2,11 @@
 # Runs every fuzz target of a build for the given number of seconds each,
 # starting from the seeds in tests/fuzz/corpus/NAME; what a run finds is kept
 # in BUILD/fuzz-corpus/NAME for the next run. Fails on any report.
-#   tests/fuzz/run_fuzzers.sh BUILD SECONDS
+#   tests/fuzz/run_fuzzers.sh BUILD SECONDS [NAME...]   (default: every target)
 set -uo pipefail
 build=${1:?build folder}
 seconds=${2:?seconds per target}
+shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
@@ -21,8 +22,12 @@ max_len() {
 }
 
 failed=0
-for target in "$build"/fuzz_*; do
-  name=${target##*/fuzz_}
+names=("$@")
+if [ ${#names[@]} -eq 0 ]; then
+  for target in "$build"/fuzz_*; do names+=("${target##*/fuzz_}"); done
+fi
+for name in "${names[@]}"; do
+  target="$build/fuzz_$name"
   work="$build/fuzz-corpus/$name"
   artifacts="$build/fuzz-artifacts/$name/"
   log="$build/fuzz-$name.log"
