@@ -1,13 +1,20 @@
 # MORV Studio: top-level commands. Each installs the Debian packages it needs.
 #   make demo    build and render the demo through every module
-#   make test    build everything and run every test (native, sanitizers, Windows DLL under Wine)
+#   make test    build everything and run every test (native, sanitizers, fuzz targets for a
+#                short time, thread stress test under ThreadSanitizer, Windows DLL under Wine)
+#   make fuzz    build the fuzz targets and run each for FUZZ_SECONDS (default 60)
 #   make bench   build and run the benchmarks
 JOBS ?= 2
 BUILD := build
 ASAN_BUILD := build-asan
 BENCH_BUILD := build-bench
+TSAN_BUILD := build-tsan
+FUZZ_SECONDS ?= 60
+# How long make test runs each fuzz target.
+FUZZ_TEST_SECONDS ?= 15
+CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all deps build demo test test-native test-asan test-wine windows bench clean
+.PHONY: all deps build demo test test-native test-asan test-fuzz test-tsan test-wine windows fuzz fuzz-build bench clean
 
 all: build
 
@@ -21,18 +28,37 @@ build: deps
 demo: build
 	./$(BUILD)/morv demo demo-output
 
-test: test-native test-asan test-wine
+test: test-native test-asan test-fuzz test-tsan test-wine
 
 test-native: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
-# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer;
-# any report aborts the test and fails the run.
-test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_SANITIZE=ON >/dev/null
+# The same tests built with Clang's AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report aborts the test and fails the run.
+# The fuzz targets are built in the same tree.
+test-asan: fuzz-build
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+fuzz-build: deps
+	@scripts/install_deps.sh fuzz
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CLANG) -DMORV_SANITIZE=ON -DMORV_FUZZ=ON >/dev/null
+	cmake --build $(ASAN_BUILD) --target fuzz_pipeline fuzz_settings fuzz_audio_file -j$(JOBS)
+
+# Each fuzz target from its seeds for FUZZ_SECONDS; any report fails.
+fuzz: fuzz-build
+	tests/fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_SECONDS)
+
+test-fuzz: fuzz-build
+	tests/fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_TEST_SECONDS)
+
+# The audio and control threads at once, built with ThreadSanitizer.
+test-tsan: deps
+	@scripts/install_deps.sh fuzz
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CLANG) -DMORV_TSAN=ON >/dev/null
+	cmake --build $(TSAN_BUILD) --target morv_stress_tests -j$(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure
 
 # The plug-in, with its manual page beside it as the player's Plugins folder holds it.
 windows: build
@@ -51,4 +77,4 @@ bench: deps
 	bench/run_all.sh $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) build-win32 demo-output
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) build-win32 demo-output

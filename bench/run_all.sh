@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark program of a build directory, the DeClick quality
-# script, then every comparison script (bench/*_compare.sh), which time whole
-# runs against other tools.
+# script, the peak memory of morv process by file length, then every
+# comparison script (bench/*_compare.sh), which time whole runs against other
+# tools.
 set -euo pipefail
 build=${1:-build-bench}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +15,8 @@ if [ -x "$build/declick_quality" ]; then
   echo "== declick_quality.sh"
   "$here/declick_quality.sh" "$build"
 fi
+echo "== memory_check.sh"
+"$here/memory_check.sh" "$build"
 for script in "$here"/*_compare.sh; do
   [ -x "$script" ] || continue
   echo "== $(basename "$script")"

@@ -3,18 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 
-int SampleRate = 44100;
-int ChannelCount = 2;
+RelaxedWord<int> SampleRate(44100);
+RelaxedWord<int> ChannelCount(2);
 int SampleWidth = 16;
 int ModuleIndex = 0;
 std::unique_ptr<EffectModule> CurrentModule;
-double MasterGain = 1.0;
+RelaxedWord<double> MasterGain(1.0);
 std::unique_ptr<double[], WorkBufferRelease> WorkBuffer;
 
 void WorkBufferRelease::operator()(double* p) const { std::free(p); }
 int WorkBufferCapacity = 0;
-int ChannelMask = 3;
-int MeterResetFlag = 0;
+RelaxedWord<int> ChannelMask(3);
+RelaxedWord<int> MeterResetFlag(0);
 int ParameterCount = 0;
 double ParameterValues[kMaxParameters] = {};
 ParamDescriptor ParameterDescriptors[kMaxParameters] = {};

@@ -4,6 +4,7 @@
 
 #include "framework/effect_module.h"
 #include "framework/param_descriptor.h"
+#include "framework/relaxed_word.h"
 #include "framework/slider_scale.h"
 #include "host/processing_lock.h"
 
@@ -22,15 +23,20 @@ enum RestoreMode {
     kRestoreModuleChanged = 2,   // the user just picked another module
 };
 
-extern int SampleRate;
-extern int ChannelCount;
+// The words that the audio thread and the control window share without the
+// processing lock are relaxed atomics: SampleRate and ChannelCount (the audio
+// thread follows the stream, a module change builds for them), MasterGain
+// and ChannelMask (set by the window, read by every block) and the meter
+// reset flag (raised by the window's timer, lowered by the next block).
+extern RelaxedWord<int> SampleRate;
+extern RelaxedWord<int> ChannelCount;
 // Bits per sample of the stream the module was built for: a change of width
 // alone rebuilds the module like a change of rate, since queued samples and
 // learned levels are on the old width's scale.
 extern int SampleWidth;
 extern int ModuleIndex;
 extern std::unique_ptr<EffectModule> CurrentModule;
-extern double MasterGain;
+extern RelaxedWord<double> MasterGain;
 // The pipeline's work buffer, allocated with malloc so that a failed
 // allocation is an empty pointer rather than an exception.
 struct WorkBufferRelease {
@@ -38,8 +44,8 @@ struct WorkBufferRelease {
 };
 extern std::unique_ptr<double[], WorkBufferRelease> WorkBuffer;
 extern int WorkBufferCapacity;
-extern int ChannelMask;
-extern int MeterResetFlag;
+extern RelaxedWord<int> ChannelMask;
+extern RelaxedWord<int> MeterResetFlag;
 extern int ParameterCount;
 extern double ParameterValues[kMaxParameters];
 extern ParamDescriptor ParameterDescriptors[kMaxParameters];

@@ -21,12 +21,14 @@ void wordsFromLastPreset(const PresetRecord* table, int count) {
     }
 }
 
+// The values change under the lock: the audio thread hands them to the
+// module it rebuilds for a new stream format.
 void valuesFromWords() {
     MasterGain = gainSliderToGain(PluginSettings[0]);
+    ProcessingLock::Guard guard(ModuleLock);
     for (int k = 0; k < ParameterCount; ++k) {
         ParameterValues[k] = sliderToValue(ParameterDescriptors[k], PluginSettings[k + 1]);
     }
-    ProcessingLock::Guard guard(ModuleLock);
     if (CurrentModule) CurrentModule->applyParameters(ParameterValues);
 }
 

@@ -4,6 +4,7 @@
 
 #include "framework/effect_module.h"
 #include "framework/param_descriptor.h"
+#include "framework/relaxed_word.h"
 
 // Where the current module and its parameter model live (the plug-in's global
 // state, or a test's own).
@@ -12,7 +13,7 @@ struct ModuleSlot {
     ParamDescriptor* descriptors;  // room for kMaxParameters
     int* parameterCount;
     double* values;                // room for kMaxParameters
-    double* masterGain;
+    RelaxedWord<double>* masterGain;  // read by the audio thread without the lock
 };
 
 // Replaces the slot's module with a new one of moduleIndex for the given
@@ -21,4 +22,8 @@ struct ModuleSlot {
 // the used values to their defaults. Either way the new module receives the
 // values in force, so every path builds the same module. The caller holds the
 // processing lock. If the module cannot be built the slot stays empty.
+// Descriptors and count are written only where they change: the audio thread
+// rebuilds for a new stream format while the control window reads the
+// parameter model without the lock, and the same module describes itself
+// the same way at every format.
 void rebuildModule(const ModuleSlot& slot, int moduleIndex, int rate, int channels, bool keep);

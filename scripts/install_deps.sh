@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build step needs, only when some are missing.
-#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources
+#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz
 # "sources" makes Debian's source packages reachable (a deb-src entry beside
 # every Debian deb entry), for the libraries the DLL builds from source.
 set -euo pipefail
@@ -10,10 +10,12 @@ set -euo pipefail
 packages_for() {
   case "$1" in
     native) echo "cmake g++ pkg-config libsndfile1-dev libresample1-dev libgtest-dev libmysofa-dev" ;;
-    bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox espeak-ng" ;;
+    bench) echo "libbenchmark-dev libfftw3-dev libkissfft-dev sox espeak-ng rubberband-cli" ;;
     windows) echo "g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 python3 cmake g++ pkg-config libmysofa-dev" ;;
     wine) echo "wine wine32:i386 xvfb xauth python3" ;;
     sources) echo "" ;;
+    # Clang with libFuzzer and the sanitizer runtimes; llvm for the symbolizer.
+    fuzz) echo "clang libclang-rt-14-dev llvm-14" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac
 }

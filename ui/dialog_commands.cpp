@@ -1,5 +1,6 @@
 #include "ui/dialog_commands.h"
 
+#include "host/control_commands.h"
 #include "host/dsp_exports_win32.h"
 #include "host/module_factory.h"
 #include "host/plugin_state.h"
@@ -40,13 +41,7 @@ void onSnapNoise(HWND dialog) {
 // A new module is built with its defaults and the dialog laid out anew for it.
 void onModuleSelected(HWND dialog) {
     const int selected = static_cast<int>(SendDlgItemMessageA(dialog, IDC_MODULE_LIST, CB_GETCURSEL, 0, 0));
-    if (selected != ModuleIndex && selected >= 0 && selected <= kLastSelectableModule) {
-        {
-            ProcessingLock::Guard guard(ModuleLock);
-            ModuleIndex = selected;
-            ModuleFactory(SampleRate, ChannelCount, false);
-            RestoreState = kRestoreModuleChanged;
-        }
+    if (selectModule(selected)) {
         ShowWindow(dialog, SW_HIDE);
         LayoutControls(dialog, ParameterCount);
     }

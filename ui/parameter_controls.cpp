@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "framework/slider_scale.h"
+#include "host/control_commands.h"
 #include "host/control_geometry.h"
 #include "host/plugin_state.h"
 #include "host/settings_block.h"
@@ -53,11 +54,7 @@ void createParameterPair(HWND dialog, const SliderRow& row, int k, int clientHei
 
 // After a move the preset list shows "Custom", the user's own settings.
 void switchToCustom(HWND dialog) {
-    int count = 0;
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        if (CurrentModule) count = CurrentModule->presetCount();
-    }
+    const int count = currentPresetCount();
     if (count <= 0) return;
     HWND list = GetDlgItem(dialog, IDC_PRESET_LIST);
     if (SendMessageA(list, CB_GETCURSEL, 0, 0) == count - 1) return;
@@ -78,23 +75,18 @@ void buildParameterRow(HWND dialog, const SliderRow& row, int parameterCount, in
 }
 
 void onGainSliderMoved(HWND dialog) {
-    const int position = static_cast<int>(SendDlgItemMessageA(dialog, IDC_GAIN_SLIDER, TBM_GETPOS, 0, 0));
-    MasterGain = gainSliderToGain(position);
-    PluginSettings[0] = position;
+    moveGainSlider(static_cast<int>(SendDlgItemMessageA(dialog, IDC_GAIN_SLIDER, TBM_GETPOS, 0, 0)));
     switchToCustom(dialog);
 }
 
 void onParameterSliderMoved(HWND dialog) {
-    for (int k = 0; k < ParameterCount && k < kParameterControlSlots; ++k) {
+    // Positions are read from the windows first: the lock is never held
+    // across a window call.
+    int positions[kParameterControlSlots];
+    for (int k = 0; k < kParameterControlSlots; ++k) {
         HWND slider = ParameterControls[k].slider;
-        if (!slider) continue;
-        const int position = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
-        if (k + 1 < kSettingsPresetWord) PluginSettings[k + 1] = position;
-        ParameterValues[k] = sliderToValue(ParameterDescriptors[k], position);
+        positions[k] = slider ? static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0)) : kSliderMissing;
     }
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        if (CurrentModule) CurrentModule->applyParameters(ParameterValues);
-    }
+    moveParameterSliders(positions, kParameterControlSlots);
     switchToCustom(dialog);
 }

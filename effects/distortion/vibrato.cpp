@@ -60,7 +60,9 @@ int Vibrato::reset() {
 void Vibrato::setup() {
     depthSamples_ = static_cast<int>(depthSeconds_ * sampleRate_);
     historyLength_ = 2 * depthSamples_ + 2;
-    tableLength_ = static_cast<int>(sampleRate_ / vibratoFrequency_) + 1;
+    // Two entries at least: below the vibrato frequency (a stream of a few
+    // samples a second) one entry would make the step 2 pi / 0.
+    tableLength_ = std::max(2, static_cast<int>(sampleRate_ / vibratoFrequency_) + 1);
     storage_.assign(static_cast<size_t>(tableLength_) + static_cast<size_t>(channels_) * historyLength_, 0.0);
     const double depth = depthSamples_;
     const double step = 2.0 * kPi / (tableLength_ - 1);

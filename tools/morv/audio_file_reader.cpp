@@ -51,8 +51,33 @@ AudioFileReader::AudioFileReader(const std::string& path) : path_(path) {
         file_.reset(sf_open(path.c_str(), SFM_READ, &format));
     }
     if (!file_) {
+        const std::string problem = path == "-" ? "" : declaredFormatProblem(path);
+        if (!problem.empty()) throw FileError("cannot read " + path + ": " + problem);
         throw FileError("cannot read " + path + ": " + sf_strerror(nullptr) +
                         " (readable: WAV, FLAC, AIFF, OGG and the other formats of libsndfile)");
+    }
+    describe(format, path == "-" && standardInput_.isStream());
+    if (path != "-") {
+        const int64_t declared = declaredFrames(path);
+        if (declared > expectedFrames_) expectedFrames_ = declared;
+    }
+}
+
+AudioFileReader::AudioFileReader(const std::string& name, const unsigned char* data, int64_t size)
+    : path_(name), memory_(new MemoryInput(data, size)) {
+    SF_INFO format{};
+    file_.reset(memory_->open(&format));
+    if (!file_) throw FileError("cannot read " + name + ": " + sf_strerror(nullptr));
+    describe(format, false);
+}
+
+// The format libsndfile found, and what the input declares of its length.
+// A rate far outside audio would size the modules' buffers by it.
+void AudioFileReader::describe(const SF_INFO& format, bool stream) {
+    if (format.channels < 1) throw FileError("cannot read " + path_ + ": it has no channels");
+    if (format.samplerate < kMinSampleRate || format.samplerate > kMaxSampleRate) {
+        throw FileError(path_ + " has a sample rate of " + std::to_string(format.samplerate) + " Hz; morv takes " +
+                        std::to_string(kMinSampleRate) + " to " + std::to_string(kMaxSampleRate) + " Hz");
     }
     sampleRate_ = format.samplerate;
     channels_ = format.channels;
@@ -61,17 +86,12 @@ AudioFileReader::AudioFileReader(const std::string& path) : path_(path) {
     floatingPoint_ = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     flac_ = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC;
 
-    const bool stream = path == "-" && standardInput_.isStream();
     const int64_t bytesPerFrame = static_cast<int64_t>(channels_) * (nativeBits_ / 8);
     // An MP3's frame count is an estimate from its size and bit rate.
     const bool estimated = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
     if (!estimated && format.frames > 0 && format.frames != SF_COUNT_MAX &&
-        !(stream && format.frames * bytesPerFrame >= kOpenLengthBytes)) {
+        !(stream && format.frames >= kOpenLengthBytes / bytesPerFrame)) {
         expectedFrames_ = format.frames;
-    }
-    if (path != "-") {
-        const int64_t declared = declaredFrames(path);
-        if (declared > expectedFrames_) expectedFrames_ = declared;
     }
 }
 

@@ -5,16 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "tools/morv/memory_input.h"
 #include "tools/morv/standard_input.h"
 
 // Reads any file libsndfile understands ("-" is standard input) as
 // interleaved 32-bit integers, full scale 2^31 whatever the file's own width:
 // floating-point samples are scaled (1.0 is full scale) and held within range.
 // It notices an input that ends before its header says or that the decoder
-// could not read to the end.
+// could not read to the end. Inputs it cannot play (no channels, a sample
+// rate outside kMinSampleRate..kMaxSampleRate) are refused with a FileError.
 class AudioFileReader {
 public:
+    static constexpr int kMinSampleRate = 1000;
+    static constexpr int kMaxSampleRate = 768000;
+
     explicit AudioFileReader(const std::string& path);  // throws FileError
+    // A whole file held in memory, shown in messages under name; the bytes
+    // must outlive the reader.
+    AudioFileReader(const std::string& name, const unsigned char* data, int64_t size);  // throws FileError
     ~AudioFileReader();
     AudioFileReader(const AudioFileReader&) = delete;
     AudioFileReader& operator=(const AudioFileReader&) = delete;
@@ -37,8 +45,11 @@ public:
     std::string damage() const;
 
 private:
+    void describe(const SF_INFO& format, bool stream);
+
     std::string path_;
     StandardInput standardInput_;
+    std::unique_ptr<MemoryInput> memory_;
     struct SndfileCloser {
         void operator()(struct sf_private_tag* file) const;
     };

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,7 +39,7 @@ std::string audioExtension(const std::string& path) {
 
 AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int channels, const OutputFormat& format,
                                  int64_t expectedFrames)
-    : path_(path), channels_(channels), floatingPoint_(format.floatingPoint) {
+    : cleanup_(path), path_(path), channels_(channels), floatingPoint_(format.floatingPoint) {
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
@@ -60,7 +62,10 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int ch
     const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string pattern = dir + "/." + base + ".XXXXXX";
+    InterruptCleanup::block();
     int fd = mkstemp(&pattern[0]);
+    if (fd >= 0) cleanup_.setTemporary(pattern);
+    InterruptCleanup::unblock();
     if (fd < 0) throw FileError("cannot write " + path + ": the folder " + dir + " is not writable or missing");
     temporaryPath_ = pattern;
     file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
@@ -96,7 +101,15 @@ void AudioFileWriter::write(const int32_t* interleaved, int frames) {
     } else {
         put = sf_writef_int(file_, interleaved, frames);
     }
-    if (put != frames) throw FileError("cannot write " + path_ + ": " + sf_strerror(file_));
+    if (put != frames) fail();
+}
+
+// The system's reason when libsndfile's is only that a write fell short.
+void AudioFileWriter::fail() {
+    const int error = errno;
+    std::string reason = sf_strerror(file_);
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT || error == EIO) reason = std::strerror(error);
+    throw FileError("cannot write " + path_ + ": " + reason);
 }
 
 void AudioFileWriter::commit() {
@@ -105,18 +118,30 @@ void AudioFileWriter::commit() {
         committed_ = true;
         return;
     }
-    if (sf_error(file_) != SF_ERR_NO_ERROR) throw FileError("cannot write " + path_ + ": " + sf_strerror(file_));
-    close();
-    committed_ = true;
-    if (temporaryPath_.empty()) return;
+    if (sf_error(file_) != SF_ERR_NO_ERROR) fail();
+    // Closing writes what libsndfile still holds (a FLAC encoder's last
+    // frames, the lengths in a WAV header): it can fail like any write.
+    errno = 0;
+    const int closed = sf_close(file_);
+    file_ = nullptr;
+    if (closed != SF_ERR_NO_ERROR) {
+        const int error = errno;
+        throw FileError("cannot write " + path_ + ": " + (error ? std::strerror(error) : sf_error_number(closed)));
+    }
+    if (temporaryPath_.empty()) {
+        committed_ = true;
+        return;
+    }
     // Keep the permissions a newly created file would get.
     const mode_t mask = umask(0);
     umask(mask);
     chmod(temporaryPath_.c_str(), 0666 & ~mask);
-    if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0) {
-        committed_ = false;
-        throw FileError("cannot write " + path_ + ": rename failed");
-    }
+    InterruptCleanup::block();
+    const bool renamed = std::rename(temporaryPath_.c_str(), path_.c_str()) == 0;
+    if (renamed) cleanup_.release();
+    InterruptCleanup::unblock();
+    if (!renamed) throw FileError("cannot write " + path_ + ": rename failed");
+    committed_ = true;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

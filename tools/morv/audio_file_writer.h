@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/morv/interrupt_cleanup.h"
 #include "tools/morv/wav_stream_writer.h"
 
 typedef struct sf_private_tag SNDFILE;
@@ -18,7 +19,10 @@ struct OutputFormat {
 
 // Writes WAV or FLAC. A named file is written to a temporary file beside the
 // destination and commit() renames it into place, so an interrupted or failed
-// run never leaves a partial file under the destination's name. "-" writes to
+// run never leaves a partial file under the destination's name, nor the
+// temporary file (SIGINT and SIGTERM remove it too). A write that fails (a
+// full disk, a file-size limit) or a close that fails is a FileError, and
+// nothing is renamed into place. "-" writes to
 // standard output: FLAC through libsndfile, WAV with a header of our own since
 // a pipe cannot be rewound to fill in the length afterwards.
 class AudioFileWriter {
@@ -37,7 +41,9 @@ public:
 
 private:
     void close();
+    [[noreturn]] void fail();
 
+    InterruptCleanup cleanup_;
     SNDFILE* file_ = nullptr;
     std::unique_ptr<WavStreamWriter> stream_;
     std::string path_;

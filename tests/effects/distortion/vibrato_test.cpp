@@ -192,6 +192,16 @@ TEST(VibratoTest, ValuesOutsideTheSliderRangesAreClamped) {
     EXPECT_EQ(v.depthSamples(), 4410);  // 0.1 s
 }
 
+// Below the vibrato frequency the period is shorter than one sample: the
+// table still has two entries and the output stays a number.
+TEST(VibratoTest, SampleRatesBelowTheVibratoFrequencyGiveFiniteOutput) {
+    for (int rate : {1, 2, 7}) {
+        Vibrato v(rate, 1, 8.0, 0.001);
+        const std::vector<double> out = run(v, std::vector<double>(16, 1000.0), 4);
+        for (double x : out) ASSERT_TRUE(std::isfinite(x)) << rate << " Hz";
+    }
+}
+
 TEST(VibratoTest, FactoryBuildsItAtTheStreamRate) {
     std::unique_ptr<EffectModule> module = createModule(16, 48000, 2);
     auto* vibrato = dynamic_cast<Vibrato*>(module.get());
