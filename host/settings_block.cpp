@@ -13,8 +13,11 @@ namespace {
 // being activated, as a player's preferences page does).
 bool storedWordsPending = false;
 
+// The descriptors are read under the lock: the audio thread rewrites them
+// when it rebuilds the module for a new stream format.
 void wordsFromLastPreset(const PresetRecord* table, int count) {
     const PresetRecord& custom = table[count - 1];
+    ProcessingLock::Guard guard(ModuleLock);
     PluginSettings[0] = decibelsToGainSlider(custom.values[0]);
     for (int k = 0; k < ParameterCount; ++k) {
         PluginSettings[k + 1] = valueToSlider(ParameterDescriptors[k], custom.values[k + 1]);
@@ -105,6 +108,7 @@ int gainSliderPosition() {
 }
 
 int parameterSliderPosition(int k) {
+    ProcessingLock::Guard guard(ModuleLock);
     const ParamDescriptor& d = ParameterDescriptors[k];
     const double value = ParameterValues[k];
     if (k + 1 < kSettingsPresetWord && sliderToValue(d, PluginSettings[k + 1]) == value) return PluginSettings[k + 1];
