@@ -104,7 +104,8 @@ int PartitionedConvolver::process(const double* in, double* out, int n, int m) {
         pending_ -= position;
         std::memmove(inputQueue_.data(), inputQueue_.data() + position, sizeof(double) * pending_);
     }
-    if (ready_ < m) return 0;
+    // An empty request delivers nothing; its output pointer may be null.
+    if (m <= 0 || ready_ < m) return 0;
     std::memcpy(out, outputQueue_.data() + outputStart_, sizeof(double) * m);
     ready_ -= m;
     outputStart_ = ready_ > 0 ? outputStart_ + m : 0;

@@ -110,6 +110,17 @@ TEST_P(ModuleConformance, SteadyStateProcessingAllocatesNothingAndStaysFinite) {
     EXPECT_EQ(during, 0);
 }
 
+// The player may hand over a block of no frames; the buffers behind it can be
+// empty, so nothing may be read or written through them.
+TEST_P(ModuleConformance, AnEmptyBlockDeliversNothing) {
+    for (int channels : {1, 2}) {
+        EffectModule& module = build(channels);
+        EXPECT_EQ(module.process(nullptr, nullptr, 0, 0, 3), 0);
+        stream(module, programme(kRate / 2, channels), channels, 3);
+        EXPECT_EQ(module.process(nullptr, nullptr, 0, 0, 3), 0);
+    }
+}
+
 TEST_P(ModuleConformance, LengthIsKeptBlockForBlockOnceTheLatencyIsFilled) {
     if (kLengthChanging.count(GetParam())) GTEST_SKIP() << "its length follows its factor";
     for (int channels : {1, 2}) {
