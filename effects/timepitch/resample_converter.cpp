@@ -33,6 +33,13 @@ bool ResampleConverter::open(double factor) {
     return handle_ != nullptr;
 }
 
+bool ResampleConverter::openLike(const ResampleConverter& fresh) {
+    close();
+    handle_ = fresh.handle_ ? resample_dup(fresh.handle_) : nullptr;
+    factor_ = fresh.factor_;
+    return handle_ != nullptr;
+}
+
 void ResampleConverter::close() {
     if (handle_) resample_close(handle_);
     handle_ = nullptr;

@@ -18,6 +18,9 @@ public:
     // library refuses the factor (not positive). Audio inside the old
     // converter is dropped.
     bool open(double factor);
+    // Closes any converter held and takes a copy of a freshly opened one:
+    // the same as opening for its factor, without designing the filter again.
+    bool openLike(const ResampleConverter& fresh);
     void close();
     bool isOpen() const { return handle_ != nullptr; }
 

@@ -90,8 +90,10 @@ void Resampler::redesign() {
     if (factor_ != openFactor_) openConverters();
 }
 
+// The filter is designed once; the other channels copy the fresh converter.
 void Resampler::openConverters() {
-    for (ResampleConverter& converter : converters_) converter.open(factor_);
+    converters_[0].open(factor_);
+    for (size_t c = 1; c < converters_.size(); ++c) converters_[c].openLike(converters_[0]);
     openFactor_ = factor_;
 }
 
