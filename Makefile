@@ -10,8 +10,10 @@ ASAN_BUILD := build-asan
 BENCH_BUILD := build-bench
 TSAN_BUILD := build-tsan
 FUZZ_SECONDS ?= 60
-# How long make test runs each fuzz target.
+# How long make test runs each fuzz target, and the random seed it runs with:
+# make test repeats a fixed sequence, make fuzz explores anew each time.
 FUZZ_TEST_SECONDS ?= 15
+FUZZ_TEST_SEED ?= 1
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 .PHONY: all deps build demo test test-native test-asan test-fuzz test-tsan test-wine windows fuzz fuzz-build bench clean
@@ -51,7 +53,7 @@ fuzz: fuzz-build
 	tests/fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_SECONDS)
 
 test-fuzz: fuzz-build
-	tests/fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_TEST_SECONDS)
+	FUZZ_SEED=$(FUZZ_TEST_SEED) tests/fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_TEST_SECONDS)
 
 # The audio and control threads at once, built with ThreadSanitizer.
 test-tsan: deps

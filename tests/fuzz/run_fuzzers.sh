@@ -3,6 +3,9 @@
 # starting from the seeds in tests/fuzz/corpus/NAME; what a run finds is kept
 # in BUILD/fuzz-corpus/NAME for the next run. Fails on any report.
 #   tests/fuzz/run_fuzzers.sh BUILD SECONDS [NAME...]   (default: every target)
+# With FUZZ_SEED set, each target starts from the seeds alone with that
+# random seed, so that a run repeats on any machine what it did on another
+# (a slower machine runs a shorter stretch of the same sequence).
 set -uo pipefail
 build=${1:?build folder}
 seconds=${2:?seconds per target}
@@ -29,10 +32,16 @@ fi
 for name in "${names[@]}"; do
   target="$build/fuzz_$name"
   work="$build/fuzz-corpus/$name"
+  seed_option=()
+  if [ -n "${FUZZ_SEED:-}" ]; then
+    work="$build/fuzz-corpus/$name-seed-$FUZZ_SEED"
+    rm -rf "$work"
+    seed_option=(-seed="$FUZZ_SEED")
+  fi
   artifacts="$build/fuzz-artifacts/$name/"
   log="$build/fuzz-$name.log"
   mkdir -p "$work" "$artifacts"
-  if "$target" -max_total_time="$seconds" -max_len="$(max_len "$name")" -print_final_stats=1 \
+  if "$target" "${seed_option[@]}" -max_total_time="$seconds" -max_len="$(max_len "$name")" -print_final_stats=1 \
       -artifact_prefix="$artifacts" "$work" "$here/corpus/$name" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
