@@ -11,14 +11,6 @@ namespace {
 using portable::kPi;
 constexpr double kMicrosecondsPerSecond = 1000000.0;
 
-void describe(ParamDescriptor& d, const char* name, double max, double min, double defaultValue) {
-    std::memset(d.name, 0, sizeof d.name);
-    std::strncpy(d.name, name, sizeof d.name - 1);
-    d.max = max;
-    d.min = min;
-    d.defaultValue = defaultValue;
-}
-
 }  // namespace
 
 Vibrato::Vibrato(double sampleRate, int channels, double vibratoFrequency, double depthSeconds)
@@ -30,8 +22,8 @@ Vibrato::Vibrato(double sampleRate, int channels, double vibratoFrequency, doubl
 }
 
 int Vibrato::describeParameters(ParamDescriptor* descriptors) {
-    describe(descriptors[0], "VibF", kMaxFrequency, kMinFrequency, kDefaultFrequency);
-    describe(descriptors[1], "Delay", kMaxDelayLog, kMinDelayLog, kDefaultDelayLog);
+    descriptors[0] = ParamDescriptor{"VibF", kMaxFrequency, kMinFrequency, kDefaultFrequency};
+    descriptors[1] = ParamDescriptor{"Delay", kMaxDelayLog, kMinDelayLog, kDefaultDelayLog};
     return 2;
 }
 

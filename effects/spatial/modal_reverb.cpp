@@ -1,7 +1,6 @@
 #include "effects/spatial/modal_reverb.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 
 #include "effects/spatial/spatial_presets.h"
@@ -9,14 +8,6 @@
 namespace {
 
 constexpr int kParameterCount = 5;
-
-void describe(ParamDescriptor& d, const char* name, double max, double min, double defaultValue) {
-    std::memset(d.name, 0, sizeof d.name);
-    std::strncpy(d.name, name, sizeof d.name - 1);
-    d.max = max;
-    d.min = min;
-    d.defaultValue = defaultValue;
-}
 
 }  // namespace
 
@@ -36,11 +27,11 @@ ModalReverb::ModalReverb(double sampleRate, int channels, SecondsClock clock)
 }
 
 int ModalReverb::describeParameters(ParamDescriptor* descriptors) {
-    describe(descriptors[0], "Size", kMaxSize, kMinSize, kDefaultSize);
-    describe(descriptors[1], "RefC", kMaxReflection, kMinReflection, kDefaultReflection);
-    describe(descriptors[2], "DirR", 1.0, 0.0, kDefaultDirect);
-    describe(descriptors[3], "RefR", 1.0, 0.0, kDefaultReflections);
-    describe(descriptors[4], "RevR", 1.0, 0.0, kDefaultReverberation);
+    descriptors[0] = ParamDescriptor{"Size", kMaxSize, kMinSize, kDefaultSize};
+    descriptors[1] = ParamDescriptor{"RefC", kMaxReflection, kMinReflection, kDefaultReflection};
+    descriptors[2] = ParamDescriptor{"DirR", 1.0, 0.0, kDefaultDirect};
+    descriptors[3] = ParamDescriptor{"RefR", 1.0, 0.0, kDefaultReflections};
+    descriptors[4] = ParamDescriptor{"RevR", 1.0, 0.0, kDefaultReverberation};
     return kParameterCount;
 }
 

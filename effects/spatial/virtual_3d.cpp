@@ -1,7 +1,6 @@
 #include "effects/spatial/virtual_3d.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "effects/spatial/head_kernel_grid.h"
 #include "effects/spatial/spatial_presets.h"
@@ -16,14 +15,6 @@ constexpr double kPathAzimuth = 320.0;
 constexpr double kPathElevation = 275.625;
 constexpr double kAzimuthWrap = 240.0;
 constexpr double kLastElevation = 230.625;
-
-void describe(ParamDescriptor& d, const char* name, double max, double min, double defaultValue) {
-    std::memset(d.name, 0, sizeof d.name);
-    std::strncpy(d.name, name, sizeof d.name - 1);
-    d.max = max;
-    d.min = min;
-    d.defaultValue = defaultValue;
-}
 
 }  // namespace
 
@@ -57,9 +48,9 @@ const double* Virtual3D::kernel(int ia, int ie, int c) const {
 }
 
 int Virtual3D::describeParameters(ParamDescriptor* descriptors) {
-    describe(descriptors[0], "Azim", kMaxAzimuth, kMinAzimuth, 0.0);
-    describe(descriptors[1], "Elev", kMaxElevation, kMinElevation, 0.0);
-    describe(descriptors[2], "Both", 1.0, 0.0, 0.0);
+    descriptors[0] = ParamDescriptor{"Azim", kMaxAzimuth, kMinAzimuth, 0.0};
+    descriptors[1] = ParamDescriptor{"Elev", kMaxElevation, kMinElevation, 0.0};
+    descriptors[2] = ParamDescriptor{"Both", 1.0, 0.0, 0.0};
     return kParameterCount;
 }
 
