@@ -11,7 +11,7 @@ BENCH_BUILD := build-bench
 TSAN_BUILD := build-tsan
 FUZZ_SECONDS ?= 60
 # How long make test runs each fuzz target, and the random seed it runs with:
-# make test repeats a fixed sequence, make fuzz explores anew each time.
+# make test starts from the seeds alone with that seed, make fuzz explores anew each time.
 FUZZ_TEST_SECONDS ?= 15
 FUZZ_TEST_SEED ?= 1
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++

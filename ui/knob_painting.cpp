@@ -50,9 +50,11 @@ double knobValue(HWND slider, UINT_PTR id) {
     const int position = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
     if (id == IDC_GAIN_SLIDER) return gainKnobDecibels(position);
     const int k = static_cast<int>(id);
+    // The audio thread rewrites the descriptors on a format change: read them
+    // under the lock, for the value only; the drawing is done outside it.
+    ProcessingLock::Guard guard(ModuleLock);
     if (k < 0 || k >= ParameterCount) return 0.0;
     const double value = sliderToValue(ParameterDescriptors[k], position);
-    ProcessingLock::Guard guard(ModuleLock);
     return CurrentModule ? CurrentModule->displayValue(k, value) : value;
 }
 

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "framework/slider_scale.h"
 #include "host/control_commands.h"
 #include "host/control_geometry.h"
@@ -35,7 +37,14 @@ void placeGainCaption(HWND dialog, const SliderRow& row, HDC dc) {
 
 void createParameterPair(HWND dialog, const SliderRow& row, int k, int clientHeight, HDC dc) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
-    const char* name = ParameterDescriptors[k].name;
+    // A copy taken under the lock: a format change on the audio thread may
+    // rewrite the descriptors while the row is built.
+    char name[sizeof ParameterDescriptors[k].name];
+    {
+        ProcessingLock::Guard guard(ModuleLock);
+        std::memcpy(name, ParameterDescriptors[k].name, sizeof name);
+    }
+    name[sizeof name - 1] = '\0';
     const int width = textWidth(dc, name);
     HWND label = CreateWindowExA(0, "Static", name, WS_CHILD | WS_VISIBLE, row.captionX(k + 1, width), kCaptionTop,
                                  width, kCaptionHeight, dialog, nullptr, instance, nullptr);

@@ -4,8 +4,8 @@
 # in BUILD/fuzz-corpus/NAME for the next run. Fails on any report.
 #   tests/fuzz/run_fuzzers.sh BUILD SECONDS [NAME...]   (default: every target)
 # With FUZZ_SEED set, each target starts from the seeds alone with that
-# random seed, so that a run repeats on any machine what it did on another
-# (a slower machine runs a shorter stretch of the same sequence).
+# random seed: a run on one machine mutates much as it did on another,
+# rather than exploring anew from what earlier runs kept.
 set -uo pipefail
 build=${1:?build folder}
 seconds=${2:?seconds per target}
