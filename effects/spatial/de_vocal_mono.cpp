@@ -9,7 +9,6 @@ namespace {
 
 constexpr double kFrameDuration = 0.03;
 constexpr double kHopFraction = 0.25;
-constexpr int kChannels = 2;
 constexpr int kQueueCapacity = 5000;
 // Band edges become bin numbers through the frame duration, not through the
 // transform length and the sample rate.
@@ -29,18 +28,12 @@ int edgeBin(double frequency, int binCount) {
 }  // namespace
 
 DeVocalMono::DeVocalMono(double sampleRate, int streamChannels)
-    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, kChannels, kQueueCapacity, kFrameOverlapAdd),
+    : ChannelPairEffect(sampleRate, kFrameDuration, kHopFraction, streamChannels, kQueueCapacity),
       transform_(frameLength()),
       binCount_(frameLength() / 2 + 1),
       bandMask_(frameLength(), 0.0),
-      sum_(frameLength(), 0.0),
-      monoStream_(streamChannels == 1) {
+      sum_(frameLength(), 0.0) {
     designMask();
-}
-
-int DeVocalMono::process(const double* in, double* out, int inCount, int outCapacity, int channelMask) {
-    if (monoStream_ && (channelMask & 1)) channelMask = 3;
-    return BlockEffect::process(in, out, inCount, outCapacity, channelMask);
 }
 
 int DeVocalMono::describeParameters(ParamDescriptor* descriptors) {

@@ -2,22 +2,18 @@
 
 #include <vector>
 
-#include "framework/block_effect.h"
+#include "effects/spatial/channel_pair_effect.h"
 #include "framework/real_fft.h"
 
 // "Spacial-DeVocal Mono": removes a source panned at p inside a frequency
 // band. In the band both outputs carry half the weighted difference
 // D = (1 + p) L - (1 - p) R in opposite polarity, so whatever sits in the two
 // inputs as L = (1 - p) s, R = (1 + p) s cancels; outside the band the
-// channels pass, with a two-bin taper at each edge. Always two channels: on a
-// mono stream consecutive samples are taken as one left and one right sample.
-class DeVocalMono : public BlockEffect {
+// channels pass, with a two-bin taper at each edge.
+class DeVocalMono : public ChannelPairEffect {
 public:
     DeVocalMono(double sampleRate, int streamChannels);
 
-    // On a mono stream the one channel is the whole pair, so a mask that
-    // selects it selects both halves.
-    int process(const double* in, double* out, int inCount, int outCapacity, int channelMask) override;
     int describeParameters(ParamDescriptor* descriptors) override;
     // Stores the values; the band mask is rebuilt before the next frame.
     void setParameters(const double* values) override;
@@ -51,5 +47,4 @@ private:
     int firstEntry_ = 0;
     int lastEntry_ = -1;
     std::vector<double> sum_;
-    bool monoStream_;
 };

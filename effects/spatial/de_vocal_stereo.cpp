@@ -8,7 +8,6 @@ namespace {
 
 constexpr double kFrameDuration = 0.2;
 constexpr double kHopFraction = 0.5;
-constexpr int kChannels = 2;
 constexpr int kQueueCapacity = 5000;
 // Keeps the projection defined for a silent channel, and marks a projection
 // vector too short to solve for.
@@ -19,23 +18,17 @@ constexpr double kHighEdgeMargin = 100.0;
 }  // namespace
 
 DeVocalStereo::DeVocalStereo(double sampleRate, int streamChannels)
-    : BlockEffect(sampleRate, kFrameDuration, kHopFraction, kChannels, kQueueCapacity, kFrameOverlapAdd),
+    : ChannelPairEffect(sampleRate, kFrameDuration, kHopFraction, streamChannels, kQueueCapacity),
       transform_(frameLength()),
-      binCount_(frameLength() / 2 + 1),
-      monoStream_(streamChannels == 1) {
+      binCount_(frameLength() / 2 + 1) {
     // A step of this frame (8820 samples at 44100 Hz) outgrows the queues'
     // first size, and how far the output queue runs ahead depends on how the
     // host's blocks fall against the step, reaching its peak only seconds
     // into a stream. Sized here for a step and a host block of up to the
     // construction capacity, they never grow while playing.
-    const int step = hop() * kChannels;
+    const int step = hop() * kPairChannels;
     growA(step + kQueueCapacity);
     growB(2 * step + kQueueCapacity);
-}
-
-int DeVocalStereo::process(const double* in, double* out, int inCount, int outCapacity, int channelMask) {
-    if (monoStream_ && (channelMask & 1)) channelMask = 3;
-    return BlockEffect::process(in, out, inCount, outCapacity, channelMask);
 }
 
 int DeVocalStereo::describeParameters(ParamDescriptor* descriptors) {

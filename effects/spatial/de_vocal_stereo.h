@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/block_effect.h"
+#include "effects/spatial/channel_pair_effect.h"
 #include "framework/real_fft.h"
 
 // "Spacial-DeVocal Stereo": in every bin of the lower half of the spectrum
@@ -8,15 +8,11 @@
 // channels share after a pan weighting, the multiple of a projection vector
 // that leaves the two residuals uncorrelated, and adds it back times "Vocal":
 // -1 removes it, 0 leaves the signal as it is, above 0 boosts it. The stereo
-// image of everything else stays. Always two channels: on a mono stream
-// consecutive samples are taken as one left and one right sample.
-class DeVocalStereo : public BlockEffect {
+// image of everything else stays.
+class DeVocalStereo : public ChannelPairEffect {
 public:
     DeVocalStereo(double sampleRate, int streamChannels);
 
-    // On a mono stream the one channel is the whole pair, so a mask that
-    // selects it selects both halves.
-    int process(const double* in, double* out, int inCount, int outCapacity, int channelMask) override;
     // The maximum of "Hi F" follows the sample rate.
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
@@ -44,5 +40,4 @@ private:
     int binCount_;
     double lowFrequency_ = 100.0;
     double highFrequency_ = 16000.0;
-    bool monoStream_;
 };
