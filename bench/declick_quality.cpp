@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "effects/restoration/de_click.h"
-#include "tools/morv/audio_file.h"
+#include "tools/morv/audio_file_reader.h"
 
 namespace {
 

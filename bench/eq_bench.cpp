@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/block_runner.h"
 #include "effects/distortion/vibrato.h"
 #include "effects/eq/graphic_equalizer.h"
 #include "registry/module_registry.h"
@@ -19,18 +20,8 @@ constexpr int kBlockFrames = 576;
 constexpr int kBlocks = 64;  // a different stretch of noise for each block of a run
 
 void runBlocks(benchmark::State& state, EffectModule& module) {
-    const std::vector<double> source = testsignals::noise(kBlockFrames * kBlocks, kChannels, 20000.0, 3);
-    std::vector<double> block(kBlockFrames * kChannels);
-    int next = 0;
-    for (auto _ : state) {
-        const double* from = source.data() + static_cast<size_t>(next) * kBlockFrames * kChannels;
-        std::copy(from, from + block.size(), block.begin());
-        module.process(block.data(), block.data(), kBlockFrames * kChannels, kBlockFrames * kChannels, 3);
-        benchmark::DoNotOptimize(block.data());
-        next = (next + 1) % kBlocks;
-    }
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
+    static const std::vector<double> source = testsignals::noise(kBlockFrames * kBlocks, kChannels, 20000.0, 3);
+    bench::runBlocks(state, module, source, kChannels, kBlockFrames, kRate);
 }
 
 void BM_GraphicEqualizer(benchmark::State& state) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/block_runner.h"
 #include "effects/restoration/de_click.h"
 #include "effects/restoration/de_hiss.h"
 #include "effects/restoration/de_noise.h"
@@ -38,21 +39,7 @@ std::vector<double> noisyToneMix(bool withClicks) {
 }
 
 void runBlocks(benchmark::State& state, EffectModule& module, const std::vector<double>& source, int warmUpFrames) {
-    const int blocks = kSourceFrames / kBlockFrames;
-    const int count = kBlockFrames * kChannels;
-    std::vector<double> block(count);
-    int next = 0;
-    auto processNext = [&] {
-        const double* from = source.data() + static_cast<size_t>(next) * count;
-        std::copy(from, from + count, block.begin());
-        module.process(block.data(), block.data(), count, count, 3);
-        benchmark::DoNotOptimize(block.data());
-        next = (next + 1) % blocks;
-    };
-    for (int done = 0; done < warmUpFrames; done += kBlockFrames) processNext();
-    for (auto _ : state) processNext();
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
+    bench::runBlocks(state, module, source, kChannels, kBlockFrames, kRate, warmUpFrames);
 }
 
 void BM_DeClick(benchmark::State& state) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/block_runner.h"
 #include "effects/spatial/modal_reverb.h"
 #include "effects/spatial/virtual_3d.h"
 #include "registry/kernel_table_source.h"
@@ -33,18 +34,8 @@ const Room kRooms[] = {
 };
 
 void runBlocks(benchmark::State& state, EffectModule& module) {
-    const std::vector<double> source = testsignals::noise(kBlockFrames * kBlocks, kChannels, 20000.0, 3);
-    std::vector<double> block(kBlockFrames * kChannels);
-    int next = 0;
-    for (auto _ : state) {
-        const double* from = source.data() + static_cast<size_t>(next) * kBlockFrames * kChannels;
-        std::copy(from, from + block.size(), block.begin());
-        module.process(block.data(), block.data(), kBlockFrames * kChannels, kBlockFrames * kChannels, 3);
-        benchmark::DoNotOptimize(block.data());
-        next = (next + 1) % kBlocks;
-    }
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
+    static const std::vector<double> source = testsignals::noise(kBlockFrames * kBlocks, kChannels, 20000.0, 3);
+    bench::runBlocks(state, module, source, kChannels, kBlockFrames, kRate);
 }
 
 void BM_ModalReverb(benchmark::State& state) {

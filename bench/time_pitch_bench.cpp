@@ -11,6 +11,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/block_runner.h"
 #include "effects/timepitch/pitch_scaler.h"
 #include "effects/timepitch/resampler.h"
 #include "effects/timepitch/tempo_scaler.h"
@@ -34,34 +35,17 @@ std::vector<double> programme() {
     return x;
 }
 
-int outputCapacity(int extra, int n) {
-    if (extra > n) return 2 * n;
-    return extra > 0 ? n + extra : n;
-}
-
 void reportRealtime(benchmark::State& state) {
     state.counters["realtime"] =
         benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
 }
 
+// The first blocks apply the parameter (the resampler reopens its
+// converters) and fill the frames; they are not timed.
 void runBlocks(benchmark::State& state, EffectModule& module, double parameter) {
     module.setParameters(&parameter);
-    const std::vector<double> source = programme();
-    const int n = kBlockFrames * kChannels;
-    std::vector<double> block(2 * n);
-    int next = 0;
-    auto processNext = [&] {
-        const double* from = source.data() + static_cast<size_t>(next) * n;
-        std::copy(from, from + n, block.begin());
-        module.process(block.data(), block.data(), n, outputCapacity(module.extraOutput(), n), 3);
-        benchmark::DoNotOptimize(block.data());
-        next = (next + 1) % kBlocks;
-    };
-    // The first blocks apply the parameter (the resampler reopens its
-    // converters) and fill the frames; they are not timed.
-    for (int b = 0; b < kBlocks; ++b) processNext();
-    for (auto _ : state) processNext();
-    reportRealtime(state);
+    static const std::vector<double> source = programme();
+    bench::runBlocks(state, module, source, kChannels, kBlockFrames, kRate, kBlocks * kBlockFrames);
 }
 
 // Parameter values: the presets' 0.4 and -0.4, and the pitch extremes.

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/block_runner.h"
 #include "effects/distortion/whisper.h"
 #include "effects/spatial/de_vocal_mono.h"
 #include "effects/spatial/de_vocal_stereo.h"
@@ -43,24 +44,10 @@ std::vector<double> voiceAndSides() {
     return x;
 }
 
+// A second of warm-up: the queues take their size and the latency settles.
 void runBlocks(benchmark::State& state, EffectModule& module) {
     static const std::vector<double> source = voiceAndSides();
-    const int blocks = kSourceFrames / kBlockFrames;
-    const int count = kBlockFrames * kChannels;
-    std::vector<double> block(count);
-    int next = 0;
-    auto processNext = [&] {
-        const double* from = source.data() + static_cast<size_t>(next) * count;
-        std::copy(from, from + count, block.begin());
-        module.process(block.data(), block.data(), count, count, 3);
-        benchmark::DoNotOptimize(block.data());
-        next = (next + 1) % blocks;
-    };
-    // A second of warm-up: the queues take their size and the latency settles.
-    for (int done = 0; done < kRate; done += kBlockFrames) processNext();
-    for (auto _ : state) processNext();
-    state.counters["realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kBlockFrames / kRate, benchmark::Counter::kIsRate);
+    bench::runBlocks(state, module, source, kChannels, kBlockFrames, kRate, static_cast<int>(kRate));
 }
 
 // The per-bin computation as first written down: magnitude, arc tangent,
