@@ -55,6 +55,11 @@ public:
     // that keeps the stream's length, the factor in force for a rate or tempo
     // change. A file's output is sized by it.
     virtual double lengthRatio() { return 1.0; }
+    // Output frames delivered at the start of a stream ahead of the output
+    // that lines up with the input (a tempo scaler's first grain). A file
+    // drops them and drains as many more at its end, so that it keeps the end
+    // of its input. 0 for modules whose first output lines up.
+    virtual int leadingFrames() { return 0; }
 
     // Hands values to setParameters, each held first within its slider's range
     // widened by the range's own width on either side (a value that is not a

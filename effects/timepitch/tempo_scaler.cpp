@@ -111,6 +111,8 @@ double TempoScaler::displayValue(int parameterIndex, double value) {
 
 double TempoScaler::lengthRatio() { return static_cast<double>(outputHop_) / inputHop_; }
 
+int TempoScaler::leadingFrames() { return std::max(0, overlap_ - outputHop_); }
+
 int TempoScaler::reset() {
     pendingInput_ = 0;
     pendingOutput_.clear();

@@ -30,6 +30,9 @@ public:
     int reset() override;
     // D / Ha: output frames per input frame, about the stretch factor.
     double lengthRatio() override;
+    // S - D: the first frame is emitted whole, and later frames carry the
+    // input one hop on, so the steady output follows the input by S - D.
+    int leadingFrames() override;
 
     int frameLength() const { return frameLength_; }
     int overlap() const { return overlap_; }

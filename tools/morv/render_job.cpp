@@ -143,12 +143,18 @@ RenderSummary renderFile(const RenderJob& job) {
 
     // Modules that keep the stream's length deliver exactly the input's
     // frames, a rate or tempo change the input's frames times its factor: the
-    // first output frames follow any latency, the rest of the queued output is
+    // first output frames follow any latency, frames a module delivers ahead
+    // of the aligned output are dropped, the rest of the queued output is
     // drained with silence after the input ends; the gaps of a snap go in
     // where the module skipped frames.
     int64_t wanted = -1;
+    int64_t leading = ChannelMask != 0 && CurrentModule ? CurrentModule->leadingFrames() : 0;
     auto deliver = [&](int produced) {
         const int32_t* frames = renderer.output();
+        const int dropped = static_cast<int>(std::min<int64_t>(leading, produced));
+        frames += static_cast<size_t>(dropped) * channels;
+        produced -= dropped;
+        leading -= dropped;
         while (produced > 0) {
             const int64_t gap = snapper.nextGapFrame();
             if (gap == sink.frames()) {

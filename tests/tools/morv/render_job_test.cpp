@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -58,6 +59,26 @@ TEST_F(RenderJobFaults, ARateOrTempoChangeSizesTheFileByItsFactor) {
         const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --quiet " + c.options);
         ASSERT_EQ(r.status, 0) << c.options << ": " << r.err;
         EXPECT_EQ(static_cast<long>(read("out.wav").size() / 2), std::lround(frames * c.ratio)) << c.options;
+    }
+}
+
+// The tempo scaler emits its first frame whole and follows the input by a
+// part of a frame from then on; the file drops that lead rather than the end.
+TEST_F(RenderJobFaults, ATempoChangeKeepsItsOutputInLineWithTheInput) {
+    const int frames = 2 * 44100, spacing = 11025;
+    std::vector<double> input(2 * frames, 0.0);
+    for (int i = spacing; i < frames; i += spacing) input[2 * i] = input[2 * i + 1] = 0.5;
+    write("in.wav", input, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --quiet --module 14 --set Tempo=0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> out = read("out.wav");
+    ASSERT_EQ(out.size(), input.size());
+    for (int i = spacing; i < frames; i += spacing) {
+        int peak = i - 100;
+        for (int j = i - 100; j < std::min(frames, i + 3000); ++j)
+            if (std::fabs(out[2 * j]) > std::fabs(out[2 * peak])) peak = j;
+        EXPECT_EQ(peak, i);
+        EXPECT_NEAR(out[2 * peak], 0.5, 0.01) << "click at " << i;
     }
 }
 
