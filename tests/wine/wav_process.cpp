@@ -106,8 +106,9 @@ public:
             for (int b = 0; b < width_; ++b) bytes_[i * width_ + b] = static_cast<unsigned char>(raw >> (8 * b));
         }
     }
-    void load(int frames, std::vector<int32_t>* out) const {
-        for (int i = 0; i < frames * channels_; ++i) {
+    // Frames first .. first + frames - 1 of the block.
+    void load(int first, int frames, std::vector<int32_t>* out) const {
+        for (int i = first * channels_; i < (first + frames) * channels_; ++i) {
             const uint32_t raw = readLittle(bytes_.data() + i * width_, width_);
             out->push_back(static_cast<int32_t>(raw << (32 - bits_)));
         }
@@ -134,6 +135,7 @@ bool chooseInDialog(int listId, int entry) {
 int runWavProcess(int argc, char** argv) {
     int moduleIndex = 0, blockFrames = 576, bits = 16, preset = -1;
     long long framesWanted = -1;  // the output's length; the input's by default
+    long long skip = 0;           // frames delivered ahead of the aligned output
     std::vector<const char*> files;
     for (int i = 0; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--module") && i + 1 < argc) moduleIndex = std::atoi(argv[++i]);
@@ -141,6 +143,7 @@ int runWavProcess(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--bits") && i + 1 < argc) bits = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--preset") && i + 1 < argc) preset = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) framesWanted = std::atoll(argv[++i]);
+        else if (!std::strcmp(argv[i], "--skip") && i + 1 < argc) skip = std::atoll(argv[++i]);
         else files.push_back(argv[i]);
     }
     if (files.size() != 2 || blockFrames < 1 || (bits != 16 && bits != 24 && bits != 32)) {
@@ -187,10 +190,13 @@ int runWavProcess(int argc, char** argv) {
         int result = module->ModifySamples(module, host.data(), frames, bits, channels, input.sampleRate);
         if (result < 0) result = 0;
         if (result > 2 * blockFrames) result = 2 * blockFrames;
-        int64_t take = result;
+        // Frames delivered ahead of the aligned output are dropped, as morv does.
+        const int64_t dropped = std::min<int64_t>(skip, result);
+        skip -= dropped;
+        int64_t take = result - dropped;
         if (wanted >= 0 && framesOut + take > wanted) take = wanted - framesOut;
         produced.clear();
-        host.load(static_cast<int>(take), &produced);
+        host.load(static_cast<int>(dropped), static_cast<int>(take), &produced);
         output.insert(output.end(), produced.begin(), produced.end());
         framesOut += take;
         pumpMessages(0);

@@ -24,6 +24,7 @@ std::string jsonSummary(const RenderSummary& s) {
         field("output", jsonString(s.output)),
         field("frames_in", std::to_string(s.framesIn)),
         field("frames_out", std::to_string(s.framesOut)),
+        field("leading_frames_dropped", std::to_string(s.leadingFramesDropped)),
         field("frames_expected", s.framesExpected >= 0 ? std::to_string(s.framesExpected) : "null"),
         field("input_complete", s.damage.empty() ? "true" : "false"),
         field("input_problem", s.damage.empty() ? "null" : jsonString(s.damage)),

@@ -149,6 +149,7 @@ RenderSummary renderFile(const RenderJob& job) {
     // where the module skipped frames.
     int64_t wanted = -1;
     int64_t leading = ChannelMask != 0 && CurrentModule ? CurrentModule->leadingFrames() : 0;
+    summary.leadingFramesDropped = leading;
     auto deliver = [&](int produced) {
         const int32_t* frames = renderer.output();
         const int dropped = static_cast<int>(std::min<int64_t>(leading, produced));

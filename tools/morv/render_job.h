@@ -25,6 +25,7 @@ struct RenderSummary {
     std::string output;
     int64_t framesIn = 0;
     int64_t framesOut = 0;
+    int64_t leadingFramesDropped = 0;  // delivered ahead of the aligned output (a tempo change)
     int64_t framesExpected = -1;  // what the input declares; -1 when it does not say
     std::string damage;           // empty for a whole input
     int sampleRate = 0;
