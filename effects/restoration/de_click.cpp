@@ -142,6 +142,35 @@ double DeClick::contextPeak(int start, int end) const {
     return peak;
 }
 
+// A click is short, or stands out from the music around it. A long region at
+// a change of level that does not (the attack of a drum hit, as loud as what
+// follows it) leaves prediction errors as a click does, but it is the music.
+// Mean energies of the unclicked samples within kSideSeconds on either side;
+// a side the frame cuts short to fewer than a tenth of that leaves the region
+// to be judged as a click.
+bool DeClick::isMusic(int start, int end) const {
+    if (end - start + 1 <= kLongRegionSeconds * sampleRate()) return false;
+    const int reach = std::max(10, static_cast<int>(kSideSeconds * sampleRate()));
+    auto meanEnergy = [&](int from, int to, bool skipClicked, int* count) {
+        double energy = 0.0;
+        *count = 0;
+        for (int i = std::max(from, 0); i <= std::min(to, frameLength() - 1); ++i) {
+            if (skipClicked && clicked_[i]) continue;
+            energy += unrepaired_[i] * unrepaired_[i];
+            ++*count;
+        }
+        return *count > 0 ? energy / *count : 0.0;
+    };
+    int beforeCount = 0, afterCount = 0, regionCount = 0;
+    const double before = meanEnergy(start - reach, start - 1, true, &beforeCount);
+    const double after = meanEnergy(end + 1, end + reach, true, &afterCount);
+    const double region = meanEnergy(start, end, false, &regionCount);
+    if (beforeCount < reach / 10 || afterCount < reach / 10) return false;
+    const double louder = std::max(before, after);
+    const double quieter = std::min(before, after);
+    return louder > kLevelChange * quieter && region < kStandOut * louder;
+}
+
 bool DeClick::withinLimit(const double* values, int count, double limit) {
     for (int i = 0; i < count; ++i)
         if (!(std::fabs(values[i]) <= limit)) return false;
@@ -175,6 +204,10 @@ double DeClick::predictionErrorEnergy(const double* x, int start, int end) const
 // region was the music (an onset, a sharp attack), and it is left as it was;
 // so is a fill louder than anything around it, which estimates nothing.
 void DeClick::repairClick(double* x, int start, int end, double limit, bool refine) {
+    if (isMusic(start, end)) {
+        std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
+        return;
+    }
     const int n = frameLength();
     const int from = std::max(start - kModelContext, 0);
     const int to = std::min(end + kModelContext, n - 1);

@@ -30,6 +30,14 @@ public:
     // A repair must remove at least this share of the prediction-error
     // energy around a click (as a factor) for the click to count as one.
     static constexpr double kMinErrorReduction = 4.0;
+    // A region longer than kLongRegionSeconds where the level changes, the
+    // mean energy of one side (kSideSeconds before it or after it) this many
+    // times the other's, must stand out from the louder side by kStandOut in
+    // energy to count as a click.
+    static constexpr double kLongRegionSeconds = 0.001;
+    static constexpr double kLevelChange = 1.5;
+    static constexpr double kStandOut = 4.0;
+    static constexpr double kSideSeconds = 0.003;
 
     DeClick(double sampleRate, int channels);
 
@@ -51,6 +59,7 @@ private:
     void markClicks(int clicks);
     void repairClick(double* x, int start, int end, double limit, bool refine);
     double contextPeak(int start, int end) const;
+    bool isMusic(int start, int end) const;
     double predictionErrorEnergy(const double* x, int start, int end) const;
     static bool withinLimit(const double* values, int count, double limit);
 
