@@ -29,7 +29,6 @@ int overlapFor(int frameLength, double hopFraction) {
 TempoScaler::TempoScaler(double sampleRate, int channels, double frameSeconds, double hopFraction, double stretch,
                          double searchSeconds)
     : EffectModule(kCapacity),
-      sampleRate_(sampleRate),
       channels_(channels < 1 ? 1 : channels),
       frameLength_(chooseTransformLength(static_cast<int>(sampleRate * frameSeconds), 2)),
       overlap_(overlapFor(frameLength_, hopFraction)),

@@ -51,7 +51,6 @@ private:
     void laterFrame(const double* input);
     int bestLag();
 
-    double sampleRate_;
     int channels_;
     int frameLength_;   // N
     int overlap_;       // S

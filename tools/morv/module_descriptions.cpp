@@ -8,8 +8,8 @@ const char* const kDescriptions[kSelectableModuleCount] = {
     "passes the audio through: only the master gain and the channel choice act",
     "finds clicks and crackle and fills them in from the signal around them",
     "lowers broadband hiss, measured in the top of the spectrum, without a learning phase",
-    "learns a steady background noise, then removes it; in a file the first NoiseLen seconds "
-    "(and NoiseLen after each --snap-noise) come out silent while it learns",
+    ("learns a steady background noise, then removes it; in a file the first NoiseLen seconds "
+     "(and NoiseLen after each --snap-noise) come out silent while it learns"),
     "graphic equaliser, 3 bands of 8/3 octave: shelves at 200 Hz and 8 kHz, a peak at 1265 Hz",
     "graphic equaliser, 10 bands of one octave",
     "graphic equaliser, 15 bands of 2/3 octave",
