@@ -41,8 +41,11 @@ int DeNoise::describeParameters(ParamDescriptor* descriptors) {
     return 2;
 }
 
+// The strength is held within its slider's range: above about 1.04 the
+// decision-directed weight exceeds 1, the a-priori ratio can turn negative and
+// the gain divides by zero (stored settings may hold such values).
 void DeNoise::setParameters(const double* values) {
-    thresh_ = values[0];
+    thresh_ = std::clamp(values[0], 0.0, 1.0);
     noiseLength_ = values[1];
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "tests/effects/restoration/stream_runner.h"
@@ -142,6 +143,26 @@ TEST(DeNoise, ZeroThreshPassesSignal) {
     double worst = 0.0;
     for (size_t i = 2 * 16 * kHop; i < 2 * 40000; ++i) worst = std::max(worst, std::fabs(out[i] - input[i]));
     EXPECT_LT(worst, 1e-6);
+}
+
+// Stored settings may hold a strength past the slider (up to 2 through the
+// hold every caller applies); full-scale noise between quiet stretches then
+// drove the gain through a division by zero.
+TEST(DeNoise, AStrengthPastItsRangeStaysFinite) {
+    DeNoise denoise(kRate, 2);
+    const double values[] = {2.0, 0.85};
+    denoise.applyParameters(values);
+    const int n = 2 * 1719;
+    std::vector<double> block(2 * n);
+    uint32_t state = 1;
+    for (int round = 0; round < 300; ++round) {
+        for (int i = 0; i < n; ++i) {
+            state = state * 214013u + 2531011u;
+            block[i] = static_cast<int32_t>(state) * (round % 7 == 0 ? 1.0 : 1e-3 * (i % 50));
+        }
+        const int produced = denoise.process(block.data(), block.data(), n, 2 * n, 3);
+        for (int i = 0; i < produced; ++i) ASSERT_TRUE(std::isfinite(block[i])) << "round " << round;
+    }
 }
 
 TEST(DeNoise, MaskOneLearnsAndProcessesLeftOnly) {
