@@ -42,22 +42,26 @@ void AudioFileReader::SndfileCloser::operator()(SNDFILE* file) const { sf_close(
 
 AudioFileReader::AudioFileReader(const std::string& path) : path_(path) {
     SF_INFO format{};
+    // Only a regular file is opened a second time for what its header
+    // declares: a second reader of a pipe would take audio from libsndfile.
+    bool regular = false;
     if (path == "-") {
         file_.reset(standardInput_.open(&format));
     } else {
         struct stat info;
         if (stat(path.c_str(), &info) != 0) throw FileError("cannot read " + path + ": no such file");
         if (S_ISDIR(info.st_mode)) throw FileError("cannot read " + path + ": it is a directory");
+        regular = S_ISREG(info.st_mode);
         file_.reset(sf_open(path.c_str(), SFM_READ, &format));
     }
     if (!file_) {
-        const std::string problem = path == "-" ? "" : declaredFormatProblem(path);
+        const std::string problem = regular ? declaredFormatProblem(path) : "";
         if (!problem.empty()) throw FileError("cannot read " + path + ": " + problem);
         throw FileError("cannot read " + path + ": " + sf_strerror(nullptr) +
                         " (readable: WAV, FLAC, AIFF, OGG and the other formats of libsndfile)");
     }
-    describe(format, path == "-" && standardInput_.isStream());
-    if (path != "-") {
+    describe(format, !regular && (path != "-" || standardInput_.isStream()));
+    if (regular) {
         const int64_t declared = declaredFrames(path);
         if (declared > expectedFrames_) expectedFrames_ = declared;
     }
