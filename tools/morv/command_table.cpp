@@ -1,5 +1,6 @@
 #include <sndfile.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -64,7 +65,9 @@ int unknownCommand(const std::string& name) {
 
 }  // namespace
 
-int runMorv(int argc, char** argv) {
+namespace {
+
+int runCommand(int argc, char** argv) {
     if (argc < 2) {
         printUsage(stderr);
         return 2;
@@ -100,4 +103,18 @@ int runMorv(int argc, char** argv) {
         std::fprintf(stderr, "morv %s: %s\n", command->name, e.what());
         return 1;
     }
+}
+
+}  // namespace
+
+// What a command printed must have reached standard output whole: a page or
+// a report cut short by a full disk is a failure, not a success.
+int runMorv(int argc, char** argv) {
+    const int status = runCommand(argc, argv);
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    const std::string reason = errno ? std::strerror(errno) : "write error";
+    std::fprintf(stderr, "morv%s%s: cannot write to standard output: %s\n", argc > 1 ? " " : "", argc > 1 ? argv[1] : "",
+                 reason.c_str());
+    return status == 0 ? 1 : status;
 }

@@ -97,6 +97,21 @@ TEST_F(FailedWrites, AFullDiskEndsTheRunWithOneLine) {
     EXPECT_EQ(umount(disk.c_str()), 0);
 }
 
+// What morv prints to a standard output that takes nothing: a failure with
+// one line, for a page or report as for the audio itself.
+TEST_F(FailedWrites, AFullStandardOutputIsAFailure) {
+    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    for (const std::string& args : {std::string("list --json"), std::string("manual --html"),
+                                    "process " + q("in.wav") + " " + q("new.wav") + " --quiet --json",
+                                    "process " + q("in.wav") + " - --quiet"}) {
+        const MorvRun r = runMorv(args + " > /dev/full");
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
+        EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    }
+}
+
 // SIGINT and SIGTERM in the middle of a run (one frame a block keeps it
 // going long enough): status 128 + the signal and one line.
 TEST_F(FailedWrites, InterruptedRunsLeaveNoFile) {
