@@ -77,8 +77,15 @@ std::string describe(const OutputFormat& format) {
 
 std::vector<int64_t> snapFrames(const RenderJob& job, const AudioFileReader& reader) {
     std::vector<int64_t> frames;
+    // Past any length a file can have, a point is beyond the end whatever the
+    // input declares (and no longer rounds to a frame number).
+    constexpr double kFarFrame = 0x1p62;
     for (double seconds : job.snapSeconds) {
-        const int64_t frame = std::llround(seconds * reader.sampleRate());
+        const double position = seconds * reader.sampleRate();
+        if (!(position < kFarFrame)) {
+            throw UsageError("--snap-noise " + std::to_string(seconds).substr(0, 8) + " lies beyond the end of the input");
+        }
+        const int64_t frame = std::llround(position);
         if (reader.expectedFrames() >= 0 && frame >= reader.expectedFrames()) {
             throw UsageError("--snap-noise " + std::to_string(seconds).substr(0, 8) +
                              " lies beyond the end of the input (" + std::to_string(reader.expectedFrames()) +
@@ -135,7 +142,13 @@ RenderSummary renderFile(const RenderJob& job) {
     summary.bits = format.bits;
     summary.outputFormat = describe(format);
 
-    AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, reader.expectedFrames());
+    // The pipeline leaves the module out altogether in PASS. A rate or tempo
+    // change delivers the input's length times its factor, which a stream's
+    // header declares ahead.
+    const double lengthRatio = ChannelMask != 0 && CurrentModule ? CurrentModule->lengthRatio() : 1.0;
+    const int64_t expectedOut =
+        reader.expectedFrames() >= 0 ? std::llround(static_cast<double>(reader.expectedFrames()) * lengthRatio) : -1;
+    AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, expectedOut);
     OutputSink sink(&writer, channels, format.bits);
     StreamRenderer renderer(reader.sampleRate(), channels, format.bits, job.blockFrames);
     std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
@@ -183,8 +196,6 @@ RenderSummary renderFile(const RenderJob& job) {
         throw UsageError("--snap-noise lies beyond the end of the input (" + std::to_string(summary.framesIn) +
                          " frames)");
     }
-    // The pipeline leaves the module out altogether in PASS.
-    const double lengthRatio = ChannelMask != 0 && CurrentModule ? CurrentModule->lengthRatio() : 1.0;
     wanted = std::llround(static_cast<double>(summary.framesIn) * lengthRatio);
     std::fill(block.begin(), block.end(), 0);
     const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * reader.sampleRate());

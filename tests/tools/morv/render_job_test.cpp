@@ -59,6 +59,16 @@ TEST_F(RenderJobFaults, ARateOrTempoChangeSizesTheFileByItsFactor) {
         const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --quiet " + c.options);
         ASSERT_EQ(r.status, 0) << c.options << ": " << r.err;
         EXPECT_EQ(static_cast<long>(read("out.wav").size() / 2), std::lround(frames * c.ratio)) << c.options;
+        // A WAV streamed into a pipe declares that length ahead.
+        const MorvRun piped =
+            runMorv("process " + q("in.wav") + " - --quiet " + c.options + " | cat > " + q("piped.wav"));
+        ASSERT_EQ(piped.status, 0) << c.options << ": " << piped.err;
+        std::ifstream file(dir + "piped.wav", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 44u);
+        uint32_t declared = 0;  // the data chunk's size, little-endian
+        for (int b = 3; b >= 0; --b) declared = declared << 8 | static_cast<unsigned char>(bytes[40 + b]);
+        EXPECT_EQ(declared, bytes.size() - 44) << c.options;
     }
 }
 

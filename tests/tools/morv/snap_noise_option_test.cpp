@@ -152,6 +152,7 @@ TEST_F(SnapNoiseOption, OnlyForDeNoiseAndNonNegativeTimes) {
     EXPECT_EQ(run("--snap-noise -1"), 2);
     EXPECT_EQ(run("--snap-noise soon"), 2);
     EXPECT_EQ(run("--snap-noise 3.0"), 2) << "the input lasts 3 s: its last frame starts before";
+    EXPECT_EQ(run("--snap-noise 1e300"), 2) << "far past any length: no frame number to round to";
     EXPECT_EQ(run("--snap-noise 2.99"), 0);
 }
 
