@@ -20,6 +20,9 @@ WNDPROC SavedHostProcedure = nullptr;
 // window subclassed through the ANSI functions would see its text pass
 // through the ANSI code page, losing every character outside it.
 bool HookedUnicode = false;
+// Set when Quit found the hook in the middle of the window's chain: it then
+// only forwards, as if the host's procedure were back.
+bool ForwardOnly = false;
 
 WNDPROC currentProcedure(HWND window, bool unicode) {
     return reinterpret_cast<WNDPROC>(unicode ? GetWindowLongPtrW(window, GWLP_WNDPROC)
@@ -35,8 +38,14 @@ LONG_PTR setProcedure(HWND window, bool unicode, WNDPROC procedure) {
 
 void installHostWindowHook(HWND window) {
     if (SavedHostProcedure) {
-        if (window == HookedWindow && IsWindow(window)) return;
+        if (window == HookedWindow && IsWindow(window)) {
+            ForwardOnly = false;
+            return;
+        }
         removeHostWindowHook();
+        // A hook that has to stay in another window's chain keeps its saved
+        // procedure for that window: it cannot serve a second one.
+        if (SavedHostProcedure) return;
     }
     if (!window || !IsWindow(window)) return;
     const bool unicode = IsWindowUnicode(window);
@@ -53,12 +62,20 @@ void removeHostWindowHook() {
     if (IsWindow(HookedWindow)) {
         // Someone who subclassed the window after us still calls the hook;
         // putting our saved procedure back would cut them off, so the hook
-        // stays and keeps forwarding.
-        if (currentProcedure(HookedWindow, HookedUnicode) != hostWindowHook) return;
+        // stays and only forwards. Its code must then outlive an unload of
+        // the library: the library stays loaded until the process ends.
+        if (currentProcedure(HookedWindow, HookedUnicode) != hostWindowHook) {
+            ForwardOnly = true;
+            HMODULE self;
+            GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                               reinterpret_cast<LPCSTR>(&hostWindowHook), &self);
+            return;
+        }
         setProcedure(HookedWindow, HookedUnicode, SavedHostProcedure);
     }
     SavedHostProcedure = nullptr;
     HookedWindow = nullptr;
+    ForwardOnly = false;
 }
 
 namespace {
@@ -101,6 +118,7 @@ LRESULT closeWithHost(HWND window) {
 }  // namespace
 
 LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ForwardOnly) return callSavedProcedure(window, message, wParam, lParam);
     switch (message) {
         case WM_KEYUP:
             if (wParam != VK_F12) break;

@@ -243,6 +243,35 @@ WINE_CASE(unload_without_quit_unhooks_player) {
     pumpMessages(1200);
 }
 
+namespace {
+
+WNDPROC procedureBeforeLater = nullptr;
+
+LRESULT CALLBACK laterSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(procedureBeforeLater, window, message, wParam, lParam);
+}
+
+}  // namespace
+
+WINE_CASE(a_later_subclass_outlives_quit_and_unload) {
+    // Another plug-in subclasses the player's window after Init. Quit cannot
+    // put the player's procedure back without cutting it off, so the hook
+    // stays in the chain, forwarding; its code must outlive the unload.
+    PlayerWindow player("Winamp v1.x", 0x5666);
+    PluginLibrary library;
+    winampDSPModule* module = library.module(player.handle());
+    module->Init(module);
+    procedureBeforeLater = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(player.handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(laterSubclass)));
+    module->Quit(module);
+    CHECK(player.currentProcedure() == laterSubclass);
+    library.unload();
+    player.clearMessages();
+    CHECK_EQ(SendMessageA(player.handle(), WM_USER, 0, 0), 0x5666);
+    CHECK_EQ(player.countMessages(WM_USER, 0), 1);
+    SetWindowLongPtrA(player.handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(player.ownProcedure()));
+}
+
 WINE_CASE(reload_after_unload) {
     PlayerWindow player("Winamp v1.x", 0x5666);
     for (int round = 0; round < 3; ++round) {
