@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "framework/relaxed_word.h"
+
 // One of the two level meters of the control dialog: a bar painted into a
 // static control from the audio thread, growing and shrinking from the level
 // painted last. The whole bar is drawn once for the meter's size; a rising
@@ -24,7 +26,7 @@ public:
 private:
     bool drawBar(HDC meterDc, int width, int height);
 
-    HWND window_ = nullptr;
+    RelaxedWord<HWND> window_{nullptr};  // read by the audio thread, set by the UI thread
     HDC barDc_ = nullptr;
     HBITMAP bar_ = nullptr;
     HGDIOBJ barDcBitmap_ = nullptr;

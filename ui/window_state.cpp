@@ -1,7 +1,7 @@
 #include "ui/window_state.h"
 
 DrawingObjects Drawing;
-HWND ControlDialog = nullptr;
+RelaxedWord<HWND> ControlDialog{nullptr};
 LevelMeter LevelMeters[2];
 ParameterControl ParameterControls[kParameterControlSlots];
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/relaxed_word.h"
 #include "ui/level_meter.h"
 
 // The control window's share of the plug-in state: window handles and
@@ -31,7 +32,9 @@ struct ParameterControl {
 };
 
 extern DrawingObjects Drawing;
-extern HWND ControlDialog;
+// Set by the UI thread, read by the audio thread when it lays out the channel
+// buttons.
+extern RelaxedWord<HWND> ControlDialog;
 // The left and right level meters, attached to the open dialog's controls:
 // the audio thread paints them without looking anything up per block.
 extern LevelMeter LevelMeters[2];
