@@ -5,6 +5,7 @@
 #include "host/plugin_state.h"
 #include "host/window_side_win32.h"
 #include "resources/resource_ids.h"
+#include "ui/channel_buttons.h"
 #include "ui/dialog_commands.h"
 #include "ui/dialog_layout.h"
 #include "ui/knob_painting.h"
@@ -152,6 +153,9 @@ INT_PTR CALLBACK controlDialogProcedure(HWND dialog, UINT message, WPARAM wParam
             return onControlColour(reinterpret_cast<HDC>(wParam));
         case WM_CTLCOLORDLG:
             return reinterpret_cast<INT_PTR>(Drawing.background);
+        case kLayoutChannelButtonsMessage:
+            showChannelButtons(dialog, wParam != 0, Drawing.labelFont);
+            return TRUE;
         default:
             return FALSE;
     }

@@ -24,7 +24,7 @@ public:
     void layoutChannelButtons(int channels) override {
         HWND dialog = ControlDialog;
         if (!dialog || !IsWindow(dialog)) return;
-        showChannelButtons(dialog, channels == 1, Drawing.labelFont);
+        PostMessageA(dialog, kLayoutChannelButtonsMessage, channels == 1, 0);
     }
 
     void showError(const char* text) override {

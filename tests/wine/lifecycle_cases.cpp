@@ -272,6 +272,46 @@ WINE_CASE(a_later_subclass_outlives_quit_and_unload) {
     SetWindowLongPtrA(player.handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(player.ownProcedure()));
 }
 
+namespace {
+
+struct MonoBlock {
+    winampDSPModule* module;
+    short samples[256];
+    int result;
+};
+
+DWORD WINAPI playMonoBlock(void* parameter) {
+    MonoBlock* block = static_cast<MonoBlock*>(parameter);
+    block->result = block->module->ModifySamples(block->module, block->samples, 256, 16, 1, 44100);
+    return 0;
+}
+
+}  // namespace
+
+WINE_CASE(a_channel_change_never_waits_for_the_window_thread) {
+    // A player's window thread may wait for its audio thread (stopping
+    // playback) just as a block with a new channel count arrives: the audio
+    // thread must not wait for the window thread in turn.
+    PlayerWindow player("Winamp v1.x", 0x5666);
+    PluginLibrary library;
+    winampDSPModule* module = library.module(player.handle());
+    module->Init(module);
+    pumpMessages(20);
+    HWND dialog = findControlDialog();
+    CHECK(dialog != nullptr);
+    MonoBlock block = {module, {}, -1};
+    HANDLE thread = CreateThread(nullptr, 0, playMonoBlock, &block, 0, nullptr);
+    CHECK_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);  // no messages pumped meanwhile
+    pumpMessages(20);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    CHECK_EQ(block.result, 256);
+    // The buttons follow once the window thread runs again: PASS alone.
+    CHECK(IsWindowVisible(GetDlgItem(dialog, 1008)));
+    CHECK(!IsWindowVisible(GetDlgItem(dialog, 1003)));
+    module->Quit(module);
+}
+
 WINE_CASE(reload_after_unload) {
     PlayerWindow player("Winamp v1.x", 0x5666);
     for (int round = 0; round < 3; ++round) {
