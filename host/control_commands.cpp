@@ -33,3 +33,8 @@ int currentPresetCount() {
     ProcessingLock::Guard guard(ModuleLock);
     return CurrentModule ? CurrentModule->presetCount() : 0;
 }
+
+int currentParameterCount() {
+    ProcessingLock::Guard guard(ModuleLock);
+    return ParameterCount;
+}

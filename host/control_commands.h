@@ -23,3 +23,7 @@ void moveParameterSliders(const int* positions, int count);
 
 // Preset count of the current module, 0 without one.
 int currentPresetCount();
+
+// Parameter count of the current module (a rebuild on the audio thread may
+// change it).
+int currentParameterCount();

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "host/control_commands.h"
 #include "host/plugin_state.h"
 #include "host/window_side_win32.h"
 #include "resources/resource_ids.h"
@@ -40,7 +41,7 @@ INT_PTR onInitDialog(HWND dialog) {
     LevelMeters[1].attach(GetDlgItem(dialog, IDC_RIGHT_METER));
     HICON icon = LoadIconA(LibraryInstance, MAKEINTRESOURCEA(IDI_MORV));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    LayoutControls(dialog, ParameterCount);
+    LayoutControls(dialog, currentParameterCount());
     SetTimer(dialog, kMeterTimer, kMeterTimerPeriodMs, meterTimerProcedure);
     return FALSE;
 }
@@ -75,7 +76,10 @@ INT_PTR onControlColour(HDC dc) {
 INT_PTR onNotify(HWND dialog, LPARAM lParam) {
     NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
     if (header->code != static_cast<UINT>(NM_CUSTOMDRAW)) return FALSE;
-    if (header->idFrom != IDC_GAIN_SLIDER && header->idFrom > static_cast<UINT_PTR>(ParameterCount)) return FALSE;
+    if (header->idFrom != IDC_GAIN_SLIDER &&
+        header->idFrom > static_cast<UINT_PTR>(currentParameterCount())) {
+        return FALSE;
+    }
     const LRESULT answer = paintSliderKnob(*reinterpret_cast<NMCUSTOMDRAW*>(lParam));
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, answer);
     return TRUE;

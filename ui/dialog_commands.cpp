@@ -43,7 +43,7 @@ void onModuleSelected(HWND dialog) {
     const int selected = static_cast<int>(SendDlgItemMessageA(dialog, IDC_MODULE_LIST, CB_GETCURSEL, 0, 0));
     if (selectModule(selected)) {
         ShowWindow(dialog, SW_HIDE);
-        LayoutControls(dialog, ParameterCount);
+        LayoutControls(dialog, currentParameterCount());
     }
     focusGainSlider(dialog);
 }
