@@ -203,8 +203,9 @@ RenderSummary renderFile(const RenderJob& job) {
         deliver(renderer.run(block.data(), job.blockFrames));
     }
     if (sink.frames() < wanted) {
+        const char* outcome = job.output == "-" ? "the stream to standard output ends early" : "nothing written";
         throw FileError("the module delivered " + std::to_string(sink.frames()) + " of " + std::to_string(wanted) +
-                        " frames; nothing written");
+                        " frames; " + outcome);
     }
     writer.commit();
     bar.finish();
