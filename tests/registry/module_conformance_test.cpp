@@ -31,7 +31,9 @@ const std::set<int> kSlowToSettle = {kModuleDeVocalStereo};
 
 // Modules that ignore the channel mask by design.
 const std::set<int> kMaskIgnored = {
-    kModuleVirtual3D,     // renders both ears whatever the mask; the player offers it only PASS
+    kModuleDeVocalMono,    // the vocal removers and 3D work on the pair whatever the
+    kModuleDeVocalStereo,  // mask; the player offers them only PASS
+    kModuleVirtual3D,
     kModuleResampler,     // changes every channel's length alike: all channels of a
     kModuleTempoScaler,   // block must keep one length
 };

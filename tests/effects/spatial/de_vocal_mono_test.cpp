@@ -143,14 +143,16 @@ TEST(DeVocalMono, OneTransformOfTheSumMatchesTheThreeTransformForm) {
     }
 }
 
-TEST(DeVocalMono, MaskLeavesTheOtherChannelAsItWasAndAMonoStreamIsOnePair) {
+// The player offers this module only PASS, which switches the mask between 0
+// and 1: with 1 the centre must still leave both channels.
+TEST(DeVocalMono, AnyMaskProcessesBothChannelsAndAMonoStreamIsOnePair) {
     const std::vector<double> tone = testsignals::sine(kFrames, 1, kRate, 1000.0, 8000.0);
     const std::vector<double> input = pair(tone, tone);
     DeVocalMono stereo(kRate, 2);
     setBand(stereo, 200.0, 10000.0, 0.0);
     const std::vector<double> out = runStream(stereo, input, 2, 1);
-    EXPECT_LT(channelLevelDb(out, input, 0), -40.0) << "the left is processed from both";
-    for (size_t i = 1; i < 2 * kTo; i += 2) ASSERT_EQ(out[i], input[i]) << "sample " << i;
+    EXPECT_LT(channelLevelDb(out, input, 0), -40.0);
+    EXPECT_LT(channelLevelDb(out, input, 1), -40.0);
 
     // A mono stream of repeated samples is a pair of identical channels; its
     // one selected channel covers both halves of the pair.
