@@ -147,16 +147,22 @@ void updateMeters(double peakLeft, double peakRight, double scale) {
     LastLevelRight = right;
 }
 
-void followFormat(int srate, int nch, int bps) {
+// Rebuilds the module for the block's format; returns the channel mask for
+// the block: mask as read, or the mask a channel-count change sets.
+int followFormat(int srate, int nch, int bps, int mask) {
     SampleRate = srate;
-    SampleWidth = bps;
+    // A width the pipeline hands back untouched is not followed: the next
+    // supported block of the same width needs no rebuild.
+    if (supportedWidth(bps)) SampleWidth = bps;
     if (nch != ChannelCount) {
         ChannelCount = nch;
-        ChannelMask = nch == 1 ? 1 : 3;
+        mask = nch == 1 ? 1 : 3;
+        ChannelMask = mask;
         currentDisplay().layoutChannelButtons(nch);
     }
     ProcessingLock::Guard guard(ModuleLock);
     ModuleFactory(SampleRate, ChannelCount, true);
+    return mask;
 }
 
 bool ensureWorkBuffer(int n) {
@@ -181,7 +187,7 @@ int outputCapacity(int extra, int n) {
 }
 
 template <int Bits>
-int runBlock(unsigned char* samples, int n, int nch) {
+int runBlock(unsigned char* samples, int n, int nch, int mask) {
     double* work = WorkBuffer.get();
     convertIn<Bits>(samples, work, n);
 
@@ -193,13 +199,12 @@ int runBlock(unsigned char* samples, int n, int nch) {
         ProcessingLock::Guard guard(ModuleLock);
         if (!CurrentModule) return -1;
         outCapacity = outputCapacity(CurrentModule->extraOutput(), n);
-        produced = CurrentModule->process(work, work, n, outCapacity, ChannelMask);
+        produced = CurrentModule->process(work, work, n, outCapacity, mask);
     }
     // The host's buffer holds at most outCapacity samples.
     if (produced > outCapacity) produced = outCapacity;
     if (produced < 0) produced = 0;
 
-    const int mask = ChannelMask;
     const double gain = MasterGain;
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
@@ -239,7 +244,10 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
     // A block the pipeline cannot interpret is handed back as it came.
     if (!samples || numsamples < 0 || nch < 1 || srate < 1) return numsamples;
 
-    if (ChannelMask == 0) {
+    // The mask is read once: a click on PASS during the block takes effect
+    // at the next one, and a mask of 0 never reaches the module.
+    int mask = ChannelMask;
+    if (mask == 0) {
         double peakLeft, peakRight;
         peaksFor(bps, bytes, numsamples, &peakLeft, &peakRight);
         updateMeters(peakLeft, peakRight, supportedWidth(bps) ? fullScale(bps) : 1.0);
@@ -251,7 +259,7 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
         ProcessingLock::Guard guard(ModuleLock);
         formatChanged = !CurrentModule;
     }
-    if (formatChanged) followFormat(srate, nch, bps);
+    if (formatChanged) mask = followFormat(srate, nch, bps, mask);
 
     // The work buffer holds three times the block, counted in an int.
     const int64_t total = static_cast<int64_t>(numsamples) * nch;
@@ -262,10 +270,10 @@ int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsample
     const int n = static_cast<int>(total);
     int produced;
     switch (bps) {
-        case 8: produced = runBlock<8>(bytes, n, nch); break;
-        case 16: produced = runBlock<16>(bytes, n, nch); break;
-        case 24: produced = runBlock<24>(bytes, n, nch); break;
-        case 32: produced = runBlock<32>(bytes, n, nch); break;
+        case 8: produced = runBlock<8>(bytes, n, nch, mask); break;
+        case 16: produced = runBlock<16>(bytes, n, nch, mask); break;
+        case 24: produced = runBlock<24>(bytes, n, nch, mask); break;
+        case 32: produced = runBlock<32>(bytes, n, nch, mask); break;
         default:
             updateMeters(0.0, 0.0, 1.0);
             return numsamples;

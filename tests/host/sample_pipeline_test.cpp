@@ -318,6 +318,10 @@ TEST_F(SamplePipelineTest, AWidthChangeAloneRebuildsTheModule) {
     }
     EXPECT_EQ(SampleWidth, 16);
     EXPECT_GT(outSum, 0.25 * inSum) << "the tone must pass once DeNoise has learned the 16-bit scale";
+    // A width the pipeline hands back untouched is not followed, so the next
+    // 16-bit block does not rebuild the module (and lose its history) again.
+    ModifySamples(nullptr, block.data(), frames, 12, 2, 48000);
+    EXPECT_EQ(SampleWidth, 16);
 }
 
 // Channels past the second follow the pair: gained when both L and R are on,
