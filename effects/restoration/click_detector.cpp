@@ -64,7 +64,9 @@ ClickDetector::ClickDetector(int frameLength, int order, int maxLength)
       order_(order),
       maxLength_(maxLength),
       energy_(frameLength, 0.0),
-      work_(frameLength, 0.0),
+      // Two frames: localize lays a region's forward and backward residuals
+      // side by side, and a region may cover more than half a short frame.
+      work_(2 * static_cast<size_t>(frameLength), 0.0),
       threshold_(frameLength, 0.0),
       starts_(frameLength, 0),
       ends_(frameLength, 0),
@@ -134,9 +136,9 @@ double ClickDetector::trimmedLevel() {
     std::copy(energy_.begin(), energy_.end(), work_.begin());
     const int trim = static_cast<int>(kTrimFraction * length_);
     const int last = length_ - trim;  // rank of the last value averaged
-    auto begin = work_.begin();
-    std::nth_element(begin, begin + trim, work_.end());
-    if (last > trim) std::nth_element(begin + trim + 1, begin + last, work_.end());
+    const auto begin = work_.begin(), end = begin + length_;
+    std::nth_element(begin, begin + trim, end);
+    if (last > trim) std::nth_element(begin + trim + 1, begin + last, end);
     double sum = 0.0;
     for (int n = trim; n <= last; ++n) sum += work_[n];
     return sum / (length_ - 2 * trim + 1);
