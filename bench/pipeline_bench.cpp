@@ -1,14 +1,12 @@
 // Cost of the sample pipeline around a module: 576-frame 16-bit stereo blocks
-// through ModifySamples with the pass-through module, beside the floor: a
+// through the engine's pipeline with the pass-through module, beside the floor: a
 // plain loop that converts to doubles, gains, clamps and converts back.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <vector>
 
-#include "host/module_factory.h"
-#include "host/plugin_state.h"
-#include "host/sample_pipeline.h"
+#include "host/engine.h"
 
 namespace {
 
@@ -28,20 +26,19 @@ std::vector<int16_t> makeBlock() {
 }
 
 void BM_PipelinePassThrough(benchmark::State& state) {
-    resetPluginState();
-    MasterGain = 0.9;
+    Engine engine;
+    engine.setGainDecibels(-1.0);
     const std::vector<int16_t> source = makeBlock();
     std::vector<int16_t> block = source;
-    ModifySamples(nullptr, block.data(), kFrames, 16, kChannels, 44100);
+    engine.modifySamples(block.data(), kFrames, 16, kChannels, 44100);
     for (auto _ : state) {
         block = source;
-        benchmark::DoNotOptimize(ModifySamples(nullptr, block.data(), kFrames, 16, kChannels, 44100));
+        benchmark::DoNotOptimize(engine.modifySamples(block.data(), kFrames, 16, kChannels, 44100));
         benchmark::ClobberMemory();
     }
     state.counters["ns_per_sample"] =
         benchmark::Counter(static_cast<double>(state.iterations()) * kSamples,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    resetPluginState();
 }
 BENCHMARK(BM_PipelinePassThrough);
 

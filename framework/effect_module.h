@@ -51,6 +51,9 @@ public:
     virtual double displayValue(int parameterIndex, double value);
     // Clears the signal history; returns 0.
     virtual int reset();
+    // Restarts the learning of a noise profile ("Snap Noise"); modules that
+    // learn none ignore it.
+    virtual void snapNoise() {}
     // Output frames per input frame over a long stream: 1 for every module
     // that keeps the stream's length, the factor in force for a rate or tempo
     // change. A file's output is sized by it.

@@ -6,11 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "host/module_factory.h"
 #include "host/display.h"
-#include "host/plugin_state.h"
-#include "host/sample_pipeline.h"
-#include "host/settings_block.h"
 #include "host/window_side_win32.h"
 
 namespace {
@@ -48,21 +44,20 @@ HWND hostWindow(const winampDSPModule* module) { return static_cast<HWND>(module
 
 int initialise(winampDSPModule* module) {
     if (!module) module = &PluginModule;
-    HostVersion = queryHostVersion(hostWindow(module));
+    PluginEngine.setHostVersion(queryHostVersion(hostWindow(module)));
     hookHostWindow(hostWindow(module));
-    if (SampleRate > 0 && ChannelCount > 0) {
+    if (PluginEngine.sampleRate() > 0 && PluginEngine.channelCount() > 0) {
         // A module that cannot be built leaves none; the pipeline then hands
         // blocks back untouched until a rebuild succeeds.
         try {
-            ProcessingLock::Guard guard(ModuleLock);
-            ModuleFactory(SampleRate, ChannelCount, false);
+            PluginEngine.buildModule(PluginEngine.moduleIndex(), false);
         } catch (...) {
         }
         // The stored settings apply to the new module whether or not a
         // dialog opens (a host without a display has none); the dialog's
         // layout applies the same rule again and finds nothing to change.
-        RestoreState = kRestoreLoaded;
-        restoreSettings();
+        PluginEngine.setRestoreState(kRestoreLoaded);
+        PluginEngine.restoreSettings();
     }
     closeControlWindow();
     openControlWindow(hostWindow(module), resourceInstance(module));
@@ -90,13 +85,13 @@ bool workBufferAddressable(int numsamples, int nch) {
 // untouched, whether the size cannot be addressed or the allocation throws;
 // no exception may unwind into the player. The player's buffer is written
 // only after the module has run, so it is untouched in either case.
-int modifySamples(winampDSPModule* module, short* samples, int numsamples, int bps, int nch, int srate) {
-    if (ChannelMask != 0 && !workBufferAddressable(numsamples, nch)) {
+int modifySamples(winampDSPModule*, short* samples, int numsamples, int bps, int nch, int srate) {
+    if (PluginEngine.channelMask() != 0 && !workBufferAddressable(numsamples, nch)) {
         currentDisplay().showError("Memory allocation failed");
         return numsamples;
     }
     try {
-        return ModifySamples(module, samples, numsamples, bps, nch, srate);
+        return PluginEngine.modifySamples(samples, numsamples, bps, nch, srate);
     } catch (const std::bad_alloc&) {
         currentDisplay().showError("Memory allocation failed");
     } catch (...) {
@@ -108,8 +103,10 @@ const winampDSPHeader PluginHeader = {kHeaderVersion, "MORV Studio 1.0", getModu
 
 }  // namespace
 
+Engine PluginEngine;
+
 winampDSPModule PluginModule = {
-    "MORV Studio", nullptr, nullptr, configure, initialise, modifySamples, quit, &ModuleIndex,
+    "MORV Studio", nullptr, nullptr, configure, initialise, modifySamples, quit, PluginEngine.moduleIndexWord(),
 };
 
 extern "C" winampDSPHeader* winampDSPGetHeader2() { return const_cast<winampDSPHeader*>(&PluginHeader); }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "host/plugin_state.h"
+#include "host/dsp_exports_win32.h"
 #include "host/settings_registry_win32.h"
 #include "host/window_side_win32.h"
 
@@ -10,20 +10,17 @@ HINSTANCE LibraryInstance = nullptr;
 
 namespace {
 
-// The processing lock is one of the library's static objects: it is
-// created before this runs and released after detachLibrary.
+// The engine is one of the library's static objects: it is created before
+// this runs and released after detachLibrary.
 void attachLibrary(HINSTANCE instance) {
     LibraryInstance = instance;
-    resetPluginState();
     attachWindowSide();
     loadSettingsFromRegistry();
     DisableThreadLibraryCalls(instance);
 }
 
 void detachLibrary(bool processEnding) {
-    WorkBuffer.reset();
-    WorkBufferCapacity = 0;
-    CurrentModule.reset();
+    PluginEngine.releaseModule();
     detachWindowSide(processEnding);
     saveSettingsToRegistry();
 }

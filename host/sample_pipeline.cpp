@@ -3,15 +3,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <cstdlib>
 
-#include "host/module_factory.h"
-#include "host/display.h"
-#include "host/plugin_state.h"
+#include "framework/effect_module.h"
 
 namespace {
 
 constexpr int kMaxGainChannels = 64;
+
+
 
 // Sample formats the pipeline converts. 8-bit samples are unsigned with a 128
 // offset; 24-bit samples are packed signed little-endian triplets.
@@ -57,10 +56,6 @@ struct SampleFormat<32> {
     static int readInt(const unsigned char* p, int i) { return reinterpret_cast<const int32_t*>(p)[i]; }
 };
 
-bool supportedWidth(int bps) { return bps == 8 || bps == 16 || bps == 24 || bps == 32; }
-
-double fullScale(int bps) { return std::ldexp(1.0, bps - 1); }
-
 template <int Bits>
 void convertIn(const unsigned char* __restrict samples, double* __restrict work, int n) {
     for (int i = 0; i < n; ++i) work[i] = SampleFormat<Bits>::read(samples, i);
@@ -71,8 +66,8 @@ void convertIn(const unsigned char* __restrict samples, double* __restrict work,
 template <int Bits>
 void convertOut(const double* __restrict work, unsigned char* __restrict samples, int produced, int nch,
                 const double* gains) {
-    const double top = fullScale(Bits) - 1.0;
-    const double bottom = -fullScale(Bits);
+    const double top = SamplePipeline::fullScale(Bits) - 1.0;
+    const double bottom = -SamplePipeline::fullScale(Bits);
     auto store = [&](int i, double x) {
         // Clamping first keeps the conversion defined; a value in [F-1, F)
         // truncates to F-1 either way.
@@ -139,146 +134,72 @@ void peaksFor(int bps, const unsigned char* samples, int count, double* left, do
     }
 }
 
-void updateMeters(double peakLeft, double peakRight, double scale) {
-    const int left = meterLevel(peakLeft, scale);
-    const int right = meterLevel(peakRight, scale);
-    currentDisplay().paintMeters(left, LastLevelLeft, right, LastLevelRight);
-    LastLevelLeft = left;
-    LastLevelRight = right;
-}
-
-// Rebuilds the module for the block's format; returns the channel mask for
-// the block: mask as read, or the mask a channel-count change sets.
-int followFormat(int srate, int nch, int bps, int mask) {
-    SampleRate = srate;
-    // A width the pipeline hands back untouched is not followed: the next
-    // supported block of the same width needs no rebuild.
-    if (supportedWidth(bps)) SampleWidth = bps;
-    if (nch != ChannelCount) {
-        ChannelCount = nch;
-        mask = nch == 1 ? 1 : 3;
-        ChannelMask = mask;
-        currentDisplay().layoutChannelButtons(nch);
-    }
-    ProcessingLock::Guard guard(ModuleLock);
-    ModuleFactory(SampleRate, ChannelCount, true);
-    return mask;
-}
-
-bool ensureWorkBuffer(int n) {
-    const int64_t needed = 3 * static_cast<int64_t>(n);
-    if (WorkBufferCapacity >= needed) return true;
-    // The byte count must be addressable: on a 32-bit host a large block
-    // would otherwise wrap the size and allocate too little.
-    const uint64_t bytes = static_cast<uint64_t>(needed) * sizeof(double);
-    if (needed > INT32_MAX || bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return false;
-    WorkBuffer.reset();
-    WorkBufferCapacity = 0;
-    WorkBuffer.reset(static_cast<double*>(std::malloc(static_cast<size_t>(bytes))));
-    if (!WorkBuffer) return false;
-    WorkBufferCapacity = static_cast<int>(needed);
-    return true;
-}
-
-int outputCapacity(int extra, int n) {
-    if (extra > n) return 2 * n;
-    if (extra > 0) return n + extra;
-    return n;
-}
-
 template <int Bits>
-int runBlock(unsigned char* samples, int n, int nch, int mask) {
-    double* work = WorkBuffer.get();
-    convertIn<Bits>(samples, work, n);
-
-    // The module may be replaced by the user-interface thread at any block:
-    // it is looked at and used only under the lock.
-    int produced;
-    int outCapacity;
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        if (!CurrentModule) return -1;
-        outCapacity = outputCapacity(CurrentModule->extraOutput(), n);
-        produced = CurrentModule->process(work, work, n, outCapacity, mask);
-    }
-    // The host's buffer holds at most outCapacity samples.
-    if (produced > outCapacity) produced = outCapacity;
-    if (produced < 0) produced = 0;
-
-    const double gain = MasterGain;
+void convertOutMasked(const double* work, unsigned char* samples, int produced, int nch, int mask, double gain) {
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
     for (int c = 0; c < gainChannels; ++c) gains[c] = channelSelected(c, mask) ? gain : 1.0;
     if (nch <= kMaxGainChannels) {
         convertOut<Bits>(work, samples, produced, nch, gains);
-    } else {
-        for (int i = 0; i < produced; ++i) {
-            const double g = channelSelected(i % nch, mask) ? gain : 1.0;
-            convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
-        }
+        return;
     }
-    if (produced > 0) {
-        double peakLeft, peakRight;
-        measurePeaks<Bits>(samples, produced, &peakLeft, &peakRight);
-        updateMeters(peakLeft, peakRight, fullScale(Bits));
+    for (int i = 0; i < produced; ++i) {
+        const double g = channelSelected(i % nch, mask) ? gain : 1.0;
+        convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
     }
-    return produced;
 }
 
 }  // namespace
+
+double SamplePipeline::fullScale(int bps) { return std::ldexp(1.0, bps - 1); }
+
+bool SamplePipeline::reserve(int n) {
+    const int64_t needed = 3 * static_cast<int64_t>(n);
+    if (capacity_ >= needed) return true;
+    // The byte count must be addressable: on a 32-bit host a large block
+    // would otherwise wrap the size and allocate too little.
+    const uint64_t bytes = static_cast<uint64_t>(needed) * sizeof(double);
+    if (needed > INT32_MAX || bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return false;
+    work_.reset();
+    capacity_ = 0;
+    work_.reset(static_cast<double*>(std::malloc(static_cast<size_t>(bytes))));
+    if (!work_) return false;
+    capacity_ = static_cast<int>(needed);
+    return true;
+}
+
+void SamplePipeline::release() {
+    work_.reset();
+    capacity_ = 0;
+}
+
+void SamplePipeline::convertIn(int bps, const unsigned char* samples, int n) {
+    switch (bps) {
+        case 8: ::convertIn<8>(samples, work_.get(), n); break;
+        case 16: ::convertIn<16>(samples, work_.get(), n); break;
+        case 24: ::convertIn<24>(samples, work_.get(), n); break;
+        case 32: ::convertIn<32>(samples, work_.get(), n); break;
+        default: break;
+    }
+}
+
+void SamplePipeline::convertOut(int bps, unsigned char* samples, int produced, int nch, int mask, double gain) {
+    switch (bps) {
+        case 8: convertOutMasked<8>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 16: convertOutMasked<16>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 24: convertOutMasked<24>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 32: convertOutMasked<32>(work_.get(), samples, produced, nch, mask, gain); break;
+        default: break;
+    }
+}
+
+void SamplePipeline::peaks(int bps, const unsigned char* samples, int count, double* left, double* right) {
+    peaksFor(bps, samples, count, left, right);
+}
 
 int meterLevel(double peak, double scale) {
     double decibels = peak > 0 ? 20.0 * std::log10(peak / scale) : -100.0;
     if (decibels < -100.0) decibels = -100.0;
     if (decibels > 0.0) decibels = 0.0;
     return static_cast<int>(decibels + 100.0);
-}
-
-int ModifySamples(winampDSPModule* /*thisModule*/, short* samples, int numsamples, int bps, int nch, int srate) {
-    unsigned char* bytes = reinterpret_cast<unsigned char*>(samples);
-    if (MeterResetFlag) {
-        LastLevelLeft = 0;
-        LastLevelRight = 0;
-        MeterResetFlag = 0;
-    }
-    // A block the pipeline cannot interpret is handed back as it came.
-    if (!samples || numsamples < 0 || nch < 1 || srate < 1) return numsamples;
-
-    // The mask is read once: a click on PASS during the block takes effect
-    // at the next one, and a mask of 0 never reaches the module.
-    int mask = ChannelMask;
-    if (mask == 0) {
-        double peakLeft, peakRight;
-        peaksFor(bps, bytes, numsamples, &peakLeft, &peakRight);
-        updateMeters(peakLeft, peakRight, supportedWidth(bps) ? fullScale(bps) : 1.0);
-        return numsamples;
-    }
-
-    bool formatChanged = srate != SampleRate || nch != ChannelCount || (bps != SampleWidth && supportedWidth(bps));
-    if (!formatChanged) {
-        ProcessingLock::Guard guard(ModuleLock);
-        formatChanged = !CurrentModule;
-    }
-    if (formatChanged) mask = followFormat(srate, nch, bps, mask);
-
-    // The work buffer holds three times the block, counted in an int.
-    const int64_t total = static_cast<int64_t>(numsamples) * nch;
-    if (total > INT32_MAX / 3 || !ensureWorkBuffer(static_cast<int>(total))) {
-        currentDisplay().showError("Memory allocation failed");
-        return numsamples;
-    }
-    const int n = static_cast<int>(total);
-    int produced;
-    switch (bps) {
-        case 8: produced = runBlock<8>(bytes, n, nch, mask); break;
-        case 16: produced = runBlock<16>(bytes, n, nch, mask); break;
-        case 24: produced = runBlock<24>(bytes, n, nch, mask); break;
-        case 32: produced = runBlock<32>(bytes, n, nch, mask); break;
-        default:
-            updateMeters(0.0, 0.0, 1.0);
-            return numsamples;
-    }
-    // No module (it could not be built): the block goes back as it came.
-    if (produced < 0) return numsamples;
-    return produced / nch;
 }

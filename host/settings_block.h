@@ -1,25 +1,26 @@
 #pragma once
 
-#include "host/plugin_state.h"
-
 // The 40-word settings block: word 0 the gain slider, word k + 1 the slider of
-// parameter k, word 38 PresetIndex, word 39 ModuleIndex, stored as 160 bytes
-// of little-endian 32-bit words.
+// parameter k, word 38 the preset index, word 39 the module index, stored as
+// 160 bytes of little-endian 32-bit words.
 
-// Load rule. bytes/length is what the store returned (a shorter value fills
-// only the first part of the block); with readOk false the defaults stay.
-void loadSettings(const unsigned char* bytes, int length, bool readOk);
+constexpr int kSettingsWords = 40;
+constexpr int kSettingsBytes = kSettingsWords * 4;
+constexpr int kSettingsPresetWord = 38;
+constexpr int kSettingsModuleWord = 39;
 
-// Save rule: fills PluginSettings from the state in force and writes the block.
-void saveSettings(unsigned char bytes[kSettingsBytes]);
+struct SettingsBlock {
+    SettingsBlock();
 
-// Restore rule, run at every build of the control window's controls: turns the
-// words into values (RestoreState 0 with a preset chosen, or a module without
-// presets) or the last preset record into words, then sets RestoreState to 0.
-void restoreSettings();
+    // Overwrites the first length bytes of the block (a shorter value fills
+    // only the first part; a longer one gives its first 160 bytes).
+    void decode(const unsigned char* bytes, int length);
+    void encode(unsigned char bytes[kSettingsBytes]) const;
 
-// Slider positions that show the gain and parameter k's value in force: the
-// stored word when it gives exactly that value, so that a restored setting
-// shows and saves where it was left; otherwise the value's own position.
-int gainSliderPosition();
-int parameterSliderPosition(int k);
+    int words[kSettingsWords];
+    // True from a load that read stored words until they are first turned
+    // into values: until then the values in force are not the user's, and
+    // saving them would overwrite the stored settings (a library loaded and
+    // unloaded without being activated, as a player's preferences page does).
+    bool storedWordsPending = false;
+};

@@ -2,8 +2,7 @@
 
 #include <commctrl.h>
 
-#include "host/control_commands.h"
-#include "host/plugin_state.h"
+#include "host/dsp_exports_win32.h"
 #include "host/window_side_win32.h"
 #include "resources/resource_ids.h"
 #include "ui/channel_buttons.h"
@@ -25,11 +24,11 @@ const COLORREF kControlTextColour = RGB(20, 200, 50);
 // (the flag raised at the last tick is still up), else raise the flag for
 // the pipeline to clear; and put the caption back.
 void CALLBACK meterTimerProcedure(HWND dialog, UINT, UINT_PTR, DWORD) {
-    if (MeterResetFlag) {
+    if (PluginEngine.meterResetPending()) {
         InvalidateRect(GetDlgItem(dialog, IDC_LEFT_METER), nullptr, TRUE);
         InvalidateRect(GetDlgItem(dialog, IDC_RIGHT_METER), nullptr, TRUE);
     } else {
-        MeterResetFlag = 1;
+        PluginEngine.requestMeterReset();
     }
     SetWindowTextA(dialog, kCaption);
 }
@@ -41,7 +40,7 @@ INT_PTR onInitDialog(HWND dialog) {
     LevelMeters[1].attach(GetDlgItem(dialog, IDC_RIGHT_METER));
     HICON icon = LoadIconA(LibraryInstance, MAKEINTRESOURCEA(IDI_MORV));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    LayoutControls(dialog, currentParameterCount());
+    LayoutControls(dialog, PluginEngine.parameterCount());
     SetTimer(dialog, kMeterTimer, kMeterTimerPeriodMs, meterTimerProcedure);
     return FALSE;
 }
@@ -77,7 +76,7 @@ INT_PTR onNotify(HWND dialog, LPARAM lParam) {
     NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
     if (header->code != static_cast<UINT>(NM_CUSTOMDRAW)) return FALSE;
     if (header->idFrom != IDC_GAIN_SLIDER &&
-        header->idFrom > static_cast<UINT_PTR>(currentParameterCount())) {
+        header->idFrom > static_cast<UINT_PTR>(PluginEngine.parameterCount())) {
         return FALSE;
     }
     const LRESULT answer = paintSliderKnob(*reinterpret_cast<NMCUSTOMDRAW*>(lParam));

@@ -1,10 +1,6 @@
 #include "ui/dialog_commands.h"
 
-#include "host/control_commands.h"
 #include "host/dsp_exports_win32.h"
-#include "host/module_factory.h"
-#include "host/plugin_state.h"
-#include "host/preset_selection.h"
 #include "registry/module_registry.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog_layout.h"
@@ -23,27 +19,27 @@ void focusGainSlider(HWND dialog) { SetFocus(GetDlgItem(dialog, IDC_GAIN_SLIDER)
 bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void onChannelButton(HWND dialog) {
-    ChannelMask = (checked(dialog, IDC_LEFT_CHANNEL) ? 1 : 0) + (checked(dialog, IDC_RIGHT_CHANNEL) ? 2 : 0);
+    PluginEngine.setChannelMask((checked(dialog, IDC_LEFT_CHANNEL) ? 1 : 0) + (checked(dialog, IDC_RIGHT_CHANNEL) ? 2 : 0));
     focusGainSlider(dialog);
 }
 
 void onPassButton(HWND dialog) {
-    ChannelMask = checked(dialog, IDC_PASS) ? 0 : 1;
+    PluginEngine.setChannelMask(checked(dialog, IDC_PASS) ? 0 : 1);
     focusGainSlider(dialog);
 }
 
 void onSnapNoise(HWND dialog) {
-    if (ModuleIndex != kModuleDeNoise) return;
-    snapNoise();
+    if (PluginEngine.moduleIndex() != kModuleDeNoise) return;
+    PluginEngine.snapNoise();
     focusGainSlider(dialog);
 }
 
 // A new module is built with its defaults and the dialog laid out anew for it.
 void onModuleSelected(HWND dialog) {
     const int selected = static_cast<int>(SendDlgItemMessageA(dialog, IDC_MODULE_LIST, CB_GETCURSEL, 0, 0));
-    if (selectModule(selected)) {
+    if (PluginEngine.selectModule(selected)) {
         ShowWindow(dialog, SW_HIDE);
-        LayoutControls(dialog, currentParameterCount());
+        LayoutControls(dialog, PluginEngine.parameterCount());
     }
     focusGainSlider(dialog);
 }
@@ -51,7 +47,7 @@ void onModuleSelected(HWND dialog) {
 void onPresetSelected(HWND dialog) {
     const int selected = static_cast<int>(SendDlgItemMessageA(dialog, IDC_PRESET_LIST, CB_GETCURSEL, 0, 0));
     PresetSliderPositions sliders;
-    if (!applyPreset(selected, &sliders)) return;
+    if (!PluginEngine.applyPreset(selected, &sliders)) return;
     setSliderPosition(GetDlgItem(dialog, IDC_GAIN_SLIDER), sliders.gain);
     for (int k = 0; k < sliders.count && k < kParameterControlSlots; ++k) {
         if (ParameterControls[k].slider) setSliderPosition(ParameterControls[k].slider, sliders.parameters[k]);

@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
+#include "framework/slider_scale.h"
 #include "host/control_geometry.h"
-#include "host/plugin_state.h"
-#include "host/settings_block.h"
+#include "host/dsp_exports_win32.h"
 #include "registry/module_registry.h"
 #include "resources/resource_ids.h"
 #include "ui/channel_buttons.h"
@@ -42,14 +42,14 @@ bool processesThePair(int module) {
 }
 
 void layoutChannels(HWND dialog) {
-    if (processesThePair(ModuleIndex)) {
-        ChannelMask = 3;
+    if (processesThePair(PluginEngine.moduleIndex())) {
+        PluginEngine.setChannelMask(3);
         showChannelButtons(dialog, true, Drawing.labelFont);
-    } else if (ChannelCount == 1) {
-        ChannelMask = 1;
+    } else if (PluginEngine.channelCount() == 1) {
+        PluginEngine.setChannelMask(1);
         showChannelButtons(dialog, true, Drawing.labelFont);
     } else {
-        ChannelMask = 3;
+        PluginEngine.setChannelMask(3);
         showChannelButtons(dialog, false, Drawing.labelFont);
     }
 }
@@ -65,7 +65,7 @@ void layoutModuleList(HWND dialog, int clientHeight) {
         SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(Drawing.labelFont), FALSE);
         for (int i = 0; i < kSelectableModuleCount; ++i)
             SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(moduleRow(i).name));
-        SendMessageA(list, CB_SETCURSEL, ModuleIndex, 0);
+        SendMessageA(list, CB_SETCURSEL, PluginEngine.moduleIndex(), 0);
     }
     setSelectionFieldHeight(list);
 }
@@ -74,19 +74,15 @@ void layoutPresetList(HWND dialog, int clientHeight) {
     HWND list = GetDlgItem(dialog, IDC_PRESET_LIST);
     SendMessageA(list, CB_RESETCONTENT, 0, 0);
     SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(Drawing.labelFont), FALSE);
-    bool haveModule;
-    PresetTable table = kNoPresets;
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        haveModule = CurrentModule != nullptr;
-        if (haveModule) table.count = CurrentModule->presets(&table.records);
-    }
+    const EngineSnapshot shown = PluginEngine.snapshot();
+    const bool haveModule = shown.hasModule;
+    const PresetTable table = shown.presets;
     const int y = clientHeight - kListRaise;
     if (haveModule && table.records && table.count > 0) {
         for (int i = 0; i < table.count; ++i)
             SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(table.records[i].name));
         place(dialog, IDC_PRESET_LIST, kPresetListLeft, y, kPresetListWidth, kListDropHeight);
-        SendMessageA(list, CB_SETCURSEL, PresetIndex, 0);
+        SendMessageA(list, CB_SETCURSEL, shown.presetIndex, 0);
     } else if (haveModule) {
         SetWindowPos(list, nullptr, kPresetListLeft, y, kPresetListWidth, kHiddenPresetListHeight,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
@@ -97,14 +93,14 @@ void layoutPresetList(HWND dialog, int clientHeight) {
 }  // namespace
 
 void LayoutControls(HWND dialog, int n) {
-    placeControlWindow(dialog, controlWindowWidth(ModuleIndex, HostVersion), kControlWindowHeight, true);
+    placeControlWindow(dialog, controlWindowWidth(PluginEngine.moduleIndex(), PluginEngine.hostVersion()), kControlWindowHeight, true);
     SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
     RECT client;
     GetClientRect(dialog, &client);
     const int width = client.right;
     const int height = client.bottom;
     const SliderRow row(width, n);
-    restoreSettings();
+    PluginEngine.restoreSettings();
 
     place(dialog, IDC_GAIN_SLIDER, row.columnX(0), kGainSliderTop, kSliderWidth, height - kSliderHeightMargin);
     HWND gain = GetDlgItem(dialog, IDC_GAIN_SLIDER);
@@ -115,12 +111,12 @@ void LayoutControls(HWND dialog, int n) {
     place(dialog, IDC_FRAME, 20, -7, width - 20, height + 6);
     layoutChannels(dialog);
     layoutModuleList(dialog, height);
-    if (HostVersion > kOutButtonVersion) {
+    if (PluginEngine.hostVersion() > kOutButtonVersion) {
         place(dialog, IDC_OUT, width - 47, height - kButtonRaise, 40, 17);
     } else {
         hide(dialog, IDC_OUT);
     }
-    if (ModuleIndex == kModuleDeNoise) {
+    if (PluginEngine.moduleIndex() == kModuleDeNoise) {
         place(dialog, IDC_SNAP_NOISE, 264, height - kButtonRaise, 70, 17);
     } else {
         hide(dialog, IDC_SNAP_NOISE);
@@ -132,5 +128,5 @@ void LayoutControls(HWND dialog, int n) {
     layoutPresetList(dialog, height);
     SelectObject(dc, oldFont);
     ReleaseDC(dialog, dc);
-    RestoreState = kRestoreLoaded;
+    PluginEngine.setRestoreState(kRestoreLoaded);
 }

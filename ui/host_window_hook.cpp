@@ -1,7 +1,6 @@
 #include "ui/host_window_hook.h"
 
 #include "host/dsp_exports_win32.h"
-#include "host/plugin_state.h"
 #include "ui/window_placement.h"
 #include "ui/window_state.h"
 
@@ -91,7 +90,7 @@ LRESULT callSavedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 // F12: the dialog comes back with the values in force.
 void reopenControlWindow() {
-    RestoreState = kRestoreReopened;
+    PluginEngine.setRestoreState(kRestoreReopened);
     PluginModule.Config(&PluginModule);
 }
 
@@ -128,7 +127,7 @@ LRESULT CALLBACK hostWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM
             followFrameWindow();
             break;
         case WM_CLOSE:
-            if (HostVersion > kShutdownVersion) return closeWithHost(window);
+            if (PluginEngine.hostVersion() > kShutdownVersion) return closeWithHost(window);
             break;
         default:
             break;

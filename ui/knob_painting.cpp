@@ -3,7 +3,7 @@
 #include "framework/slider_scale.h"
 #include "host/control_geometry.h"
 #include "host/knob_caption.h"
-#include "host/plugin_state.h"
+#include "host/dsp_exports_win32.h"
 #include "resources/resource_ids.h"
 #include "ui/window_state.h"
 
@@ -50,12 +50,7 @@ double knobValue(HWND slider, UINT_PTR id) {
     const int position = static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0));
     if (id == IDC_GAIN_SLIDER) return gainKnobDecibels(position);
     const int k = static_cast<int>(id);
-    // The audio thread rewrites the descriptors on a format change: read them
-    // under the lock, for the value only; the drawing is done outside it.
-    ProcessingLock::Guard guard(ModuleLock);
-    if (k < 0 || k >= ParameterCount) return 0.0;
-    const double value = sliderToValue(ParameterDescriptors[k], position);
-    return CurrentModule ? CurrentModule->displayValue(k, value) : value;
+    return PluginEngine.shownValue(k, position);
 }
 
 }  // namespace

@@ -5,10 +5,8 @@
 #include <cstring>
 
 #include "framework/slider_scale.h"
-#include "host/control_commands.h"
 #include "host/control_geometry.h"
-#include "host/plugin_state.h"
-#include "host/settings_block.h"
+#include "host/dsp_exports_win32.h"
 #include "resources/resource_ids.h"
 #include "ui/window_state.h"
 
@@ -37,13 +35,10 @@ void placeGainCaption(HWND dialog, const SliderRow& row, HDC dc) {
 
 void createParameterPair(HWND dialog, const SliderRow& row, int k, int clientHeight, HDC dc) {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
-    // A copy taken under the lock: a format change on the audio thread may
-    // rewrite the descriptors while the row is built.
-    char name[sizeof ParameterDescriptors[k].name];
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        std::memcpy(name, ParameterDescriptors[k].name, sizeof name);
-    }
+    // A copy: a format change on the audio thread may swap the descriptors
+    // while the row is built.
+    char name[sizeof(ParamDescriptor::name)];
+    std::memcpy(name, PluginEngine.snapshot().descriptors[k].name, sizeof name);
     name[sizeof name - 1] = '\0';
     const int width = textWidth(dc, name);
     HWND label = CreateWindowExA(0, "Static", name, WS_CHILD | WS_VISIBLE, row.captionX(k + 1, width), kCaptionTop,
@@ -56,19 +51,19 @@ void createParameterPair(HWND dialog, const SliderRow& row, int k, int clientHei
     SendMessageA(slider, TBM_SETRANGEMAX, FALSE, kSliderPositions);
     SendMessageA(slider, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageA(slider, TBM_SETLINESIZE, 0, 1);
-    setSliderPosition(slider, parameterSliderPosition(k));
+    setSliderPosition(slider, PluginEngine.parameterSliderPosition(k));
     ParameterControls[k].slider = slider;
     ParameterControls[k].label = label;
 }
 
 // After a move the preset list shows "Custom", the user's own settings.
 void switchToCustom(HWND dialog) {
-    const int count = currentPresetCount();
+    const int count = PluginEngine.presetCount();
     if (count <= 0) return;
     HWND list = GetDlgItem(dialog, IDC_PRESET_LIST);
     if (SendMessageA(list, CB_GETCURSEL, 0, 0) == count - 1) return;
     SendMessageA(list, CB_SETCURSEL, count - 1, 0);
-    PresetIndex = count - 1;
+    PluginEngine.setPresetIndex(count - 1);
 }
 
 }  // namespace
@@ -78,13 +73,13 @@ void setSliderPosition(HWND slider, int position) { SendMessageA(slider, TBM_SET
 void buildParameterRow(HWND dialog, const SliderRow& row, int parameterCount, int clientHeight, HDC dc) {
     destroyParameterControls();
     placeGainCaption(dialog, row, dc);
-    setSliderPosition(GetDlgItem(dialog, IDC_GAIN_SLIDER), gainSliderPosition());
+    setSliderPosition(GetDlgItem(dialog, IDC_GAIN_SLIDER), PluginEngine.gainSliderPosition());
     for (int k = 0; k < parameterCount && k < kParameterControlSlots; ++k)
         createParameterPair(dialog, row, k, clientHeight, dc);
 }
 
 void onGainSliderMoved(HWND dialog) {
-    moveGainSlider(static_cast<int>(SendDlgItemMessageA(dialog, IDC_GAIN_SLIDER, TBM_GETPOS, 0, 0)));
+    PluginEngine.moveGainSlider(static_cast<int>(SendDlgItemMessageA(dialog, IDC_GAIN_SLIDER, TBM_GETPOS, 0, 0)));
     switchToCustom(dialog);
 }
 
@@ -96,6 +91,6 @@ void onParameterSliderMoved(HWND dialog) {
         HWND slider = ParameterControls[k].slider;
         positions[k] = slider ? static_cast<int>(SendMessageA(slider, TBM_GETPOS, 0, 0)) : kSliderMissing;
     }
-    moveParameterSliders(positions, kParameterControlSlots);
+    PluginEngine.moveParameterSliders(positions, kParameterControlSlots);
     switchToCustom(dialog);
 }

@@ -19,7 +19,7 @@ public:
     // Forgets the learned profile and learns again from the next frames. The
     // restarted frame count also restarts the start-up emission of the
     // frames, so the output skips one overlap.
-    void snapNoise();
+    void snapNoise() override;
 
     bool captured() const { return captured_; }
     int learnedFrameCount() const { return learnedFrames_; }

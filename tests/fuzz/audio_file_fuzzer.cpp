@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "host/plugin_state.h"
 #include "registry/module_registry.h"
 #include "tools/morv/audio_file_reader.h"
 #include "tools/morv/effect_session.h"
@@ -29,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (channels > kMaxRenderChannels) return 0;  // refused by morv process
         EffectChoice choice;
         choice.moduleIndex = static_cast<int>(size % kSelectableModuleCount);
-        startEffectSession(choice, reader.sampleRate(), channels);
-        StreamRenderer renderer(reader.sampleRate(), channels, reader.nativeBits(), kBlockFrames);
+        EffectSession session(choice, reader.sampleRate(), channels);
+        StreamRenderer renderer(session.engine(), reader.sampleRate(), channels, reader.nativeBits(), kBlockFrames);
         std::vector<int32_t> block(static_cast<size_t>(kBlockFrames) * channels);
         for (int b = 0; b < kBlocks; ++b) {
             const int got = reader.read(block.data(), kBlockFrames);
@@ -41,6 +40,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)damage;
     } catch (const FileError&) {
     }
-    resetPluginState();
     return 0;
 }

@@ -16,11 +16,13 @@
 #include <limits>
 #include <vector>
 
-#include "host/plugin_state.h"
-#include "host/sample_pipeline.h"
+#include "host/engine.h"
 #include "tests/support/control_window_moves.h"
 
 namespace {
+
+// One engine for the whole process, reset between inputs.
+Engine engine;
 
 constexpr int kMaxFrames = 4096;
 constexpr int kMaxChannels = 8;
@@ -64,17 +66,18 @@ void runBlock(FuzzedDataProvider& in) {
     std::vector<unsigned char> block(bytes ? bytes : 1);
     fillSignal(in, block.data(), frames * nch, width);
     const std::vector<unsigned char> input(block);
-    const int mask = ChannelMask;
+    const int mask = engine.channelMask();
     const bool supported = bps == 8 || bps == 16 || bps == 24 || bps == 32;
 
-    const int produced = ModifySamples(nullptr, reinterpret_cast<short*>(block.data()), frames, bps, nch, srate);
+    const int produced = engine.modifySamples(reinterpret_cast<short*>(block.data()), frames, bps, nch, srate);
 
     check(produced >= 0 && produced <= 2 * frames);
     if (mask == 0 || !supported) {
         check(produced == frames && block == input);
         return;
     }
-    for (int i = 0; i < produced * nch; ++i) check(std::isfinite(WorkBuffer[i]));
+    const double* out = engine.lastOutput();
+    for (int i = 0; i < produced * nch; ++i) check(std::isfinite(out[i]));
 }
 
 double anyValue(FuzzedDataProvider& in) {
@@ -92,22 +95,21 @@ double anyValue(FuzzedDataProvider& in) {
 // Values anywhere: stored settings and presets are not held to the ranges
 // of the sliders.
 void setValues(FuzzedDataProvider& in) {
-    ProcessingLock::Guard guard(ModuleLock);
-    for (int k = 0; k < ParameterCount; ++k) ParameterValues[k] = anyValue(in);
-    if (CurrentModule) CurrentModule->applyParameters(ParameterValues);
+    const int count = engine.parameterCount();
+    for (int k = 0; k < count; ++k) engine.setParameterValue(k, anyValue(in));
 }
 
 void moveSliders(FuzzedDataProvider& in) {
     int positions[kMaxParameters];
     for (int& p : positions) p = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 6000) : in.ConsumeIntegral<int>();
-    controlwindow::moveParameters(positions, kMaxParameters);
+    controlwindow::moveParameters(engine, positions, kMaxParameters);
 }
 
 void storeWordsAndRestore(FuzzedDataProvider& in) {
-    for (int w = 0; w < kSettingsPresetWord; ++w) PluginSettings[w] = in.ConsumeIntegral<int>();
-    PresetIndex = in.ConsumeIntegralInRange(-2, 40);
-    RestoreState = kRestoreLoaded;
-    restoreSettings();
+    for (int w = 0; w < kSettingsPresetWord; ++w) engine.setSettingsWord(w, in.ConsumeIntegral<int>());
+    engine.setPresetIndex(in.ConsumeIntegralInRange(-2, 40));
+    engine.setRestoreState(kRestoreLoaded);
+    engine.restoreSettings();
 }
 
 }  // namespace
@@ -122,25 +124,25 @@ extern "C" time_t time(time_t* when) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    resetPluginState();
+    engine.reset();
     while (in.remaining_bytes() > 0) {
         switch (in.ConsumeIntegralInRange(0, 11)) {
             case 0:
             case 1: runBlock(in); break;
-            case 2: controlwindow::buildModule(in.ConsumeIntegralInRange(0, kModuleNameCount - 1), in.ConsumeBool()); break;
-            case 3: controlwindow::pickModule(in.ConsumeIntegralInRange(-1, kModuleNameCount)); break;
+            case 2: controlwindow::buildModule(engine, in.ConsumeIntegralInRange(0, kModuleNameCount - 1), in.ConsumeBool()); break;
+            case 3: controlwindow::pickModule(engine, in.ConsumeIntegralInRange(-1, kModuleNameCount)); break;
             case 4: setValues(in); break;
             case 5: moveSliders(in); break;
-            case 6: controlwindow::choosePresetEntry(in.ConsumeIntegralInRange(-1, 40)); break;
-            case 7: snapNoise(); break;
-            case 8: ChannelMask = in.ConsumeIntegralInRange(0, 3); break;
-            case 9: controlwindow::moveGain(in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 6000) : in.ConsumeIntegral<int>()); break;
+            case 6: controlwindow::choosePresetEntry(engine, in.ConsumeIntegralInRange(-1, 40)); break;
+            case 7: engine.snapNoise(); break;
+            case 8: engine.setChannelMask(in.ConsumeIntegralInRange(0, 3)); break;
+            case 9: controlwindow::moveGain(engine, in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 6000) : in.ConsumeIntegral<int>()); break;
             case 10: storeWordsAndRestore(in); break;
-            default: controlwindow::timerTick(); break;
+            default: controlwindow::timerTick(engine); break;
         }
     }
-    // Every run ends with what it allocated released, so libFuzzer never
-    // mistakes the module kept between runs for a leak and runs it again.
-    resetPluginState();
+    // Every run ends with its module released, so libFuzzer never mistakes
+    // the module kept between runs for a leak and runs it again.
+    engine.reset();
     return 0;
 }

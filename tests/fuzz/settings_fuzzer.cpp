@@ -11,12 +11,13 @@
 #include <cstring>
 #include <vector>
 
-#include "host/plugin_state.h"
-#include "host/sample_pipeline.h"
-#include "host/settings_block.h"
+#include "host/engine.h"
 #include "tests/support/control_window_moves.h"
 
 namespace {
+
+// One engine for the whole process, reset between inputs.
+Engine engine;
 
 constexpr size_t kMaxStoredBytes = 400;
 constexpr int kFrames = 576;
@@ -28,22 +29,20 @@ void check(bool condition) {
 // Init: the module of the loaded index with its defaults, then the stored
 // settings applied as the dialog's layout applies them.
 void startPlugin(const unsigned char* bytes, int length, bool readOk) {
-    resetPluginState();
-    loadSettings(bytes, length, readOk);
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        ModuleFactory(SampleRate, ChannelCount, false);
-    }
-    RestoreState = kRestoreLoaded;
-    restoreSettings();
+    engine.reset();
+    engine.loadSettings(bytes, length, readOk);
+    engine.buildModule(engine.moduleIndex(), false);
+    engine.setRestoreState(kRestoreLoaded);
+    engine.restoreSettings();
 }
 
 void playBlock() {
     std::vector<int16_t> block(2 * 2 * kFrames);
     for (int i = 0; i < 2 * kFrames; ++i) block[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
-    const int produced = ModifySamples(nullptr, block.data(), kFrames, 16, 2, 44100);
+    const int produced = engine.modifySamples(block.data(), kFrames, 16, 2, 44100);
     check(produced >= 0 && produced <= 2 * kFrames);
-    for (int i = 0; i < 2 * produced; ++i) check(std::isfinite(WorkBuffer[i]));
+    const double* out = engine.lastOutput();
+    for (int i = 0; i < 2 * produced; ++i) check(std::isfinite(out[i]));
 }
 
 }  // namespace
@@ -51,22 +50,22 @@ void playBlock() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kMaxStoredBytes) return 0;
     startPlugin(data, static_cast<int>(size), size > 0);
-    controlwindow::choosePresetEntry(PresetIndex);
+    controlwindow::choosePresetEntry(engine, engine.presetIndex());
     playBlock();
     unsigned char saved[kSettingsBytes];
-    saveSettings(saved);
+    engine.saveSettings(saved);
 
     startPlugin(saved, kSettingsBytes, true);
-    controlwindow::choosePresetEntry(PresetIndex);
+    controlwindow::choosePresetEntry(engine, engine.presetIndex());
     unsigned char savedAgain[kSettingsBytes];
-    saveSettings(savedAgain);
+    engine.saveSettings(savedAgain);
     check(std::memcmp(saved, savedAgain, kSettingsBytes) == 0);
 
-    controlwindow::pickModule(size > 0 ? data[0] % kSelectableModuleCount : 0);
+    controlwindow::pickModule(engine, size > 0 ? data[0] % kSelectableModuleCount : 0);
     playBlock();
-    controlwindow::reopen();
+    controlwindow::reopen(engine);
     playBlock();
-    saveSettings(saved);
-    resetPluginState();
+    engine.saveSettings(saved);
+    engine.reset();
     return 0;
 }

@@ -1,5 +1,5 @@
 // The player's two threads at once: the audio thread streams blocks through
-// ModifySamples (now and then changing rate, channel count or width) while
+// the engine (now and then changing rate, channel count or width) while
 // the control thread does, for a few seconds, everything the control window
 // does. Built with ThreadSanitizer on its own, any data race is a report;
 // in every build the output must stay finite and within the player's buffer.
@@ -14,8 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/plugin_state.h"
-#include "host/sample_pipeline.h"
+#include "host/engine.h"
 #include "tests/support/control_window_moves.h"
 
 namespace {
@@ -30,7 +29,7 @@ struct AudioCounts {
 };
 
 // The player's side: blocks of noise, mostly 16-bit stereo at 44100 Hz.
-void streamBlocks(const std::atomic<bool>& stop, AudioCounts& counts) {
+void streamBlocks(Engine& engine, const std::atomic<bool>& stop, AudioCounts& counts) {
     std::mt19937 random(7);
     std::vector<int32_t> host(2 * 2 * kMaxFrames);
     while (!stop) {
@@ -45,12 +44,13 @@ void streamBlocks(const std::atomic<bool>& stop, AudioCounts& counts) {
             if (bps == 16) samples16[i] = static_cast<int16_t>(v);
             else host[i] = v * 65536;
         }
-        const int produced = ModifySamples(nullptr, samples16, frames, bps, channels, rate);
+        const int produced = engine.modifySamples(samples16, frames, bps, channels, rate);
         if (produced < 0 || produced > 2 * frames) ++counts.badLengths;
         // The work buffer belongs to the audio thread: it still holds what the
         // module produced, before gain and clamping.
+        const double* out = engine.lastOutput();
         for (int i = 0; i < produced * channels && produced <= 2 * frames; ++i) {
-            if (!std::isfinite(WorkBuffer[i])) {
+            if (!std::isfinite(out[i])) {
                 ++counts.notFinite;
                 break;
             }
@@ -60,7 +60,7 @@ void streamBlocks(const std::atomic<bool>& stop, AudioCounts& counts) {
 }
 
 // The window's side: one command after another, at random.
-long driveControls(std::vector<bool>& modulesPicked) {
+long driveControls(Engine& engine, std::vector<bool>& modulesPicked) {
     std::mt19937 random(11);
     auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     long steps = 0;
@@ -69,28 +69,28 @@ long driveControls(std::vector<bool>& modulesPicked) {
         switch (below(10)) {
             case 0: {
                 const int module = below(kSelectableModuleCount);
-                controlwindow::pickModule(module);
+                controlwindow::pickModule(engine, module);
                 modulesPicked[module] = true;
                 break;
             }
-            case 1: controlwindow::moveGain(below(6001)); break;
+            case 1: controlwindow::moveGain(engine, below(6001)); break;
             case 2: {
                 int positions[kMaxParameters];
                 for (int& p : positions) p = below(6001);
-                controlwindow::moveParameters(positions, kMaxParameters);
+                controlwindow::moveParameters(engine, positions, kMaxParameters);
                 break;
             }
-            case 3: controlwindow::choosePresetEntry(below(currentPresetCount() + 1)); break;
+            case 3: controlwindow::choosePresetEntry(engine, below(engine.presetCount() + 1)); break;
             case 4:
-                controlwindow::pickModule(kModuleDeNoise);
+                controlwindow::pickModule(engine, kModuleDeNoise);
                 modulesPicked[kModuleDeNoise] = true;
-                controlwindow::pressSnapNoise();
+                controlwindow::pressSnapNoise(engine);
                 break;
-            case 5: controlwindow::setChannelButtons(below(2), below(2)); break;
-            case 6: controlwindow::setPass(below(4) == 0); break;
-            case 7: controlwindow::timerTick(); break;
-            case 8: controlwindow::reopen(); break;
-            default: controlwindow::layOutControls(); break;
+            case 5: controlwindow::setChannelButtons(engine, below(2), below(2)); break;
+            case 6: controlwindow::setPass(engine, below(4) == 0); break;
+            case 7: controlwindow::timerTick(engine); break;
+            case 8: controlwindow::reopen(engine); break;
+            default: controlwindow::layOutControls(engine); break;
         }
         ++steps;
         std::this_thread::sleep_for(std::chrono::microseconds(below(200)));
@@ -99,15 +99,14 @@ long driveControls(std::vector<bool>& modulesPicked) {
 }
 
 TEST(ControlThreadStress, BlocksFlowWhileTheWindowChangesEverything) {
-    resetPluginState();
+    Engine engine;
     std::atomic<bool> stop{false};
     AudioCounts counts;
-    std::thread audio(streamBlocks, std::cref(stop), std::ref(counts));
+    std::thread audio(streamBlocks, std::ref(engine), std::cref(stop), std::ref(counts));
     std::vector<bool> modulesPicked(kSelectableModuleCount, false);
-    const long steps = driveControls(modulesPicked);
+    const long steps = driveControls(engine, modulesPicked);
     stop = true;
     audio.join();
-    resetPluginState();
 
     EXPECT_EQ(counts.badLengths, 0);
     EXPECT_EQ(counts.notFinite, 0);

@@ -5,16 +5,24 @@
 #include <vector>
 #include <string>
 
-#include "host/module_factory.h"
+#include "host/engine.h"
 #include "registry/module_registry.h"
-#include "host/plugin_state.h"
 
 namespace {
 
 class ModuleFactoryTest : public ::testing::Test {
 protected:
-    void SetUp() override { resetPluginState(); }
-    void TearDown() override { resetPluginState(); }
+    // Builds index for (rate, channels) as the control window and the audio
+    // thread do.
+    void build(int index, int rate, int channels, bool keep) {
+        engine.setStreamFormat(rate, channels);
+        engine.buildModule(index, keep);
+    }
+    EngineSnapshot shown() const { return engine.snapshot(); }
+    template <typename F>
+    auto withModule(F&& f) { return engine.withModule(f); }
+
+    Engine engine;
 };
 
 TEST(ModuleRegistry, AreExactWithMarkersAndInnerSpaces) {
@@ -35,65 +43,67 @@ TEST(ModuleRegistry, AreExactWithMarkersAndInnerSpaces) {
 
 TEST_F(ModuleFactoryTest, IndicesOutsideTheEffectsGiveThePassThroughModule) {
     for (int index : {0, 18, -1, 99}) {
-        ModuleIndex = index;
-        ParameterCount = 7;
-        ModuleFactory(44100, 2, false);
-        ASSERT_TRUE(CurrentModule) << index;
-        EXPECT_EQ(ParameterCount, 0) << index;
-        EXPECT_EQ(CurrentModule->presetCount(), 0) << index;
+        build(8, 44100, 2, false);
+        build(index, 44100, 2, false);
+        ASSERT_TRUE(shown().hasModule) << index;
+        EXPECT_EQ(shown().parameterCount, 0) << index;
+        EXPECT_EQ(engine.presetCount(), 0) << index;
         double block[4] = {1, 2, 3, 4};
-        EXPECT_EQ(CurrentModule->process(block, block, 4, 4, 3), 4);
+        EXPECT_EQ(withModule([&](EffectModule* m) { return m->process(block, block, 4, 4, 3); }), 4);
         EXPECT_EQ(block[3], 4.0);
     }
 }
 
 TEST_F(ModuleFactoryTest, WithoutKeepGainResetsAndValuesBeyondTheCountStay) {
-    MasterGain = 3.0;
-    for (int k = 0; k < kMaxParameters; ++k) ParameterValues[k] = 100.0 + k;
-    ModuleIndex = 0;
-    ModuleFactory(48000, 2, false);
-    EXPECT_EQ(MasterGain, 1.0);
-    for (int k = 0; k < kMaxParameters; ++k) EXPECT_EQ(ParameterValues[k], 100.0 + k);
+    engine.setMasterGain(3.0);
+    double values[kMaxParameters];
+    for (int k = 0; k < kMaxParameters; ++k) values[k] = 100.0 + k;
+    engine.setParameterValues(values, kMaxParameters);
+    build(0, 48000, 2, false);
+    EXPECT_EQ(engine.masterGain(), 1.0);
+    for (int k = 0; k < kMaxParameters; ++k) EXPECT_EQ(shown().values[k], 100.0 + k);
 }
 
 TEST_F(ModuleFactoryTest, WithKeepGainAndValuesStay) {
-    MasterGain = 3.0;
-    ParameterValues[0] = 5.0;
-    ModuleIndex = 0;
-    ModuleFactory(48000, 1, true);
-    EXPECT_EQ(MasterGain, 3.0);
-    EXPECT_EQ(ParameterValues[0], 5.0);
+    engine.setMasterGain(3.0);
+    const double five = 5.0;
+    engine.setParameterValues(&five, 1);
+    build(0, 48000, 1, true);
+    EXPECT_EQ(engine.masterGain(), 3.0);
+    EXPECT_EQ(shown().values[0], 5.0);
 }
 
 TEST_F(ModuleFactoryTest, RebuildWithoutKeepResetsOnlyTheNewModulesValues) {
-    ModuleIndex = 8;  // 31 bands
-    ModuleFactory(44100, 2, false);
-    ASSERT_EQ(ParameterCount, 31);
-    for (int k = 0; k < 31; ++k) ParameterValues[k] = 5.0;
-    MasterGain = 2.0;
-    ModuleIndex = 4;  // 3 bands
-    ModuleFactory(44100, 2, false);
-    ASSERT_EQ(ParameterCount, 3);
-    EXPECT_EQ(MasterGain, 1.0);
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(ParameterValues[k], ParameterDescriptors[k].defaultValue);
-    for (int k = 3; k < 31; ++k) EXPECT_EQ(ParameterValues[k], 5.0) << k;
+    build(8, 44100, 2, false);  // 31 bands
+    ASSERT_EQ(shown().parameterCount, 31);
+    double fives[31];
+    for (double& v : fives) v = 5.0;
+    engine.setParameterValues(fives, 31);
+    engine.setMasterGain(2.0);
+    build(4, 44100, 2, false);  // 3 bands
+    const EngineSnapshot s = shown();
+    ASSERT_EQ(s.parameterCount, 3);
+    EXPECT_EQ(engine.masterGain(), 1.0);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(s.values[k], s.descriptors[k].defaultValue);
+    for (int k = 3; k < 31; ++k) EXPECT_EQ(s.values[k], 5.0) << k;
 }
 
 TEST_F(ModuleFactoryTest, RebuildWithKeepHandsTheValuesToTheNewModule) {
-    ModuleIndex = 5;
-    ModuleFactory(44100, 2, false);
-    for (int k = 0; k < ParameterCount; ++k) ParameterValues[k] = (k % 2) ? 9.0 : -9.0;
-    MasterGain = 0.5;
-    ModuleFactory(48000, 2, true);
-    EXPECT_EQ(MasterGain, 0.5);
-    EXPECT_EQ(ParameterValues[1], 9.0);
+    build(5, 44100, 2, false);
+    double values[kMaxParameters];
+    for (int k = 0; k < kMaxParameters; ++k) values[k] = (k % 2) ? 9.0 : -9.0;
+    engine.setParameterValues(values, shown().parameterCount);
+    engine.setMasterGain(0.5);
+    build(5, 48000, 2, true);
+    EXPECT_EQ(engine.masterGain(), 0.5);
+    EXPECT_EQ(shown().values[1], 9.0);
 
     // The rebuilt module sounds like one given those values directly.
     std::unique_ptr<EffectModule> reference = createModule(5, 48000, 2);
-    reference->setParameters(ParameterValues);
+    reference->setParameters(shown().values);
     std::vector<double> a(2048), b(2048);
     for (size_t i = 0; i < a.size(); ++i) a[i] = b[i] = 1000.0 * std::sin(0.05 * static_cast<double>(i));
-    CurrentModule->process(a.data(), a.data(), 2048, 2048, 3);
+    withModule([&](EffectModule* m) { return m->process(a.data(), a.data(), 2048, 2048, 3); });
     reference->process(b.data(), b.data(), 2048, 2048, 3);
     EXPECT_EQ(a, b);
     std::vector<double> flat(2048);
@@ -104,18 +114,18 @@ TEST_F(ModuleFactoryTest, RebuildWithKeepHandsTheValuesToTheNewModule) {
 TEST_F(ModuleFactoryTest, EveryModuleDescribesParametersWithinTheirRanges) {
     for (int index = 0; index < kSelectableModuleCount; ++index) {
         for (int channels : {1, 2}) {
-            ModuleIndex = index;
-            ModuleFactory(44100, channels, false);
-            ASSERT_TRUE(CurrentModule) << index;
-            ASSERT_GE(ParameterCount, 0);
-            ASSERT_LE(ParameterCount, 37) << "the settings block holds 37 parameters";
-            for (int k = 0; k < ParameterCount; ++k) {
-                const ParamDescriptor& d = ParameterDescriptors[k];
+            build(index, 44100, channels, false);
+            const EngineSnapshot s = shown();
+            ASSERT_TRUE(s.hasModule) << index;
+            ASSERT_GE(s.parameterCount, 0);
+            ASSERT_LE(s.parameterCount, 37) << "the settings block holds 37 parameters";
+            for (int k = 0; k < s.parameterCount; ++k) {
+                const ParamDescriptor& d = s.descriptors[k];
                 EXPECT_NE(d.max, d.min) << index << " " << d.name;
                 EXPECT_LT(std::strlen(d.name), sizeof d.name);
                 EXPECT_GE(d.defaultValue, std::min(d.min, d.max)) << index << " " << d.name;
                 EXPECT_LE(d.defaultValue, std::max(d.min, d.max)) << index << " " << d.name;
-                EXPECT_EQ(ParameterValues[k], d.defaultValue);
+                EXPECT_EQ(s.values[k], d.defaultValue);
             }
         }
     }
@@ -125,13 +135,12 @@ TEST_F(ModuleFactoryTest, EveryModuleDescribesParametersWithinTheirRanges) {
 // defaults): DeNoise then learns for its default "NoiseLen" of 0.2 s, not for
 // the 0.25 s its constructor starts with, on every path that builds it.
 TEST_F(ModuleFactoryTest, AModuleIsBuiltWithTheValuesInForce) {
-    ModuleIndex = kModuleDeNoise;
-    ModuleFactory(44100, 1, false);
+    build(kModuleDeNoise, 44100, 1, false);
     std::vector<double> block(441);
     std::vector<double> out;
     for (int b = 0; b < 30; ++b) {
         for (int i = 0; i < 441; ++i) block[i] = 8000.0 * std::sin(0.05 * (b * 441 + i));
-        const int got = CurrentModule->process(block.data(), block.data(), 441, 441, 1);
+        const int got = withModule([&](EffectModule* m) { return m->process(block.data(), block.data(), 441, 441, 1); });
         out.insert(out.end(), block.begin(), block.begin() + got);
     }
     ASSERT_GE(out.size(), 11025u);

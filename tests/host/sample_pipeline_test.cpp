@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "host/display.h"
-#include "host/module_factory.h"
+#include "host/engine.h"
 #include "registry/module_registry.h"
-#include "host/plugin_state.h"
-#include "host/sample_pipeline.h"
 #include "../support/fake_effect.h"
 
 namespace {
@@ -36,22 +34,18 @@ public:
 
 class SamplePipelineTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetPluginState();
-        setDisplay(&display);
-    }
-    void TearDown() override {
-        setDisplay(nullptr);
-        resetPluginState();
-    }
     // Installs a fake module as if built for 44100 Hz stereo.
     FakeEffect* installFake() {
         auto module = std::make_unique<FakeEffect>(0, std::vector<ParamDescriptor>{});
         FakeEffect* raw = module.get();
-        CurrentModule = std::move(module);
+        engine.adoptModule(std::move(module));
         return raw;
     }
+    bool fakeInForce() {
+        return engine.withModule([](EffectModule* m) { return dynamic_cast<FakeEffect*>(m) != nullptr; });
+    }
     RecordingDisplay display;
+    Engine engine{&display};
 };
 
 std::vector<int16_t> stereoBlock(int frames) {
@@ -63,21 +57,21 @@ std::vector<int16_t> stereoBlock(int frames) {
 TEST_F(SamplePipelineTest, LevelTuningAtUnityGainIsBitIdentical) {
     std::vector<int16_t> block = stereoBlock(1000);
     const std::vector<int16_t> original = block;
-    EXPECT_EQ(ModifySamples(nullptr, block.data(), 1000, 16, 2, 44100), 1000);
+    EXPECT_EQ(engine.modifySamples(block.data(), 1000, 16, 2, 44100), 1000);
     EXPECT_EQ(block, original);
-    ASSERT_TRUE(CurrentModule) << "the first block builds the module";
+    ASSERT_TRUE(engine.snapshot().hasModule) << "the first block builds the module";
 }
 
 TEST_F(SamplePipelineTest, GainClampsAndTruncatesTowardZero) {
     int16_t block[8] = {20000, -20000, 10001, -10001};
-    MasterGain = 2.0;
-    ModifySamples(nullptr, block, 1, 16, 2, 44100);
+    engine.setMasterGain(2.0);
+    engine.modifySamples(block, 1, 16, 2, 44100);
     EXPECT_EQ(block[0], 32767);
     EXPECT_EQ(block[1], -32768);
-    MasterGain = 1.5;
+    engine.setMasterGain(1.5);
     block[0] = 10001;
     block[1] = -10001;
-    ModifySamples(nullptr, block, 1, 16, 2, 44100);
+    engine.modifySamples(block, 1, 16, 2, 44100);
     EXPECT_EQ(block[0], 15001);
     EXPECT_EQ(block[1], -15001);
 }
@@ -85,9 +79,9 @@ TEST_F(SamplePipelineTest, GainClampsAndTruncatesTowardZero) {
 TEST_F(SamplePipelineTest, MaskGainsOnlySelectedChannelsAndPassBypasses) {
     installFake();
     int16_t block[8] = {1000, 1000, -1000, -1000};
-    MasterGain = 2.0;
-    ChannelMask = 1;
-    ModifySamples(nullptr, block, 2, 16, 2, 44100);
+    engine.setMasterGain(2.0);
+    engine.setChannelMask(1);
+    engine.modifySamples(block, 2, 16, 2, 44100);
     EXPECT_EQ(block[0], 2000);
     EXPECT_EQ(block[1], 1000) << "right channel must not be gained with mask 1";
     EXPECT_EQ(block[2], -2000);
@@ -97,9 +91,9 @@ TEST_F(SamplePipelineTest, MaskGainsOnlySelectedChannelsAndPassBypasses) {
     FakeEffect* fake = installFake();
     fake->producedOverride = 0;
     fake->extra = 5000;
-    ChannelMask = 0;
+    engine.setChannelMask(0);
     int16_t pass[8] = {5, 6, 7, 8};
-    EXPECT_EQ(ModifySamples(nullptr, pass, 2, 16, 2, 44100), 2);
+    EXPECT_EQ(engine.modifySamples(pass, 2, 16, 2, 44100), 2);
     EXPECT_EQ(pass[0], 5);
     EXPECT_EQ(pass[3], 8);
     EXPECT_EQ(fake->processCalls, 0);
@@ -110,13 +104,13 @@ TEST_F(SamplePipelineTest, OutputCapacityFollowsExtraOutput) {
     FakeEffect* fake = installFake();
     std::vector<int16_t> block = stereoBlock(500);  // n = 1000 samples
     fake->extra = 300;
-    ModifySamples(nullptr, block.data(), 500, 16, 2, 44100);
+    engine.modifySamples(block.data(), 500, 16, 2, 44100);
     EXPECT_EQ(fake->lastOutCapacity, 1300);
     fake->extra = 5000;
-    ModifySamples(nullptr, block.data(), 500, 16, 2, 44100);
+    engine.modifySamples(block.data(), 500, 16, 2, 44100);
     EXPECT_EQ(fake->lastOutCapacity, 2000);
     fake->extra = -4;
-    ModifySamples(nullptr, block.data(), 500, 16, 2, 44100);
+    engine.modifySamples(block.data(), 500, 16, 2, 44100);
     EXPECT_EQ(fake->lastOutCapacity, 1000);
 }
 
@@ -126,7 +120,7 @@ TEST_F(SamplePipelineTest, LongerOutputIsReturnedAndConvertedInFull) {
     std::vector<int16_t> block = stereoBlock(100);
     // The base process returns outCapacity: the second half holds whatever
     // the work buffer held, which must still be written to the host buffer.
-    EXPECT_EQ(ModifySamples(nullptr, block.data(), 100, 16, 2, 44100), 200);
+    EXPECT_EQ(engine.modifySamples(block.data(), 100, 16, 2, 44100), 200);
 }
 
 TEST_F(SamplePipelineTest, ZeroProducedReturnsZeroWithoutPaintingMeters) {
@@ -134,7 +128,7 @@ TEST_F(SamplePipelineTest, ZeroProducedReturnsZeroWithoutPaintingMeters) {
     fake->producedOverride = 0;
     std::vector<int16_t> block = stereoBlock(100);
     const std::vector<int16_t> original = block;
-    EXPECT_EQ(ModifySamples(nullptr, block.data(), 100, 16, 2, 44100), 0);
+    EXPECT_EQ(engine.modifySamples(block.data(), 100, 16, 2, 44100), 0);
     EXPECT_EQ(display.paints, 0);
     EXPECT_EQ(block, original);
 }
@@ -143,25 +137,25 @@ TEST_F(SamplePipelineTest, ProducedCountBeyondCapacityIsCut) {
     FakeEffect* fake = installFake();
     fake->producedOverride = 1 << 20;
     std::vector<int16_t> block = stereoBlock(100);
-    EXPECT_EQ(ModifySamples(nullptr, block.data(), 100, 16, 2, 44100), 100);
+    EXPECT_EQ(engine.modifySamples(block.data(), 100, 16, 2, 44100), 100);
 }
 
 TEST_F(SamplePipelineTest, MeterLevels) {
     int16_t silence[8] = {};
-    ModifySamples(nullptr, silence, 2, 16, 2, 44100);
+    engine.modifySamples(silence, 2, 16, 2, 44100);
     EXPECT_EQ(display.lastLeft, 0);
     EXPECT_EQ(display.lastRight, 0);
     int16_t loud[8] = {-32768, 16384};
-    ModifySamples(nullptr, loud, 1, 16, 2, 44100);
+    engine.modifySamples(loud, 1, 16, 2, 44100);
     EXPECT_EQ(display.lastLeft, 100);
     EXPECT_EQ(display.lastRight, 93) << "-6.02 dB + 100, truncated";
     EXPECT_EQ(display.previousLeft, 0);
-    EXPECT_EQ(LastLevelLeft, 100);
+    EXPECT_EQ(display.lastLeft, 100);
     // The reset flag makes the next block paint from the bottom.
-    MeterResetFlag = 1;
-    ModifySamples(nullptr, loud, 1, 16, 2, 44100);
+    engine.requestMeterReset();
+    engine.modifySamples(loud, 1, 16, 2, 44100);
     EXPECT_EQ(display.previousLeft, 0);
-    EXPECT_EQ(MeterResetFlag, 0);
+    EXPECT_FALSE(engine.meterResetPending());
     EXPECT_EQ(meterLevel(1.0, 32768.0), 9) << "-90.3 dB";
     EXPECT_EQ(meterLevel(0.5, 32768.0), 3);
 }
@@ -169,31 +163,32 @@ TEST_F(SamplePipelineTest, MeterLevels) {
 TEST_F(SamplePipelineTest, FormatChangesRebuildAndLayOutChannels) {
     int16_t block[8] = {100, 200, 300, 400};
     installFake();
-    ModifySamples(nullptr, block, 2, 16, 2, 44100);
-    EXPECT_NE(dynamic_cast<FakeEffect*>(CurrentModule.get()), nullptr) << "same format: no rebuild";
-    ParameterValues[0] = 7.5;
-    MasterGain = 1.0;
-    ModifySamples(nullptr, block, 2, 16, 2, 48000);
-    EXPECT_EQ(SampleRate, 48000);
-    EXPECT_EQ(dynamic_cast<FakeEffect*>(CurrentModule.get()), nullptr) << "a rate change rebuilds";
-    EXPECT_EQ(ParameterValues[0], 7.5);
+    engine.modifySamples(block, 2, 16, 2, 44100);
+    EXPECT_TRUE(fakeInForce()) << "same format: no rebuild";
+    const double value = 7.5;
+    engine.setParameterValues(&value, 1);
+    engine.setMasterGain(1.0);
+    engine.modifySamples(block, 2, 16, 2, 48000);
+    EXPECT_EQ(engine.sampleRate(), 48000);
+    EXPECT_FALSE(fakeInForce()) << "a rate change rebuilds";
+    EXPECT_EQ(engine.snapshot().values[0], 7.5);
     EXPECT_TRUE(display.layouts.empty());
 
-    ChannelMask = 2;
-    ModifySamples(nullptr, block, 2, 16, 1, 48000);
-    EXPECT_EQ(ChannelCount, 1);
-    EXPECT_EQ(ChannelMask, 1);
+    engine.setChannelMask(2);
+    engine.modifySamples(block, 2, 16, 1, 48000);
+    EXPECT_EQ(engine.channelCount(), 1);
+    EXPECT_EQ(engine.channelMask(), 1);
     ASSERT_EQ(display.layouts.size(), 1u);
     EXPECT_EQ(display.layouts[0], 1);
-    ModifySamples(nullptr, block, 2, 16, 2, 48000);
-    EXPECT_EQ(ChannelMask, 3);
+    engine.modifySamples(block, 2, 16, 2, 48000);
+    EXPECT_EQ(engine.channelMask(), 3);
 }
 
 TEST_F(SamplePipelineTest, EightBitBlocksAreOffsetBinary) {
     // 0x80 is silence; gain 2 doubles the distance from it.
     unsigned char block[16] = {0x80, 0x90, 0x70, 0x00, 0xFF, 0xC0};
-    MasterGain = 2.0;
-    EXPECT_EQ(ModifySamples(nullptr, reinterpret_cast<short*>(block), 3, 8, 2, 44100), 3);
+    engine.setMasterGain(2.0);
+    EXPECT_EQ(engine.modifySamples(reinterpret_cast<short*>(block), 3, 8, 2, 44100), 3);
     EXPECT_EQ(block[0], 0x80);
     EXPECT_EQ(block[1], 0xA0);
     EXPECT_EQ(block[2], 0x60);
@@ -203,8 +198,8 @@ TEST_F(SamplePipelineTest, EightBitBlocksAreOffsetBinary) {
     EXPECT_EQ(display.lastRight, 100) << "meters read the signed value";
 
     unsigned char unity[4] = {0x00, 0x80, 0x7F, 0xFF};
-    MasterGain = 1.0;
-    ModifySamples(nullptr, reinterpret_cast<short*>(unity), 2, 8, 2, 44100);
+    engine.setMasterGain(1.0);
+    engine.modifySamples(reinterpret_cast<short*>(unity), 2, 8, 2, 44100);
     EXPECT_EQ(unity[0], 0x00);
     EXPECT_EQ(unity[1], 0x80);
     EXPECT_EQ(unity[2], 0x7F);
@@ -225,10 +220,10 @@ TEST_F(SamplePipelineTest, TwentyFourBitBlocksArePackedTriplets) {
     for (int i = 0; i < 4; ++i) pack(values[i], block + 3 * i);
     unsigned char original[24];
     std::memcpy(original, block, sizeof block);
-    EXPECT_EQ(ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 24, 2, 44100), 2);
+    EXPECT_EQ(engine.modifySamples(reinterpret_cast<short*>(block), 2, 24, 2, 44100), 2);
     EXPECT_EQ(std::memcmp(block, original, sizeof block), 0);
-    MasterGain = 1.5;
-    ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 24, 2, 44100);
+    engine.setMasterGain(1.5);
+    engine.modifySamples(reinterpret_cast<short*>(block), 2, 24, 2, 44100);
     EXPECT_EQ(unpack(block + 0), 1500000);
     EXPECT_EQ(unpack(block + 3), -1500000);
     EXPECT_EQ(unpack(block + 6), 8388607);
@@ -237,8 +232,8 @@ TEST_F(SamplePipelineTest, TwentyFourBitBlocksArePackedTriplets) {
 
 TEST_F(SamplePipelineTest, ThirtyTwoBitBlocksClampToTheFullRange) {
     int32_t block[8] = {2000000000, -2000000000, 12345, INT32_MIN};
-    MasterGain = 2.0;
-    ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 32, 2, 44100);
+    engine.setMasterGain(2.0);
+    engine.modifySamples(reinterpret_cast<short*>(block), 2, 32, 2, 44100);
     EXPECT_EQ(block[0], INT32_MAX);
     EXPECT_EQ(block[1], INT32_MIN);
     EXPECT_EQ(block[2], 24690);
@@ -249,8 +244,8 @@ TEST_F(SamplePipelineTest, ThirtyTwoBitBlocksClampToTheFullRange) {
 TEST_F(SamplePipelineTest, OtherWidthsComeBackUntouched) {
     installFake();
     unsigned char block[16] = {1, 2, 3, 4, 5, 6, 7, 8};
-    MasterGain = 2.0;
-    EXPECT_EQ(ModifySamples(nullptr, reinterpret_cast<short*>(block), 2, 12, 2, 44100), 2);
+    engine.setMasterGain(2.0);
+    EXPECT_EQ(engine.modifySamples(reinterpret_cast<short*>(block), 2, 12, 2, 44100), 2);
     EXPECT_EQ(block[0], 1);
     EXPECT_EQ(block[7], 8);
     EXPECT_EQ(display.lastLeft, 0);
@@ -258,41 +253,43 @@ TEST_F(SamplePipelineTest, OtherWidthsComeBackUntouched) {
 
 TEST_F(SamplePipelineTest, MalformedBlocksAreReturnedAsTheyCame) {
     int16_t block[4] = {1, 2, 3, 4};
-    EXPECT_EQ(ModifySamples(nullptr, block, 2, 16, 0, 44100), 2);
-    EXPECT_EQ(ModifySamples(nullptr, block, -5, 16, 2, 44100), -5);
-    EXPECT_EQ(ModifySamples(nullptr, nullptr, 2, 16, 2, 44100), 2);
+    EXPECT_EQ(engine.modifySamples(block, 2, 16, 0, 44100), 2);
+    EXPECT_EQ(engine.modifySamples(block, -5, 16, 2, 44100), -5);
+    EXPECT_EQ(engine.modifySamples(nullptr, 2, 16, 2, 44100), 2);
     EXPECT_EQ(block[0], 1);
 }
 
 TEST_F(SamplePipelineTest, BlockTooLargeToBufferShowsTheErrorAndComesBackUntouched) {
     int16_t block[4] = {1, 2, 3, 4};
     const int huge = 1 << 29;  // 2^30 samples: three times that does not fit the buffer's count
-    EXPECT_EQ(ModifySamples(nullptr, block, huge, 16, 2, 44100), huge);
+    EXPECT_EQ(engine.modifySamples(block, huge, 16, 2, 44100), huge);
     ASSERT_EQ(display.errors.size(), 1u);
     EXPECT_EQ(display.errors[0], "Memory allocation failed");
     EXPECT_EQ(block[0], 1);
-    EXPECT_EQ(WorkBufferCapacity, 0);
+    EXPECT_EQ(engine.pipeline().capacity(), 0);
     // The next ordinary block is processed again.
-    EXPECT_EQ(ModifySamples(nullptr, block, 2, 16, 2, 44100), 2);
-    EXPECT_EQ(WorkBufferCapacity, 12);
+    EXPECT_EQ(engine.modifySamples(block, 2, 16, 2, 44100), 2);
+    EXPECT_EQ(engine.pipeline().capacity(), 12);
 }
 
 TEST_F(SamplePipelineTest, WorkBufferOnlyGrows) {
     std::vector<int16_t> big = stereoBlock(1152);
-    ModifySamples(nullptr, big.data(), 1152, 16, 2, 44100);
-    EXPECT_EQ(WorkBufferCapacity, 3 * 2304);
-    const double* buffer = WorkBuffer.get();
+    engine.modifySamples(big.data(), 1152, 16, 2, 44100);
+    EXPECT_EQ(engine.pipeline().capacity(), 3 * 2304);
+    const double* buffer = engine.lastOutput();
     std::vector<int16_t> small = stereoBlock(10);
-    ModifySamples(nullptr, small.data(), 10, 16, 2, 44100);
-    EXPECT_EQ(WorkBufferCapacity, 3 * 2304);
-    EXPECT_EQ(WorkBuffer.get(), buffer);
+    engine.modifySamples(small.data(), 10, 16, 2, 44100);
+    EXPECT_EQ(engine.pipeline().capacity(), 3 * 2304);
+    EXPECT_EQ(engine.lastOutput(), buffer);
 }
 
 // A 24-bit stream then a 16-bit one at the same rate: DeNoise must learn the
 // noise again on the new scale instead of muting every later 16-bit frame
 // with a profile 256 times too loud.
 TEST_F(SamplePipelineTest, AWidthChangeAloneRebuildsTheModule) {
-    ModuleIndex = kModuleDeNoise;
+    engine.buildModule(kModuleDeNoise, false);
+    const double zeros[kMaxParameters] = {};
+    engine.setParameterValues(zeros, kMaxParameters);
     const int frames = 576;
     std::vector<unsigned char> wide(3 * 2 * 2 * frames);
     uint32_t seed = 1;
@@ -303,7 +300,7 @@ TEST_F(SamplePipelineTest, AWidthChangeAloneRebuildsTheModule) {
             const uint32_t u = static_cast<uint32_t>(v / 16);
             for (int k = 0; k < 3; ++k) wide[3 * i + k] = static_cast<unsigned char>(u >> (8 * k));
         }
-        ModifySamples(nullptr, reinterpret_cast<short*>(wide.data()), frames, 24, 2, 44100);
+        engine.modifySamples(reinterpret_cast<short*>(wide.data()), frames, 24, 2, 44100);
     }
     double inSum = 0, outSum = 0;
     std::vector<int16_t> block(2 * 2 * frames);
@@ -313,27 +310,27 @@ TEST_F(SamplePipelineTest, AWidthChangeAloneRebuildsTheModule) {
             block[2 * i] = block[2 * i + 1] = static_cast<int16_t>(8000 * std::sin(0.0627 * t));
         }
         if (b >= 80) for (int i = 0; i < 2 * frames; ++i) inSum += double(block[i]) * block[i];
-        const int got = ModifySamples(nullptr, block.data(), frames, 16, 2, 44100);
+        const int got = engine.modifySamples(block.data(), frames, 16, 2, 44100);
         if (b >= 80) for (int i = 0; i < 2 * got; ++i) outSum += double(block[i]) * block[i];
     }
-    EXPECT_EQ(SampleWidth, 16);
+    EXPECT_EQ(engine.sampleWidth(), 16);
     EXPECT_GT(outSum, 0.25 * inSum) << "the tone must pass once DeNoise has learned the 16-bit scale";
     // A width the pipeline hands back untouched is not followed, so the next
     // 16-bit block does not rebuild the module (and lose its history) again.
-    ModifySamples(nullptr, block.data(), frames, 12, 2, 48000);
-    EXPECT_EQ(SampleWidth, 16);
+    engine.modifySamples(block.data(), frames, 12, 2, 48000);
+    EXPECT_EQ(engine.sampleWidth(), 16);
 }
 
 // Channels past the second follow the pair: gained when both L and R are on,
 // untouched otherwise.
 TEST_F(SamplePipelineTest, ChannelsPastTheSecondFollowThePair) {
-    ModifySamples(nullptr, std::vector<int16_t>(8 * 4).data(), 4, 16, 4, 44100);  // builds for 4 channels
-    MasterGain = 2.0;
+    engine.modifySamples(std::vector<int16_t>(8 * 4).data(), 4, 16, 4, 44100);  // builds for 4 channels
+    engine.setMasterGain(2.0);
     for (int mask : {1, 2, 3}) {
-        ChannelMask = mask;
+        engine.setChannelMask(mask);
         std::vector<int16_t> block(2 * 4, 0);
         for (int c = 0; c < 4; ++c) block[c] = 1000;
-        ModifySamples(nullptr, block.data(), 1, 16, 4, 44100);
+        engine.modifySamples(block.data(), 1, 16, 4, 44100);
         EXPECT_EQ(block[0], (mask & 1) ? 2000 : 1000) << mask;
         EXPECT_EQ(block[1], (mask & 2) ? 2000 : 1000) << mask;
         for (int c = 2; c < 4; ++c) EXPECT_EQ(block[c], mask == 3 ? 2000 : 1000) << "mask " << mask << " channel " << c;
@@ -347,16 +344,14 @@ TEST_F(SamplePipelineTest, ModuleReplacedWhileBlocksStream) {
     std::atomic<bool> done{false};
     std::thread control([&] {
         for (int round = 0; round < 200; ++round) {
-            ProcessingLock::Guard guard(ModuleLock);
-            ModuleIndex = round % 2 ? kModuleDeHiss : kModuleFirstEqualizer + round % 5;
-            ModuleFactory(SampleRate, ChannelCount, false);
+            engine.buildModule(round % 2 ? kModuleDeHiss : kModuleFirstEqualizer + round % 5, false);
         }
         done = true;
     });
     std::vector<int16_t> block = stereoBlock(256);
     while (!done) {
         for (int i = 0; i < 512; ++i) block[i] = static_cast<int16_t>(i * 37);
-        const int got = ModifySamples(nullptr, block.data(), 256, 16, 2, 44100);
+        const int got = engine.modifySamples(block.data(), 256, 16, 2, 44100);
         ASSERT_GE(got, 0);
         ASSERT_LE(got, 512);
     }

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/plugin_state.h"
-#include "host/settings_block.h"
+#include "framework/slider_scale.h"
+#include "host/engine.h"
 #include "../support/fake_effect.h"
 
 namespace {
@@ -22,24 +22,22 @@ std::vector<unsigned char> encodeWords(const std::vector<int32_t>& words) {
 
 class SettingsBlockTest : public ::testing::Test {
 protected:
-    // A load without a value also forgets stored words not yet applied.
-    void SetUp() override {
-        resetPluginState();
-        loadSettings(nullptr, 0, false);
-    }
-    void TearDown() override {
-        resetPluginState();
-        loadSettings(nullptr, 0, false);
-    }
-
+    // A fake module with its values at their defaults; the module index stays.
     FakeEffect* install(int tableIndex, std::vector<ParamDescriptor> parameters) {
         auto module = std::make_unique<FakeEffect>(tableIndex, parameters);
         FakeEffect* raw = module.get();
-        ParameterCount = raw->describeParameters(ParameterDescriptors);
-        for (int k = 0; k < ParameterCount; ++k) ParameterValues[k] = ParameterDescriptors[k].defaultValue;
-        CurrentModule = std::move(module);
+        double defaults[kMaxParameters] = {};
+        for (size_t k = 0; k < parameters.size(); ++k) defaults[k] = parameters[k].defaultValue;
+        engine.setParameterValues(defaults, static_cast<int>(parameters.size()));
+        engine.adoptModule(std::move(module));
+        raw->setCalls = 0;
         return raw;
     }
+    void load(const std::vector<unsigned char>& bytes) {
+        engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    }
+
+    Engine engine;
 };
 
 std::vector<int32_t> fullBlock(int module, int preset) {
@@ -52,68 +50,84 @@ std::vector<int32_t> fullBlock(int module, int preset) {
 }
 
 TEST_F(SettingsBlockTest, MissingValueGivesDefaults) {
-    loadSettings(nullptr, 0, false);
-    EXPECT_EQ(ModuleIndex, 0);
-    EXPECT_EQ(PresetIndex, 0);
-    EXPECT_EQ(PluginSettings[0], 3000);
-    EXPECT_EQ(PluginSettings[39], 0);
-    EXPECT_EQ(RestoreState, kRestoreLoaded);
+    engine.loadSettings(nullptr, 0, false);
+    EXPECT_EQ(engine.moduleIndex(), 0);
+    EXPECT_EQ(engine.presetIndex(), 0);
+    EXPECT_EQ(engine.settingsWord(0), 3000);
+    EXPECT_EQ(engine.settingsWord(39), 0);
+    EXPECT_EQ(engine.restoreState(), kRestoreLoaded);
 }
 
 TEST_F(SettingsBlockTest, LoadsModulePresetAndWords) {
     const std::vector<unsigned char> bytes = encodeWords(fullBlock(8, 3));
-    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
-    EXPECT_EQ(ModuleIndex, 8);
-    EXPECT_EQ(PresetIndex, 3);
-    EXPECT_EQ(PluginSettings[0], 2500);
-    EXPECT_EQ(PluginSettings[37], 3700);
+    engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    EXPECT_EQ(engine.moduleIndex(), 8);
+    EXPECT_EQ(engine.presetIndex(), 3);
+    EXPECT_EQ(engine.settingsWord(0), 2500);
+    EXPECT_EQ(engine.settingsWord(37), 3700);
 }
 
 TEST_F(SettingsBlockTest, ModuleOutsideTheSelectableRangeLoadsModuleZero) {
     for (int module : {18, -1, 1000}) {
-        resetPluginState();
+        engine.reset();
         const std::vector<unsigned char> bytes = encodeWords(fullBlock(module, 5));
-        loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
-        EXPECT_EQ(ModuleIndex, 0) << module;
-        EXPECT_EQ(PresetIndex, 0) << module;
-        EXPECT_EQ(PluginSettings[0], 2500) << "the other words stay as read";
+        engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+        EXPECT_EQ(engine.moduleIndex(), 0) << module;
+        EXPECT_EQ(engine.presetIndex(), 0) << module;
+        EXPECT_EQ(engine.settingsWord(0), 2500) << "the other words stay as read";
         // The gain word still restores on the first build.
         install(0, {});
-        restoreSettings();
-        EXPECT_DOUBLE_EQ(MasterGain, std::pow(10.0, 10.0 / 20.0));
+        engine.restoreSettings();
+        EXPECT_DOUBLE_EQ(engine.masterGain(), std::pow(10.0, 10.0 / 20.0));
+    }
+}
+
+// A gain word far past the slider (a damaged or foreign value) would give
+// every sample full scale: it is held to the slider's ends.
+TEST_F(SettingsBlockTest, AGainWordPastTheSliderIsHeldToItsEnds) {
+    for (const int32_t word : {INT32_MIN, -3000, 6001, INT32_MAX}) {
+        engine.reset();
+        std::vector<int32_t> words = fullBlock(0, 0);
+        words[0] = word;
+        load(encodeWords(words));
+        install(0, {});
+        engine.restoreSettings();
+        const int end = word < 0 ? 0 : kSliderPositions;
+        EXPECT_EQ(engine.settingsWord(0), end) << word;
+        EXPECT_DOUBLE_EQ(engine.masterGain(), gainSliderToGain(end)) << word;
     }
 }
 
 TEST_F(SettingsBlockTest, ShortValueFillsOnlyItsFirstWords) {
     std::vector<unsigned char> bytes = encodeWords({2000, 11, 22});
     bytes.push_back(0x05);  // half a word: only its low byte changes
-    PluginSettings[3] = 0x7F000000;
-    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
-    EXPECT_EQ(PluginSettings[0], 2000);
-    EXPECT_EQ(PluginSettings[2], 22);
-    EXPECT_EQ(PluginSettings[3], 0x7F000005);
-    EXPECT_EQ(PluginSettings[39], 0);
-    EXPECT_EQ(ModuleIndex, 0);
+    engine.setSettingsWord(3, 0x7F000000);
+    engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    EXPECT_EQ(engine.settingsWord(0), 2000);
+    EXPECT_EQ(engine.settingsWord(2), 22);
+    EXPECT_EQ(engine.settingsWord(3), 0x7F000005);
+    EXPECT_EQ(engine.settingsWord(39), 0);
+    EXPECT_EQ(engine.moduleIndex(), 0);
 }
 
 TEST_F(SettingsBlockTest, OverlongValueIsCutAtTheBlock) {
     std::vector<int32_t> words = fullBlock(4, 1);
     words.push_back(77);
     const std::vector<unsigned char> bytes = encodeWords(words);
-    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
-    EXPECT_EQ(ModuleIndex, 4);
+    engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    EXPECT_EQ(engine.moduleIndex(), 4);
 }
 
 TEST_F(SettingsBlockTest, SaveWritesGainModulePresetAndParameterWords) {
+    engine.buildModule(5, false);
     install(0, {makeDescriptor("A", 18, -18, 0), makeDescriptor("B", 1, -1.5, 0)});
-    for (int k = 3; k < 38; ++k) PluginSettings[k] = 4242;
-    MasterGain = 2.0;
-    ModuleIndex = 5;
-    PresetIndex = 3;
-    ParameterValues[0] = 9.0;
-    ParameterValues[1] = 0.0;
+    for (int k = 3; k < 38; ++k) engine.setSettingsWord(k, 4242);
+    engine.setMasterGain(2.0);
+    engine.setPresetIndex(3);
+    const double values[2] = {9.0, 0.0};
+    engine.setParameterValues(values, 2);
     unsigned char bytes[kSettingsBytes];
-    saveSettings(bytes);
+    engine.saveSettings(bytes);
     auto word = [&](int w) {
         return static_cast<int32_t>(bytes[4 * w] | bytes[4 * w + 1] << 8 | bytes[4 * w + 2] << 16 |
                                     static_cast<uint32_t>(bytes[4 * w + 3]) << 24);
@@ -126,70 +140,71 @@ TEST_F(SettingsBlockTest, SaveWritesGainModulePresetAndParameterWords) {
     EXPECT_EQ(word(39), 5);
 
     // What was saved loads back to the same state.
-    resetPluginState();
-    loadSettings(bytes, kSettingsBytes, true);
-    EXPECT_EQ(ModuleIndex, 5);
-    EXPECT_EQ(PresetIndex, 3);
-    EXPECT_EQ(PluginSettings[1], 1500);
+    engine.reset();
+    engine.loadSettings(bytes, kSettingsBytes, true);
+    EXPECT_EQ(engine.moduleIndex(), 5);
+    EXPECT_EQ(engine.presetIndex(), 3);
+    EXPECT_EQ(engine.settingsWord(1), 1500);
 }
 
 TEST_F(SettingsBlockTest, RestoreWithPresetChosenTurnsWordsIntoValues) {
     FakeEffect* fake = install(15, {makeDescriptor("Pitch", 1, -1, 0)});
-    PluginSettings[0] = 2698;
-    PluginSettings[1] = 1500;
-    PresetIndex = 2;
-    restoreSettings();
-    EXPECT_NEAR(MasterGain, 2.0045, 1e-4);
-    EXPECT_DOUBLE_EQ(ParameterValues[0], 0.5);
+    engine.setSettingsWord(0, 2698);
+    engine.setSettingsWord(1, 1500);
+    engine.setPresetIndex(2);
+    engine.restoreSettings();
+    EXPECT_NEAR(engine.masterGain(), 2.0045, 1e-4);
+    EXPECT_DOUBLE_EQ(engine.snapshot().values[0], 0.5);
     ASSERT_EQ(fake->setCalls, 1);
-    EXPECT_EQ(RestoreState, kRestoreLoaded);
+    EXPECT_EQ(engine.restoreState(), kRestoreLoaded);
 }
 
 TEST_F(SettingsBlockTest, RestoreWithFirstPresetTakesWordsFromTheLastRecord) {
     // The stereo vocal remover's "Custom" record has +6 dB, its live gain stays 0 dB.
     install(10, {makeDescriptor("Pann", 1, -1, 0), makeDescriptor("Vocal", 2, -2, -1),
                  makeDescriptor("LowF", 1000, 20, 150), makeDescriptor("Hi F", 20000, 1000, 16000)});
-    PresetIndex = 0;
-    restoreSettings();
-    EXPECT_EQ(PluginSettings[0], 2700);
-    EXPECT_EQ(PluginSettings[2], 4500);
-    EXPECT_EQ(MasterGain, 1.0);
-    EXPECT_EQ(ParameterValues[1], -1.0);
+    engine.setPresetIndex(0);
+    engine.restoreSettings();
+    EXPECT_EQ(engine.settingsWord(0), 2700);
+    EXPECT_EQ(engine.settingsWord(2), 4500);
+    EXPECT_EQ(engine.masterGain(), 1.0);
+    EXPECT_EQ(engine.snapshot().values[1], -1.0);
 
-    PresetIndex = 2;
-    RestoreState = kRestoreModuleChanged;
-    PluginSettings[0] = 10;
-    restoreSettings();
-    EXPECT_EQ(PresetIndex, 0);
-    EXPECT_EQ(PluginSettings[0], 2700);
-    EXPECT_EQ(MasterGain, 1.0);
-    EXPECT_EQ(RestoreState, kRestoreLoaded);
+    engine.setPresetIndex(2);
+    engine.setRestoreState(kRestoreModuleChanged);
+    engine.setSettingsWord(0, 10);
+    engine.restoreSettings();
+    EXPECT_EQ(engine.presetIndex(), 0);
+    EXPECT_EQ(engine.settingsWord(0), 2700);
+    EXPECT_EQ(engine.masterGain(), 1.0);
+    EXPECT_EQ(engine.restoreState(), kRestoreLoaded);
 }
 
 TEST_F(SettingsBlockTest, RestoreAfterReopeningChangesNothing) {
     FakeEffect* fake = install(15, {makeDescriptor("Pitch", 1, -1, 0)});
-    PluginSettings[0] = 100;
-    PresetIndex = 1;
-    RestoreState = kRestoreReopened;
-    restoreSettings();
-    EXPECT_EQ(MasterGain, 1.0);
-    EXPECT_EQ(PluginSettings[0], 100);
+    engine.setSettingsWord(0, 100);
+    engine.setPresetIndex(1);
+    engine.setRestoreState(kRestoreReopened);
+    engine.restoreSettings();
+    EXPECT_EQ(engine.masterGain(), 1.0);
+    EXPECT_EQ(engine.settingsWord(0), 100);
     EXPECT_EQ(fake->setCalls, 0);
-    EXPECT_EQ(RestoreState, kRestoreLoaded);
+    EXPECT_EQ(engine.restoreState(), kRestoreLoaded);
 }
 
 TEST_F(SettingsBlockTest, RestoredWordsAreSavedBackUnchanged) {
     // The vibrato's sliders: on the delay slider position 1000 gives a value
     // whose position by the plain formula is 999.
     const std::vector<unsigned char> bytes = encodeWords({2698, 1000, 1000});
-    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
     install(0, {makeDescriptor("VibF", 20, 0.5, 8), makeDescriptor("Delay", -1, -5, -3)});
-    EXPECT_EQ(valueToSlider(ParameterDescriptors[1], sliderToValue(ParameterDescriptors[1], 1000)), 999);
-    restoreSettings();
-    EXPECT_EQ(gainSliderPosition(), 2698);
-    EXPECT_EQ(parameterSliderPosition(1), 1000);
+    const ParamDescriptor delay = engine.snapshot().descriptors[1];
+    EXPECT_EQ(valueToSlider(delay, sliderToValue(delay, 1000)), 999);
+    engine.restoreSettings();
+    EXPECT_EQ(engine.gainSliderPosition(), 2698);
+    EXPECT_EQ(engine.parameterSliderPosition(1), 1000);
     unsigned char saved[kSettingsBytes];
-    for (int run = 0; run < 3; ++run) saveSettings(saved);
+    for (int run = 0; run < 3; ++run) engine.saveSettings(saved);
     EXPECT_EQ(saved[0] | saved[1] << 8, 2698);
     EXPECT_EQ(saved[4] | saved[5] << 8, 1000);
     EXPECT_EQ(saved[8] | saved[9] << 8, 1000);
@@ -199,9 +214,9 @@ TEST_F(SettingsBlockTest, WordsNeverAppliedAreSavedAsStored) {
     // Loaded and unloaded without activation: the state in force is not the
     // user's and must not overwrite the stored positions.
     const std::vector<unsigned char> bytes = encodeWords(fullBlock(16, 0));
-    loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
+    engine.loadSettings(bytes.data(), static_cast<int>(bytes.size()), true);
     unsigned char saved[kSettingsBytes];
-    saveSettings(saved);
+    engine.saveSettings(saved);
     EXPECT_EQ(std::vector<unsigned char>(saved, saved + kSettingsBytes), bytes);
 }
 

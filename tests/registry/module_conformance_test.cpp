@@ -9,10 +9,8 @@
 #include <set>
 #include <vector>
 
-#include "host/module_factory.h"
-#include "host/plugin_state.h"
-#include "host/preset_selection.h"
-#include "host/settings_block.h"
+#include "framework/slider_scale.h"
+#include "host/engine.h"
 #include "registry/module_registry.h"
 #include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
@@ -82,17 +80,17 @@ std::vector<double> programme(int frames, int channels, uint32_t seed = 7) {
 
 class ModuleConformance : public ::testing::TestWithParam<int> {
 protected:
-    void SetUp() override { resetPluginState(); }
-    void TearDown() override { resetPluginState(); }
-
-    // The module as the factory builds it, with its parameter model in the
-    // plug-in state.
+    // The module as the engine builds it, with its parameter model.
     EffectModule& build(int channels) {
-        ModuleIndex = GetParam();
-        ModuleFactory(kRate, channels, false);
-        EXPECT_TRUE(CurrentModule);
-        return *CurrentModule;
+        engine->setStreamFormat(kRate, channels);
+        engine->buildModule(GetParam(), false);
+        EffectModule* module = engine->withModule([](EffectModule* m) { return m; });
+        EXPECT_TRUE(module);
+        return *module;
     }
+    EngineSnapshot shown() const { return engine->snapshot(); }
+
+    std::unique_ptr<Engine> engine = std::make_unique<Engine>();
 };
 
 TEST_P(ModuleConformance, SteadyStateProcessingAllocatesNothingAndStaysFinite) {
@@ -163,8 +161,10 @@ TEST_P(ModuleConformance, AnUnselectedChannelDependsOnlyOnItsOwnInput) {
     for (int run = 0; run < 2; ++run) {
         EffectModule& module = build(2);
         if (run == 1) {
-            for (int k = 0; k < ParameterCount; ++k) ParameterValues[k] = ParameterDescriptors[k].min;
-            module.applyParameters(ParameterValues);
+            const EngineSnapshot s = shown();
+            double values[kMaxParameters];
+            for (int k = 0; k < s.parameterCount; ++k) values[k] = s.descriptors[k].min;
+            module.applyParameters(values);
         }
         const std::vector<double> left = programme(frames, 1, run == 0 ? 3 : 5);
         std::vector<double> input(2 * static_cast<size_t>(frames));
@@ -184,13 +184,15 @@ TEST_P(ModuleConformance, AnUnselectedChannelDependsOnlyOnItsOwnInput) {
 TEST_P(ModuleConformance, ParametersOutsideTheirRangesDoNoHarm) {
     // Stored settings are not limited to the slider ranges.
     EffectModule& module = build(2);
-    if (ParameterCount == 0) GTEST_SKIP() << "no parameters";
+    const EngineSnapshot s = shown();
+    if (s.parameterCount == 0) GTEST_SKIP() << "no parameters";
+    double values[kMaxParameters];
     for (double reach : {-1e9, -10.0, 11.0, 1e9}) {
-        for (int k = 0; k < ParameterCount; ++k) {
-            const ParamDescriptor& d = ParameterDescriptors[k];
-            ParameterValues[k] = d.max + reach * (d.min - d.max);
+        for (int k = 0; k < s.parameterCount; ++k) {
+            const ParamDescriptor& d = s.descriptors[k];
+            values[k] = d.max + reach * (d.min - d.max);
         }
-        module.applyParameters(ParameterValues);
+        module.applyParameters(values);
         const std::vector<double> out = stream(module, programme(kRate / 4, 2), 2, 3);
         ASSERT_TRUE(allFinite(out)) << "reach " << reach;
     }
@@ -198,37 +200,37 @@ TEST_P(ModuleConformance, ParametersOutsideTheirRangesDoNoHarm) {
 
 TEST_P(ModuleConformance, PresetsApplyAndComeBackThroughTheSettingsWords) {
     if (!moduleImplemented(GetParam())) GTEST_SKIP() << "not built yet";
-    build(2);
+    EffectModule& module = build(2);
     const PresetTable table = presetTableFor(GetParam());
     const PresetRecord* own = nullptr;
-    ASSERT_EQ(CurrentModule->presets(&own), table.count) << "the module hands out its registry table";
-    ASSERT_EQ(CurrentModule->presetCount(), table.count);
+    ASSERT_EQ(module.presets(&own), table.count) << "the module hands out its registry table";
+    ASSERT_EQ(module.presetCount(), table.count);
     if (table.count > 0) {
         EXPECT_EQ(own, table.records);
     }
     for (int p = 0; p + 1 < table.count; ++p) {
-        ASSERT_TRUE(applyPreset(p, nullptr));
-        for (int k = 0; k < ParameterCount; ++k) ASSERT_EQ(ParameterValues[k], table.records[p].values[k + 1]);
+        ASSERT_TRUE(engine->applyPreset(p, nullptr));
+        const EngineSnapshot applied = shown();
+        for (int k = 0; k < applied.parameterCount; ++k) ASSERT_EQ(applied.values[k], table.records[p].values[k + 1]);
         unsigned char bytes[kSettingsBytes];
-        saveSettings(bytes);
+        engine->saveSettings(bytes);
         // What a restart brings back: the words turned into values.
-        const double gain = MasterGain;
-        std::vector<double> applied(ParameterValues, ParameterValues + ParameterCount);
-        resetPluginState();
-        loadSettings(bytes, kSettingsBytes, true);
-        ASSERT_EQ(ModuleIndex, GetParam());
-        ModuleFactory(kRate, 2, false);
-        restoreSettings();
+        engine = std::make_unique<Engine>();
+        engine->loadSettings(bytes, kSettingsBytes, true);
+        ASSERT_EQ(engine->moduleIndex(), GetParam());
+        EffectModule& restarted = build(2);
+        engine->restoreSettings();
         // Preset 0 comes back through the "Custom" record's words and leaves
         // the factory's 0 dB in force (the DeVocal tables' first record says +6).
-        const double restoredGain = p == 0 ? 0.0 : 20 * std::log10(gain);
-        EXPECT_NEAR(20 * std::log10(MasterGain), restoredGain, 0.02) << "preset " << p;
-        for (int k = 0; k < ParameterCount; ++k) {
-            const ParamDescriptor& d = ParameterDescriptors[k];
-            EXPECT_NEAR(ParameterValues[k], applied[k], 1.0001 * std::fabs(d.max - d.min) / kSliderPositions)
+        const double restoredGain = p == 0 ? 0.0 : 20 * std::log10(applied.masterGain);
+        EXPECT_NEAR(20 * std::log10(engine->masterGain()), restoredGain, 0.02) << "preset " << p;
+        const EngineSnapshot restored = shown();
+        for (int k = 0; k < restored.parameterCount; ++k) {
+            const ParamDescriptor& d = restored.descriptors[k];
+            EXPECT_NEAR(restored.values[k], applied.values[k], 1.0001 * std::fabs(d.max - d.min) / kSliderPositions)
                 << "preset " << p << " parameter " << d.name;
         }
-        EXPECT_TRUE(allFinite(stream(*CurrentModule, programme(kRate / 4, 2), 2, 3)));
+        EXPECT_TRUE(allFinite(stream(restarted, programme(kRate / 4, 2), 2, 3)));
     }
 }
 

@@ -105,23 +105,39 @@ WINE_CASE(short_value_fills_only_its_words) {
     for (int i = 3; i < kWords; ++i) CHECK_EQ(words[i], 0);
 }
 
-WINE_CASE(unreadable_values_give_the_defaults) {
-    // Longer than the block: not read at all.
+WINE_CASE(longer_values_give_their_block_and_other_types_the_defaults) {
+    // Longer than the block: its first 160 bytes are the settings.
     std::vector<int> oversized(50, 0);
+    oversized[0] = 2698;
     oversized[1] = 555;
     oversized[39] = 4;
+    oversized[45] = 99;
     storeSettingsWords(oversized);
     runSession(false);
-    std::vector<int> words = wordsOf(readStoredSettings());
-    CHECK_EQ(words[1], 0);
-    CHECK_EQ(words[39], 0);
+    std::vector<unsigned char> value = readStoredSettings();
+    CHECK_EQ(value.size(), 160);
+    std::vector<int> words = wordsOf(value);
+    CHECK_EQ(words[0], 2698);
+    CHECK_EQ(words[1], 555);
+    CHECK_EQ(words[39], 4);
 
-    // A value of zero length leaves every default.
-    storeSettings("", 0);
-    runSession(false);
-    words = wordsOf(readStoredSettings());
-    CHECK_EQ(words[0], 3000);
-    CHECK_EQ(words[39], 0);
+    // A number or a string is not a settings block: every default, whatever
+    // the value says (a number 5 read as the gain word would be +59.9 dB).
+    const DWORD number = 5;
+    const char text[] = "MORV";
+    struct Foreign {
+        const void* bytes;
+        DWORD size;
+        DWORD type;
+    };
+    for (const Foreign& foreign : {Foreign{&number, sizeof number, REG_DWORD}, Foreign{text, sizeof text, REG_SZ},
+                                   Foreign{"", 0, REG_BINARY}}) {
+        storeSettings(foreign.bytes, foreign.size, foreign.type);
+        runSession(true);
+        words = wordsOf(readStoredSettings());
+        CHECK_EQ(words[0], 3000);
+        CHECK_EQ(words[39], 0);
+    }
 }
 
 // Run by the test script without a display, where no dialog can be created:

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/engine.h"
+
 // What the user chose on the command line: the module, its preset, single
 // parameter values, the master gain and the processed channels.
 struct EffectChoice {
@@ -15,22 +17,33 @@ struct EffectChoice {
     std::string channels = "LR";                           // LR, L, R or PASS
 };
 
-// Sets up the plug-in state for a stream exactly as the player's control
-// window would: builds the module, applies the preset through the same
-// preset functions, then each NAME=VALUE as a slider move, then the gain (also
-// a slider move: either shows "Custom" in the preset list) and the channel
-// selection. Throws UsageError for an unknown preset or
+// An engine set up for a stream exactly as the player's control window
+// would: builds the module, applies the preset through the same preset
+// functions, then each NAME=VALUE as a slider move, then the gain (also a
+// slider move: either shows "Custom" in the preset list) and the channel
+// selection. The constructor throws UsageError for an unknown preset or
 // parameter, a value out of range or a channel choice the stream lacks.
-void startEffectSession(const EffectChoice& choice, int sampleRate, int channels);
+class EffectSession {
+public:
+    EffectSession(const EffectChoice& choice, int sampleRate, int channels);
 
-// Name of the preset in force, or "" when the module has none.
-std::string currentPresetName();
+    Engine& engine() { return engine_; }
+    const Engine& engine() const { return engine_; }
+    // Name of the preset in force, or "" when the module has none.
+    std::string presetName() const;
+    // The master gain in force, in decibels.
+    double gainDecibels() const { return gainDecibels_; }
+    // The values of the module's parameters in force, by name.
+    std::vector<std::pair<std::string, double>> parameters() const;
 
-// The master gain in force, in decibels.
-double gainInForceDecibels();
+private:
+    int resolvePreset(const std::string& text) const;
+    int resolveParameter(const std::string& name) const;
+    void setParameter(int k, double value);
 
-// The values of the module's parameters in force, by name.
-std::vector<std::pair<std::string, double>> parametersInForce();
+    Engine engine_;
+    double gainDecibels_ = 0.0;
+};
 
 // Adds the --module, --preset, --set, --gain and --channels options of a
 // parsed command line to choice.

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
-#include "effects/restoration/de_noise.h"
-#include "host/module_factory.h"
-#include "host/plugin_state.h"
+#include "framework/block_effect.h"
+#include "host/engine.h"
 
-NoiseSnapper::NoiseSnapper(std::vector<int64_t> frames, int channels)
-    : frames_(std::move(frames)), channels_(channels) {
-    ProcessingLock::Guard guard(ModuleLock);
-    if (auto* denoise = dynamic_cast<DeNoise*>(CurrentModule.get())) recentFrames_ = denoise->frameLength();
+NoiseSnapper::NoiseSnapper(Engine& engine, std::vector<int64_t> frames, int channels)
+    : engine_(engine), frames_(std::move(frames)), channels_(channels) {
+    recentFrames_ = engine_.withModule([](EffectModule* m) {
+        auto* frames = dynamic_cast<BlockEffect*>(m);
+        return frames ? frames->frameLength() : 0;
+    });
 }
 
 void NoiseSnapper::beforeBlock(const int32_t* block, int64_t start, int count) {
@@ -29,15 +30,14 @@ void NoiseSnapper::beforeBlock(const int32_t* block, int64_t start, int count) {
 // too few to emit) unemitted, and the snap drops them.
 void NoiseSnapper::snapAt() {
     int64_t counter = 0, hop = 0, overlap = 0;
-    {
-        ProcessingLock::Guard guard(ModuleLock);
-        if (auto* denoise = dynamic_cast<DeNoise*>(CurrentModule.get())) {
-            counter = denoise->frameCounter();
-            hop = denoise->hop();
-            overlap = denoise->overlap();
+    engine_.withModule([&](EffectModule* m) {
+        if (auto* frames = dynamic_cast<BlockEffect*>(m)) {
+            counter = frames->frameCounter();
+            hop = frames->hop();
+            overlap = frames->overlap();
         }
-    }
-    snapNoise();
+    });
+    engine_.snapNoise();
     earlierFrameRuns_ += counter;
     const int64_t consumed = earlierFrameRuns_ * hop;
     const int64_t dropped = std::min(counter * hop, overlap);
@@ -50,7 +50,7 @@ void NoiseSnapper::snapAt() {
         const int64_t source = gap.frame + f - recentStart;
         if (source < 0) continue;
         for (int c = 0; c < channels_; ++c) {
-            if (channelSelected(c, ChannelMask)) continue;
+            if (channelSelected(c, engine_.channelMask())) continue;
             gap.samples[static_cast<size_t>(f * channels_ + c)] = recent_[static_cast<size_t>(source * channels_ + c)];
         }
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+class Engine;
+
 // Presses DeNoise's "Snap Noise" at chosen input frames and keeps the output
 // aligned with the input. The snap restarts the module's frame count, and with
 // it the start-up rule that emits nothing for the first frames, so the
@@ -15,7 +17,7 @@
 class NoiseSnapper {
 public:
     // frames: the input frames to snap at, ascending.
-    NoiseSnapper(std::vector<int64_t> frames, int channels);
+    NoiseSnapper(Engine& engine, std::vector<int64_t> frames, int channels);
 
     // Before the block of input frames [start, start + count) goes in: snaps
     // at the points in it, then remembers the block for the gaps to come.
@@ -36,6 +38,7 @@ private:
         std::vector<int32_t> samples;
     };
 
+    Engine& engine_;
     std::vector<int64_t> frames_;
     size_t next_ = 0;
     int channels_;

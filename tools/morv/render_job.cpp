@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "host/plugin_state.h"
+#include "host/engine.h"
+#include "tools/morv/effect_session.h"
 #include "registry/module_registry.h"
 #include "tools/morv/audio_file_reader.h"
 #include "tools/morv/audio_file_writer.h"
@@ -125,32 +126,35 @@ RenderSummary renderFile(const RenderJob& job) {
                         " channels; the pipeline takes mono or stereo");
     }
     const OutputFormat format = chooseFormat(job, reader);
-    startEffectSession(job.choice, reader.sampleRate(), channels);
-    NoiseSnapper snapper(snapFrames(job, reader), channels);
+    EffectSession session(job.choice, reader.sampleRate(), channels);
+    Engine& engine = session.engine();
+    NoiseSnapper snapper(engine, snapFrames(job, reader), channels);
 
     RenderSummary summary;
     summary.input = job.input;
     summary.output = job.output;
     summary.sampleRate = reader.sampleRate();
     summary.channels = channels;
-    summary.moduleIndex = ModuleIndex;
-    summary.module = moduleNameText(ModuleIndex);
-    summary.marker = moduleMarker(ModuleIndex);
-    summary.preset = currentPresetName();
-    summary.gainDecibels = gainInForceDecibels();
-    summary.parameters = parametersInForce();
+    summary.moduleIndex = engine.moduleIndex();
+    summary.module = moduleNameText(summary.moduleIndex);
+    summary.marker = moduleMarker(summary.moduleIndex);
+    summary.preset = session.presetName();
+    summary.gainDecibels = session.gainDecibels();
+    summary.parameters = session.parameters();
     summary.bits = format.bits;
     summary.outputFormat = describe(format);
 
     // The pipeline leaves the module out altogether in PASS. A rate or tempo
     // change delivers the input's length times its factor, which a stream's
     // header declares ahead.
-    const double lengthRatio = ChannelMask != 0 && CurrentModule ? CurrentModule->lengthRatio() : 1.0;
+    const bool processed = engine.channelMask() != 0;
+    const double lengthRatio =
+        engine.withModule([&](EffectModule* m) { return processed && m ? m->lengthRatio() : 1.0; });
     const int64_t expectedOut =
         reader.expectedFrames() >= 0 ? std::llround(static_cast<double>(reader.expectedFrames()) * lengthRatio) : -1;
     AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, expectedOut);
     OutputSink sink(&writer, channels, format.bits);
-    StreamRenderer renderer(reader.sampleRate(), channels, format.bits, job.blockFrames);
+    StreamRenderer renderer(engine, reader.sampleRate(), channels, format.bits, job.blockFrames);
     std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
     ProgressBar bar(job.progress, reader.expectedFrames());
 
@@ -161,7 +165,7 @@ RenderSummary renderFile(const RenderJob& job) {
     // drained with silence after the input ends; the gaps of a snap go in
     // where the module skipped frames.
     int64_t wanted = -1;
-    int64_t leading = ChannelMask != 0 && CurrentModule ? CurrentModule->leadingFrames() : 0;
+    int64_t leading = engine.withModule([&](EffectModule* m) -> int64_t { return processed && m ? m->leadingFrames() : 0; });
     summary.leadingFramesDropped = leading;
     auto deliver = [&](int produced) {
         const int32_t* frames = renderer.output();

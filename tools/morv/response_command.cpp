@@ -8,7 +8,6 @@
 #include "effects/eq/eq_band_table.h"
 #include "effects/eq/graphic_equalizer.h"
 #include "registry/module_registry.h"
-#include "host/plugin_state.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
 #include "tools/morv/effect_session.h"
@@ -118,8 +117,8 @@ void drawCurve(std::string& svg, const PlotFrame& frame, const ResponseCurve& cu
     }
 }
 
-GraphicEqualizer& equalizerInSession(int moduleIndex) {
-    auto* eq = dynamic_cast<GraphicEqualizer*>(CurrentModule.get());
+GraphicEqualizer& equalizerInSession(const EffectSession& session, int moduleIndex) {
+    auto* eq = session.engine().withModule([](EffectModule* m) { return dynamic_cast<GraphicEqualizer*>(m); });
     if (!eq) throw UsageError("module " + std::to_string(moduleIndex) + " could not be built");
     return *eq;
 }
@@ -226,14 +225,15 @@ int runResponseCommand(const std::vector<std::string>& args) {
                          std::to_string(kHighestRate) + " Hz");
     }
 
-    startEffectSession(choice, rate, 2);
-    GraphicEqualizer& eq = equalizerInSession(choice.moduleIndex);
+    EffectSession session(choice, rate, 2);
+    GraphicEqualizer& eq = equalizerInSession(session, choice.moduleIndex);
     // The sections are designed at the start of the next block; an empty block applies the settings.
     eq.process(nullptr, nullptr, 0, 0, 3);
 
-    ResponseCurve curve = computeResponse(eq, *table, ParameterValues);
-    curve.masterGainDb = toDb(MasterGain);
-    const std::string preset = currentPresetName();
+    const EngineSnapshot shown = session.engine().snapshot();
+    ResponseCurve curve = computeResponse(eq, *table, shown.values);
+    curve.masterGainDb = toDb(shown.masterGain);
+    const std::string preset = session.presetName();
     curve.title = std::string(moduleNameText(choice.moduleIndex)) + ", preset \"" +
                   (preset.empty() ? std::string("(none)") : preset) + "\", " + std::to_string(rate) + " Hz";
 

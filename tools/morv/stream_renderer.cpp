@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/sample_pipeline.h"
+#include "host/engine.h"
 
 namespace {
 
@@ -50,8 +50,9 @@ int32_t loadSample(const unsigned char* p, int bits) {
 
 }  // namespace
 
-StreamRenderer::StreamRenderer(int sampleRate, int channels, int bits, int blockFrames)
-    : sampleRate_(sampleRate),
+StreamRenderer::StreamRenderer(Engine& engine, int sampleRate, int channels, int bits, int blockFrames)
+    : engine_(engine),
+      sampleRate_(sampleRate),
       channels_(channels),
       bits_(bits),
       blockFrames_(blockFrames),
@@ -65,7 +66,7 @@ int StreamRenderer::run(const int32_t* input, int frames) {
     for (int i = 0; i < count; ++i) storeSample(host + i * bytesPerSample_, bits_, input[i]);
 
     const auto start = std::chrono::steady_clock::now();
-    const int produced = ModifySamples(nullptr, reinterpret_cast<short*>(host), frames, bits_, channels_, sampleRate_);
+    const int produced = engine_.modifySamples(reinterpret_cast<short*>(host), frames, bits_, channels_, sampleRate_);
     processingSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     const int producedCount = produced * channels_;
