@@ -24,3 +24,8 @@ endforeach()
 # command line (bench/declick_quality.sh fetches them).
 add_executable(declick_quality ${PROJECT_SOURCE_DIR}/bench/declick_quality.cpp)
 target_link_libraries(declick_quality PRIVATE morv_tool)
+
+# Worst block time while every parameter of every module is dragged, with
+# designs prepared inside process and on a worker thread.
+add_executable(design_latency ${PROJECT_SOURCE_DIR}/bench/design_latency.cpp)
+target_link_libraries(design_latency PRIVATE morv_tool Threads::Threads)

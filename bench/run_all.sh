@@ -11,6 +11,10 @@ for program in "$build"/*_bench; do
   echo "== $(basename "$program")"
   "$program" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 done
+if [ -x "$build/design_latency" ]; then
+  echo "== design_latency"
+  "$build/design_latency"
+fi
 if [ -x "$build/declick_quality" ]; then
   echo "== declick_quality.sh"
   "$here/declick_quality.sh" "$build"

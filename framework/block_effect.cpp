@@ -90,7 +90,7 @@ int BlockEffect::process(const double* in, double* out, int inCount, int outCapa
         std::memcpy(bufferA_.get() + pendingInput_, in, sizeof(double) * inCount);
         pendingInput_ += inCount;
     }
-    redesignIfRequested();
+    updateDesign();
     const int inStep = inputStep();
     const int outStep = outputStep();
     if (pendingInput_ >= inStep) {

@@ -14,7 +14,7 @@ enum FrameMode {
 // into frames of N samples per channel advancing by hop, handed to
 // processFrame() as one plane per channel, and served back in whole blocks,
 // sample-aligned with the input (output sample p is processed input sample p).
-// A pending redesign runs once per process, before its first frame.
+// A pending redesign is installed once per process, before its first frame.
 class BlockEffect : public EffectModule {
 public:
     BlockEffect(double sampleRate, double frameDuration, double hopFraction, int channels, int capacity,

@@ -68,6 +68,35 @@ int EffectModule::reset() {
     return 0;
 }
 
+bool EffectModule::takeDesignRequest() {
+    if (!redesignPending() || stage_.load(std::memory_order_acquire) != kNoDesignTaken) return false;
+    captureDesignRequest();
+    takenSerial_ = requestSerial_;
+    stage_.store(kDesignTaken, std::memory_order_release);
+    return true;
+}
+
+void EffectModule::prepareDesign() {
+    if (stage_.load(std::memory_order_acquire) != kDesignTaken) return;
+    buildDesign();
+    stage_.store(kDesignReady, std::memory_order_release);
+}
+
+bool EffectModule::installDesign() {
+    if (stage_.load(std::memory_order_acquire) != kDesignReady) return false;
+    swapDesign();
+    installedSerial_ = takenSerial_;
+    stage_.store(kNoDesignTaken, std::memory_order_release);
+    return true;
+}
+
+void EffectModule::updateDesign() {
+    installDesign();
+    if (deferredDesign_ || !takeDesignRequest()) return;
+    prepareDesign();
+    installDesign();
+}
+
 void EffectModule::growA(int count, int keepCount) { growBuffer(bufferA_, capacityA_, count, keepCount); }
 
 void EffectModule::growB(int count, int keepCount) { growBuffer(bufferB_, capacityB_, count, keepCount); }

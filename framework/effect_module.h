@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "framework/param_descriptor.h"
@@ -75,22 +76,57 @@ public:
 
     int capacityA() const { return capacityA_; }
     int capacityB() const { return capacityB_; }
-    // True when setParameters has stored values that the next process applies.
-    bool redesignPending() const { return redesignPending_; }
+
+    // Redesign in two phases. setParameters only stores values and raises a
+    // request; prepare builds the design those values call for (room
+    // responses, filter sections, converters; may allocate and take long)
+    // into a staging slot that process never reads; install swaps the staged
+    // design in at a block boundary, in constant time and without allocating.
+    //
+    // Immediate mode (the default: the player and the command line): process
+    // takes, prepares and installs a pending request itself before any audio.
+    // Deferred mode (a host with a worker thread): process only installs a
+    // design that is ready and otherwise keeps the one in force (the one built
+    // by the constructor until a first install).
+    //
+    // Threads. setParameters (through applyParameters), takeDesignRequest,
+    // installDesign, setDeferredDesign and process are called under the host's
+    // processing lock. prepareDesign runs on the worker WITHOUT the lock,
+    // concurrently with process: it reads only the request snapshot that
+    // takeDesignRequest copied under the lock and writes only the staging
+    // slot. One worker per module: the steps follow each other as
+    //   lock { takeDesignRequest() } -> prepareDesign() -> lock { installDesign() }
+    // (process installs a ready design too). The module object must outlive a
+    // prepare in flight.
+
+    // True when values were stored that the design in force does not reflect.
+    bool redesignPending() const { return requestSerial_ != installedSerial_; }
+    // Under the lock: snapshots the stored values for prepareDesign. False
+    // (nothing taken) when no redesign is pending or a prepared design still
+    // waits for its install.
+    bool takeDesignRequest();
+    // Without the lock: builds the design for the snapshot taken last into the
+    // staging slot; does nothing unless a request was taken and not prepared.
+    void prepareDesign();
+    // Under the lock: swaps a prepared design in; false when none is ready.
+    // Values stored after its request was taken leave the module pending.
+    bool installDesign();
+    void setDeferredDesign(bool deferred) { deferredDesign_ = deferred; }
+    bool deferredDesign() const { return deferredDesign_; }
 
 protected:
-    // Costly consequences of a parameter change (filter design, tables,
-    // converters) never run in setParameters: it stores the values and calls
-    // requestRedesign(), and the next process runs redesign() once, before any
-    // audio. PlanarEffect and BlockEffect do so in their process; a module that
-    // implements process itself calls redesignIfRequested() first.
-    void requestRedesign() { redesignPending_ = true; }
-    virtual void redesign() {}
-    void redesignIfRequested() {
-        if (!redesignPending_) return;
-        redesignPending_ = false;
-        redesign();
-    }
+    // setParameters stores its values and calls requestRedesign().
+    void requestRedesign() { ++requestSerial_; }
+    // The module's three steps of a redesign (see the threading notes above):
+    // copy the stored values into the request (under the lock), build the
+    // staged design from the request (worker, no lock, touches nothing
+    // process reads), swap the staged design in (under the lock, constant time).
+    virtual void captureDesignRequest() {}
+    virtual void buildDesign() {}
+    virtual void swapDesign() {}
+    // The block boundary of process: PlanarEffect and BlockEffect call it
+    // before their first plane or frame, a module with its own process first.
+    void updateDesign();
 
     // Grows a buffer to at least count doubles; with keep the first keepCount
     // values are preserved. Never shrinks.
@@ -103,7 +139,16 @@ protected:
     int capacityB_ = 0;
 
 private:
-    bool redesignPending_ = false;
+    enum DesignStage { kNoDesignTaken, kDesignTaken, kDesignReady };
+
+    bool deferredDesign_ = false;
+    // Serials of the values stored last, of the request taken last and of
+    // the design in force; only touched under the lock.
+    unsigned requestSerial_ = 0;
+    unsigned takenSerial_ = 0;
+    unsigned installedSerial_ = 0;
+    // Hands the staging slot between the lock holders and the worker.
+    std::atomic<int> stage_{kNoDesignTaken};
 };
 
 // True when channel c is selected by the mask: for the first two channels,

@@ -16,7 +16,7 @@ int PlanarEffect::process(const double* in, double* out, int inCount, int outCap
         for (int i = 0; i < framesIn; ++i) plane[i] = in[i * channels + c];
     }
 
-    redesignIfRequested();
+    updateDesign();
     processPlanes(channelMask);
 
     const int framesOut = outCapacity / channels;

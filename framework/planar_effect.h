@@ -5,7 +5,7 @@
 // An effect that works on one plane per channel. process() de-interleaves the
 // block into buffer A (plane c at A + c * inputCount / C), calls processPlanes,
 // and re-interleaves buffer B (plane c at B + c * outputCount / C). A pending
-// redesign runs just before processPlanes.
+// redesign is installed just before processPlanes.
 class PlanarEffect : public EffectModule {
 public:
     PlanarEffect(int channels, int capacity);

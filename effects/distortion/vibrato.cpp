@@ -17,8 +17,14 @@ Vibrato::Vibrato(double sampleRate, int channels, double vibratoFrequency, doubl
     : PlanarEffect(channels, kModuleCapacity),
       sampleRate_(sampleRate),
       vibratoFrequency_(vibratoFrequency),
-      depthSeconds_(depthSeconds) {
-    setup();
+      depthSeconds_(depthSeconds),
+      requestedFrequency_(vibratoFrequency),
+      requestedDepth_(depthSeconds) {
+    setup(vibratoFrequency_, depthSeconds_, staged_);
+    adopt(staged_);
+    // The staging slot gets storage of the same size, so that a rebuild no
+    // larger than this one allocates nothing.
+    setup(vibratoFrequency_, depthSeconds_, staged_);
 }
 
 int Vibrato::describeParameters(ParamDescriptor* descriptors) {
@@ -49,20 +55,36 @@ int Vibrato::reset() {
 // Table of one full period of the delay in samples, end point included, with
 // values between 1 and 2D + 1; history lines of 2D + 2 samples, silent.
 // The storage keeps its capacity, so a rebuild to a smaller size allocates nothing.
-void Vibrato::setup() {
-    depthSamples_ = static_cast<int>(depthSeconds_ * sampleRate_);
-    historyLength_ = 2 * depthSamples_ + 2;
+void Vibrato::setup(double vibratoFrequency, double depthSeconds, Design& design) const {
+    design.depthSamples = static_cast<int>(depthSeconds * sampleRate_);
+    design.historyLength = 2 * design.depthSamples + 2;
     // Two entries at least: below the vibrato frequency (a stream of a few
     // samples a second) one entry would make the step 2 pi / 0.
-    tableLength_ = std::max(2, static_cast<int>(sampleRate_ / vibratoFrequency_) + 1);
-    storage_.assign(static_cast<size_t>(tableLength_) + static_cast<size_t>(channels_) * historyLength_, 0.0);
-    const double depth = depthSamples_;
-    const double step = 2.0 * kPi / (tableLength_ - 1);
-    for (int i = 0; i < tableLength_; ++i) storage_[i] = depth * std::sin(i * step) + (depth + 1.0);
+    design.tableLength = std::max(2, static_cast<int>(sampleRate_ / vibratoFrequency) + 1);
+    design.storage.assign(
+        static_cast<size_t>(design.tableLength) + static_cast<size_t>(channels_) * design.historyLength, 0.0);
+    const double depth = design.depthSamples;
+    const double step = 2.0 * kPi / (design.tableLength - 1);
+    for (int i = 0; i < design.tableLength; ++i) design.storage[i] = depth * std::sin(i * step) + (depth + 1.0);
+}
+
+// The storage in force goes to the staging slot, to be reused by the next build.
+void Vibrato::adopt(Design& design) {
+    storage_.swap(design.storage);
+    tableLength_ = design.tableLength;
+    depthSamples_ = design.depthSamples;
+    historyLength_ = design.historyLength;
     phase_ = 0;
 }
 
-void Vibrato::redesign() { setup(); }
+void Vibrato::captureDesignRequest() {
+    requestedFrequency_ = vibratoFrequency_;
+    requestedDepth_ = depthSeconds_;
+}
+
+void Vibrato::buildDesign() { setup(requestedFrequency_, requestedDepth_, staged_); }
+
+void Vibrato::swapDesign() { adopt(staged_); }
 
 void Vibrato::processPlanes(int channelMask) {
     const int frames = inputFrames();

@@ -35,11 +35,23 @@ public:
     static constexpr double kMinDelayLog = -5.0, kMaxDelayLog = -1.0, kDefaultDelayLog = -3.0;
 
 protected:
-    // Rebuilds the table and the lines for the values stored by setParameters.
-    void redesign() override;
+    void captureDesignRequest() override;
+    // Builds the staged table and silent lines for the requested values.
+    void buildDesign() override;
+    // The new table starts from its beginning.
+    void swapDesign() override;
 
 private:
-    void setup();
+    // A delay table and the history lines that go with it.
+    struct Design {
+        std::vector<double> storage;  // the delay table, then one history line per channel
+        int tableLength = 0;
+        int depthSamples = 0;
+        int historyLength = 0;
+    };
+
+    void setup(double vibratoFrequency, double depthSeconds, Design& design) const;
+    void adopt(Design& design);
     void readThroughLine(const double* in, double* out, const double* line, int frames) const;
     void updateHistory(const double* in, double* line, int frames) const;
     double* historyLine(int channel) { return storage_.data() + tableLength_ + channel * historyLength_; }
@@ -47,6 +59,9 @@ private:
     double sampleRate_;
     double vibratoFrequency_;
     double depthSeconds_;
+    double requestedFrequency_;
+    double requestedDepth_;
+    Design staged_;
     std::vector<double> storage_;  // the delay table, then one history line per channel
     int tableLength_ = 0;
     int depthSamples_ = 0;

@@ -20,8 +20,10 @@ GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBand
       effectiveBandCount_(countEffectiveBands(table, sampleRate)),
       sections_(effectiveBandCount_),
       states_(static_cast<size_t>(effectiveBandCount_) * channels),
-      gainsDb_(effectiveBandCount_, 0.0) {
-    designSections();
+      gainsDb_(effectiveBandCount_, 0.0),
+      requestedGainsDb_(effectiveBandCount_, 0.0),
+      stagedSections_(effectiveBandCount_) {
+    designSections(gainsDb_, sections_);
 }
 
 // The first centre frequency strictly above half the rate ends the effective
@@ -64,14 +66,14 @@ int GraphicEqualizer::reset() {
 
 // Low shelf for band 0, peaking sections in between, high shelf for the last
 // band; designed last, so a single band is a high shelf.
-void GraphicEqualizer::designSections() {
+void GraphicEqualizer::designSections(const std::vector<double>& gainsDb, std::vector<BiquadSection>& sections) const {
     const int n = effectiveBandCount_;
     const double* f = table_.centreFrequencies;
     if (n == 0) return;
-    sections_[0] = BiquadSection::lowShelf(f[0], sampleRate_, gainsDb_[0]);
+    sections[0] = BiquadSection::lowShelf(f[0], sampleRate_, gainsDb[0]);
     for (int b = 1; b < n - 1; ++b)
-        sections_[b] = BiquadSection::peaking(f[b], sampleRate_, table_.bandwidth, gainsDb_[b]);
-    sections_[n - 1] = BiquadSection::highShelf(f[n - 1], sampleRate_, gainsDb_[n - 1]);
+        sections[b] = BiquadSection::peaking(f[b], sampleRate_, table_.bandwidth, gainsDb[b]);
+    sections[n - 1] = BiquadSection::highShelf(f[n - 1], sampleRate_, gainsDb[n - 1]);
 }
 
 double GraphicEqualizer::magnitudeAt(double frequency) const {
@@ -80,7 +82,11 @@ double GraphicEqualizer::magnitudeAt(double frequency) const {
     return magnitude;
 }
 
-void GraphicEqualizer::redesign() { designSections(); }
+void GraphicEqualizer::captureDesignRequest() { requestedGainsDb_ = gainsDb_; }
+
+void GraphicEqualizer::buildDesign() { designSections(requestedGainsDb_, stagedSections_); }
+
+void GraphicEqualizer::swapDesign() { sections_.swap(stagedSections_); }
 
 void GraphicEqualizer::processPlanes(int channelMask) {
     const int frames = inputFrames();

@@ -37,12 +37,14 @@ public:
     static constexpr double kMinGainDb = -18.0;
 
 protected:
-    // Designs the sections from the gains stored by setParameters.
-    void redesign() override;
+    void captureDesignRequest() override;
+    // Designs the staged sections from the requested gains.
+    void buildDesign() override;
+    void swapDesign() override;
 
 private:
     static int countEffectiveBands(const EqBandTable& table, double sampleRate);
-    void designSections();
+    void designSections(const std::vector<double>& gainsDb, std::vector<BiquadSection>& sections) const;
     void filterSelected(const double* in, double* out, BiquadState* states, int frames) const;
     void filterUnselected(const double* in, double* out, BiquadState* states, int frames) const;
 
@@ -52,5 +54,7 @@ private:
     int effectiveBandCount_;
     std::vector<BiquadSection> sections_;  // one per effective band
     std::vector<BiquadState> states_;      // channel c, band b at c * effective count + b
-    std::vector<double> gainsDb_;          // one per effective band
+    std::vector<double> gainsDb_;          // one per effective band, as stored last
+    std::vector<double> requestedGainsDb_;  // the gains the staged sections are designed for
+    std::vector<BiquadSection> stagedSections_;
 };

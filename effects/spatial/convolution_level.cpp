@@ -40,25 +40,32 @@ ConvolutionLevel::ConvolutionLevel(int blockLength, int offset)
       window_(static_cast<size_t>(2 * blockLength), 0.0),
       product_(static_cast<size_t>(2 * blockLength), 0.0) {}
 
-void ConvolutionLevel::load(const double* samples, int count) {
-    partitions_ = count > 0 ? (count + block_ - 1) / block_ : 0;
-    const size_t needed = static_cast<size_t>(partitions_) * length_;
-    if (spectra_.size() < needed) spectra_.resize(needed);
-    for (int k = 0; k < partitions_; ++k) {
-        double* s = spectrum(k);
-        const int first = k * block_;
-        const int taken = std::min(count - first, block_);
+int ConvolutionLevel::transformPartitions(RealFft& transform, int blockLength, const double* samples, int count,
+                                          std::vector<double>& spectra) {
+    const int length = 2 * blockLength;
+    const int partitions = count > 0 ? (count + blockLength - 1) / blockLength : 0;
+    const size_t needed = static_cast<size_t>(partitions) * length;
+    if (spectra.size() < needed) spectra.resize(needed);
+    for (int k = 0; k < partitions; ++k) {
+        double* s = spectra.data() + static_cast<size_t>(k) * length;
+        const int first = k * blockLength;
+        const int taken = std::min(count - first, blockLength);
         std::copy(samples + first, samples + first + taken, s);
-        std::fill(s + taken, s + length_, 0.0);
-        fft_.forward(s);
+        std::fill(s + taken, s + length, 0.0);
+        transform.forward(s);
     }
-    growHistory(partitions_);
+    return partitions;
+}
+
+void ConvolutionLevel::swapResponse(std::vector<double>& spectra, int partitions, std::vector<double>& grown) {
+    spectra_.swap(spectra);
+    partitions_ = partitions;
+    growHistory(partitions_, grown);
 }
 
 // A longer history keeps the window spectra it has, newest last.
-void ConvolutionLevel::growHistory(int slots) {
+void ConvolutionLevel::growHistory(int slots, std::vector<double>& grown) {
     if (slots <= slots_) return;
-    std::vector<double> grown(static_cast<size_t>(slots) * length_, 0.0);
     for (int age = 0; age < slots_; ++age) {
         const double* from = history(age);
         std::copy(from, from + length_, grown.begin() + static_cast<size_t>(slots_ - 1 - age) * length_);

@@ -16,12 +16,19 @@ public:
     // blockLength is Bs; the level convolves the response from sample offset on.
     ConvolutionLevel(int blockLength, int offset);
 
-    // Loads count response samples (those from the level's offset on) into
-    // ceil(count / Bs) partition spectra. The window history is kept, so the
-    // new response applies at the next step to the past input as well.
-    // Storage grows and never shrinks: loading the same size again allocates
-    // nothing.
-    void load(const double* samples, int count);
+    // Transforms count response samples (those from a level's offset on)
+    // into ceil(count / Bs) partition spectra in spectra, with a transform of
+    // 2Bs points that the caller owns; returns the partition count. Storage
+    // grows and never shrinks: the same size again allocates nothing.
+    static int transformPartitions(RealFft& transform, int blockLength, const double* samples, int count,
+                                   std::vector<double>& spectra);
+    // Takes partition spectra (swapping: spectra gets the old ones back). The
+    // window history is kept, so the new response applies at the next step to
+    // the past input as well. When the partitions outnumber the history slots
+    // the history moves into grown, partitions slots of zeros prepared by the
+    // caller (grown then holds the old storage).
+    void swapResponse(std::vector<double>& spectra, int partitions, std::vector<double>& grown);
+    int historySlots() const { return slots_; }
     // Appends count input samples (count divides Bs); once Bs new samples are
     // in, runs one step and returns true: output() then holds the level's Bs
     // output samples for the last Bs inputs.
@@ -36,7 +43,7 @@ public:
 
 private:
     void step();
-    void growHistory(int slots);
+    void growHistory(int slots, std::vector<double>& grown);
     double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * length_; }
     // The window spectrum of age steps ago (0: the newest).
     double* history(int age) {

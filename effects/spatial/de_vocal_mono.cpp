@@ -33,7 +33,9 @@ DeVocalMono::DeVocalMono(double sampleRate, int streamChannels)
       binCount_(frameLength() / 2 + 1),
       bandMask_(frameLength(), 0.0),
       sum_(frameLength(), 0.0) {
-    designMask();
+    staged_.weights.assign(frameLength(), 0.0);
+    designMask(lowFrequency_, highFrequency_, staged_);
+    swapDesign();
 }
 
 int DeVocalMono::describeParameters(ParamDescriptor* descriptors) {
@@ -57,31 +59,43 @@ int DeVocalMono::presets(const PresetRecord** table) {
 
 int DeVocalMono::presetCount() { return kDeVocalMonoPresets.count; }
 
-void DeVocalMono::redesign() { designMask(); }
+void DeVocalMono::captureDesignRequest() {
+    requestedLow_ = lowFrequency_;
+    requestedHigh_ = highFrequency_;
+}
+
+void DeVocalMono::buildDesign() { designMask(requestedLow_, requestedHigh_, staged_); }
+
+// The mask in force goes to the staging slot, to be overwritten by the next build.
+void DeVocalMono::swapDesign() {
+    bandMask_.swap(staged_.weights);
+    firstEntry_ = staged_.firstEntry;
+    lastEntry_ = staged_.lastEntry;
+}
 
 // Bin k owns the packed entries 2k - 1 and 2k; entries outside the spectrum
 // (before bin 0's real part, past bin N/2's) are dropped, so a taper that
 // reaches past either end is cut there and the band keeps its edges.
-void DeVocalMono::setBin(int bin, double weight) {
+void DeVocalMono::designMask(double lowFrequency, double highFrequency, BandMask& mask) const {
+    std::vector<double>& weights = mask.weights;
     const int n = frameLength();
-    for (int j = 2 * bin - 1; j <= 2 * bin; ++j)
-        if (j >= 0 && j < n) bandMask_[j] = weight;
-}
-
-void DeVocalMono::designMask() {
-    const int lo = edgeBin(lowFrequency_, binCount_);
-    const int hi = edgeBin(highFrequency_, binCount_);
-    std::fill(bandMask_.begin(), bandMask_.end(), 0.0);
+    const auto setBin = [&](int bin, double weight) {
+        for (int j = 2 * bin - 1; j <= 2 * bin; ++j)
+            if (j >= 0 && j < n) weights[j] = weight;
+    };
+    const int lo = edgeBin(lowFrequency, binCount_);
+    const int hi = edgeBin(highFrequency, binCount_);
+    std::fill(weights.begin(), weights.end(), 0.0);
     setBin(lo - 3, kOuterTaper);
     setBin(lo - 2, kInnerTaper);
     for (int k = lo - 1; k <= hi - 1; ++k) setBin(k, 1.0);
     setBin(hi, kInnerTaper);
     setBin(hi + 1, kOuterTaper);
     const auto nonZero = [](double w) { return w != 0.0; };
-    const auto first = std::find_if(bandMask_.begin(), bandMask_.end(), nonZero);
-    const auto last = std::find_if(bandMask_.rbegin(), bandMask_.rend(), nonZero);
-    firstEntry_ = static_cast<int>(first - bandMask_.begin());
-    lastEntry_ = static_cast<int>(bandMask_.rend() - last) - 1;
+    const auto first = std::find_if(weights.begin(), weights.end(), nonZero);
+    const auto last = std::find_if(weights.rbegin(), weights.rend(), nonZero);
+    mask.firstEntry = static_cast<int>(first - weights.begin());
+    mask.lastEntry = static_cast<int>(weights.rend() - last) - 1;
 }
 
 // With the mask M = G / 2 and its complement Q = 1 - G, the outputs

@@ -31,11 +31,20 @@ public:
     const std::vector<double>& bandMask() const { return bandMask_; }
 
 protected:
-    void redesign() override;
+    void captureDesignRequest() override;
+    // Builds the staged band mask for the requested edges.
+    void buildDesign() override;
+    void swapDesign() override;
 
 private:
-    void designMask();
-    void setBin(int bin, double weight);
+    // The band weights of the packed spectrum and the span that is not 0.
+    struct BandMask {
+        std::vector<double> weights;
+        int firstEntry = 0;
+        int lastEntry = -1;
+    };
+
+    void designMask(double lowFrequency, double highFrequency, BandMask& mask) const;
 
     double lowFrequency_ = 200.0;
     double highFrequency_ = 12000.0;
@@ -46,5 +55,8 @@ private:
     // First and last entries of the mask that are not 0.
     int firstEntry_ = 0;
     int lastEntry_ = -1;
+    double requestedLow_ = 200.0;
+    double requestedHigh_ = 12000.0;
+    BandMask staged_;
     std::vector<double> sum_;
 };

@@ -61,13 +61,24 @@ int ModalReverb::reset() {
     return 0;
 }
 
+void ModalReverb::captureDesignRequest() {
+    requestedGeometry_[0] = geometry_[0];
+    requestedGeometry_[1] = geometry_[1];
+    requestedMix_ = mix_;
+}
+
 // The clock is read for each ear's tail: both ears of one rebuild normally
-// share a seed and differ through their own onsets.
-void ModalReverb::redesign() {
+// share a seed and differ through their own onsets. Only the build draws from
+// the generator, so it may do so beside process.
+void ModalReverb::buildDesign() {
     for (size_t c = 0; c < ears_.size(); ++c) {
         random_.seed(static_cast<uint32_t>(clock_()));
-        ears_[c]->rebuild(geometry_[c], mix_, random_);
+        ears_[c]->prepare(requestedGeometry_[c], requestedMix_, random_);
     }
+}
+
+void ModalReverb::swapDesign() {
+    for (auto& ear : ears_) ear->install();
 }
 
 void ModalReverb::processPlanes(int channelMask) {

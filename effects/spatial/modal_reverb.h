@@ -41,8 +41,10 @@ public:
     static constexpr double kConstructionLevel = 0.33;
 
 protected:
-    // Rebuilds every ear's response for the stored room and mix.
-    void redesign() override;
+    void captureDesignRequest() override;
+    // Builds every ear's response for the requested room and mix.
+    void buildDesign() override;
+    void swapDesign() override;
 
 private:
     void placeEars(double size, double reflection);
@@ -52,5 +54,7 @@ private:
     ModuleRandom random_;
     RoomGeometry geometry_[2];
     ReverbMix mix_;
+    RoomGeometry requestedGeometry_[2];
+    ReverbMix requestedMix_{};
     std::vector<std::unique_ptr<ReverbChannel>> ears_;
 };

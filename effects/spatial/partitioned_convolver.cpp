@@ -22,6 +22,7 @@ struct LevelPlan {
 };
 constexpr LevelPlan kPlan[] = {{1, 0, 32}, {16, 32, 2}, {64, 64, 0}};
 constexpr int kPlanLevels = 3;
+static_assert(kPlanLevels == ConvolverResponse::kMaxLevels, "a staged response holds every level");
 // Ring slots: the furthest a level writes ahead, offset + B, in partitions.
 constexpr int kRingSlots = 64 + 1;
 
@@ -43,30 +44,55 @@ PartitionedConvolver::PartitionedConvolver(int partitionLength)
     : partition_(partitionLength),
       inputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, partitionLength)), 0.0),
       outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, kOutputQueuePartitions * partitionLength)), 0.0) {
+    levels_.reserve(kPlanLevels);
     levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0));
     ready_ = partition_;
 }
 
 PartitionedConvolver::~PartitionedConvolver() = default;
 
-void PartitionedConvolver::ensureLevels(int length) {
-    while (static_cast<int>(levels_.size()) < kPlanLevels &&
-           levelSamples(static_cast<int>(levels_.size()), partition_, length) > 0) {
-        const LevelPlan& plan = kPlan[levels_.size()];
-        levels_.push_back(std::make_unique<ConvolutionLevel>(plan.block * partition_, plan.offset * partition_));
-        if (ring_.empty()) ring_.assign(static_cast<size_t>(kRingSlots) * partition_, 0.0);
+void PartitionedConvolver::loadResponse(const double* response, int length) {
+    prepareResponse(response, length, loadStaging_);
+    installResponse(loadStaging_);
+}
+
+// A longer response than any before adds the coarse levels it reaches (and,
+// with the first of them, the ring); every level in use gets its share.
+void PartitionedConvolver::prepareResponse(const double* response, int length, ConvolverResponse& staged) const {
+    staged.length = length;
+    staged.newLevels.clear();
+    if (length < 1) return;
+    int count = static_cast<int>(levels_.size());
+    for (; count < kPlanLevels && levelSamples(count, partition_, length) > 0; ++count) {
+        const LevelPlan& plan = kPlan[count];
+        staged.newLevels.push_back(
+            std::make_unique<ConvolutionLevel>(plan.block * partition_, plan.offset * partition_));
+    }
+    if (count > 1 && ring_.empty()) staged.ring.assign(static_cast<size_t>(kRingSlots) * partition_, 0.0);
+    const int held = static_cast<int>(levels_.size());
+    for (int j = 0; j < count; ++j) {
+        const ConvolutionLevel& level = j < held ? *levels_[j] : *staged.newLevels[j - held];
+        ConvolverResponse::Level& share = staged.levels[j];
+        if (!share.transform) share.transform = std::make_unique<RealFft>(2 * level.blockLength());
+        share.partitions = ConvolutionLevel::transformPartitions(
+            *share.transform, level.blockLength(), response + std::min(level.offset(), length),
+            levelSamples(j, partition_, length), share.spectra);
+        if (share.partitions > level.historySlots())
+            share.grownHistory.assign(static_cast<size_t>(share.partitions) * 2 * level.blockLength(), 0.0);
     }
 }
 
-void PartitionedConvolver::loadResponse(const double* response, int length) {
-    if (length < 1) return;
-    responseLength_ = length;
-    ensureLevels(length);
+void PartitionedConvolver::installResponse(ConvolverResponse& staged) {
+    if (staged.length < 1) return;
+    responseLength_ = staged.length;
+    for (auto& level : staged.newLevels) levels_.push_back(std::move(level));
+    staged.newLevels.clear();
+    if (ring_.empty() && !staged.ring.empty()) ring_.swap(staged.ring);
     for (size_t j = 0; j < levels_.size(); ++j) {
-        ConvolutionLevel& level = *levels_[j];
-        const int count = levelSamples(static_cast<int>(j), partition_, length);
-        level.load(response + std::min(level.offset(), length), count);
+        ConvolverResponse::Level& share = staged.levels[j];
+        levels_[j]->swapResponse(share.spectra, share.partitions, share.grownHistory);
     }
+    staged.length = 0;
 }
 
 void PartitionedConvolver::reset() {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "effects/spatial/convolution_level.h"
+#include "effects/spatial/convolver_response.h"
 
 // Streaming convolution with a response of any length, at a fixed latency of
 // one partition (B samples) whatever the block sizes.
@@ -27,6 +28,14 @@ public:
     // already computed with the old one plays out. Loading a response of the
     // same size again allocates nothing.
     void loadResponse(const double* response, int length);
+    // loadResponse in two steps. prepareResponse builds in staged what
+    // loading the response takes (partition spectra, levels, storage); it
+    // reads only the convolver's shape (its levels and their history sizes),
+    // which only installResponse changes, so it may run on another thread
+    // while process does. installResponse swaps it in without allocating, in
+    // constant time but for a history that grows (its window spectra move).
+    void prepareResponse(const double* response, int length, ConvolverResponse& staged) const;
+    void installResponse(ConvolverResponse& staged);
     // Queues n input samples and, when at least m output samples are ready,
     // writes the first m to out and returns m; otherwise writes nothing and
     // returns 0.
@@ -46,7 +55,6 @@ public:
     int readyOutput() const { return ready_; }
 
 private:
-    void ensureLevels(int length);
     void makeRoomForOutput(int count);
     void takePartition(const double* samples);
     void addToRing(const ConvolutionLevel& level);
@@ -58,6 +66,7 @@ private:
     int ringHead_ = 0;          // slot of the partition being emitted
     std::vector<double> inputQueue_;
     std::vector<double> outputQueue_;
+    ConvolverResponse loadStaging_;  // for loadResponse
     int pending_ = 0;
     int outputStart_ = 0;  // first ready output sample
     int ready_ = 0;

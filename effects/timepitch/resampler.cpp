@@ -18,8 +18,10 @@ Resampler::Resampler(int channels)
     : EffectModule(kCapacity),
       channels_(channels < 1 ? 1 : channels),
       converters_(static_cast<size_t>(channels_)),
+      stagedConverters_(static_cast<size_t>(channels_)),
       pendingOutput_(channels_, kCapacity) {
-    openConverters();
+    openConverters(converters_, factor_);
+    openFactor_ = factor_;
 }
 
 // The planes take the new frames behind the pending ones. When they reach
@@ -82,30 +84,43 @@ int Resampler::reset() {
     inputStart_ = 0;
     inputFrames_ = 0;
     pendingOutput_.clear();
-    openConverters();
+    openConverters(converters_, factor_);
+    openFactor_ = factor_;
     return 0;
 }
 
-void Resampler::redesign() {
-    if (factor_ != openFactor_) openConverters();
+// openFactor_ changes only in swapDesign and reset, both under the lock.
+void Resampler::captureDesignRequest() {
+    requestedFactor_ = factor_;
+    stagedChange_ = factor_ != openFactor_;
 }
 
-// The filter is designed once; the other channels copy the fresh converter.
-void Resampler::openConverters() {
-    converters_[0].open(factor_);
-    for (size_t c = 1; c < converters_.size(); ++c) converters_[c].openLike(converters_[0]);
-    openFactor_ = factor_;
+// Opening closes what the staging slot held: the converters last swapped out
+// are released here, off the audio thread.
+void Resampler::buildDesign() {
+    if (stagedChange_) openConverters(stagedConverters_, requestedFactor_);
+}
+
+void Resampler::swapDesign() {
+    if (!stagedChange_) return;
+    converters_.swap(stagedConverters_);
+    openFactor_ = requestedFactor_;
+}
+
+void Resampler::openConverters(std::vector<ResampleConverter>& converters, double factor) {
+    converters[0].open(factor);
+    for (size_t c = 1; c < converters.size(); ++c) converters[c].openLike(converters[0]);
 }
 
 int Resampler::process(const double* in, double* out, int inCount, int outCapacity, int /*channelMask*/) {
     const int C = channels_;
     // Read the input before anything is written to out, which may be in.
     if (inCount > 0) appendInput(in, inCount / C);
-    redesignIfRequested();
+    updateDesign();
 
     // Room per channel: about what this block's input becomes. Output the room
     // cannot take waits inside the converters and comes first next time.
-    const int room = static_cast<int>(inCount * factor_ / C);
+    const int room = static_cast<int>(inCount * openFactor_ / C);
     if (outputPlanes_.size() < static_cast<size_t>(C) * room) outputPlanes_.resize(static_cast<size_t>(C) * room);
 
     int written = 0, used = 0;

@@ -34,21 +34,28 @@ public:
     double factor() const { return factor_; }
 
 protected:
-    // Reopens every converter for a new factor; audio inside the old ones is
-    // dropped, the pending input and output are kept. The same factor again
-    // (a preset or a rebuild handing over the value in force) leaves them be:
-    // reopening would drop audio and rebuild the filter tables for nothing.
-    void redesign() override;
+    // A new factor brings new converters: they are opened in the staging slot
+    // and swapped in, the audio inside the old ones is dropped, the pending
+    // input and output are kept. The same factor again (a preset or a rebuild
+    // handing over the value in force) leaves them be: reopening would drop
+    // audio and rebuild the filter tables for nothing.
+    void captureDesignRequest() override;
+    void buildDesign() override;
+    void swapDesign() override;
 
 private:
     void appendInput(const double* in, int frames);
     void consumeInput(int frames);
-    void openConverters();
+    // The filter is designed once; the other channels copy the fresh converter.
+    static void openConverters(std::vector<ResampleConverter>& converters, double factor);
 
     int channels_;
     double factor_ = 1.0;
     double openFactor_ = 1.0;                    // the factor the converters were opened for
     std::vector<ResampleConverter> converters_;  // one per channel, however many
+    double requestedFactor_ = 1.0;
+    bool stagedChange_ = false;  // whether the staged converters differ from those in force
+    std::vector<ResampleConverter> stagedConverters_;
     // Pending input: channel c's frames at c * planeCapacity_ + inputStart_,
     // inputFrames_ of them.
     std::vector<float> inputPlanes_;

@@ -60,13 +60,15 @@ public:
     int redesigns = 0;
 
 protected:
-    void redesign() override {
+    void captureDesignRequest() override { request_ = stored_; }
+    void buildDesign() override { staged_ = request_; }
+    void swapDesign() override {
         ++redesigns;
-        factor_ = stored_;
+        factor_ = staged_;
     }
 
 private:
-    double stored_ = 1.0, factor_ = 1.0;
+    double stored_ = 1.0, request_ = 1.0, staged_ = 1.0, factor_ = 1.0;
 };
 
 // A ramp whose value is the frame index (the same on every channel, plus c/8).

@@ -38,13 +38,15 @@ public:
     int redesigns = 0;
 
 protected:
-    void redesign() override {
+    void captureDesignRequest() override { request_ = stored_; }
+    void buildDesign() override { staged_ = request_; }
+    void swapDesign() override {
         ++redesigns;
-        gain_ = stored_;
+        gain_ = staged_;
     }
 
 private:
-    double stored_ = 1.0, gain_ = 1.0;
+    double stored_ = 1.0, request_ = 1.0, staged_ = 1.0, gain_ = 1.0;
 };
 
 TEST(EffectModule, PassThroughReturnsInputAndCountInPlace) {

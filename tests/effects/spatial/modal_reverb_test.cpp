@@ -172,3 +172,40 @@ TEST(ModalReverbTest, TailOnsetsThatTheFormulasLeaveOpenStayFiniteAndInside) {
 }
 
 }  // namespace
+
+namespace {
+
+// With designs deferred, a stored room waits (the old one keeps playing)
+// until a prepared design is installed at a block boundary; from there the
+// output is the one an immediate module gives when its values arrive at that
+// boundary, bit for bit, through the growth of the convolver's levels.
+TEST(ModalReverbTest, DeferredDesignKeepsTheOldRoomUntilInstalledThenMatchesImmediate) {
+    clockSeconds = 1700000000;
+    ModalReverb immediate(kRate, 2, fakeClock), deferred(kRate, 2, fakeClock);
+    deferred.setDeferredDesign(true);
+    const std::vector<double> x = testsignals::noise(2 * 44100, 2, 8000.0, 21);
+    const std::vector<double> first(x.begin(), x.begin() + 2 * 576), rest(x.begin() + 2 * 576, x.end());
+
+    setRoom(deferred, 12.0, 0.9, 0.4, 0.5, 0.8);
+    EXPECT_EQ(run(deferred, first, 2, 576), run(immediate, first, 2, 576)) << "the old room plays on";
+    EXPECT_TRUE(deferred.redesignPending());
+    EXPECT_FALSE(deferred.installDesign()) << "nothing prepared yet";
+
+    ASSERT_TRUE(deferred.takeDesignRequest());
+    deferred.prepareDesign();
+    setRoom(immediate, 12.0, 0.9, 0.4, 0.5, 0.8);
+    EXPECT_EQ(run(deferred, rest, 2, 576), run(immediate, rest, 2, 576));
+    EXPECT_FALSE(deferred.redesignPending());
+    EXPECT_EQ(deferred.reverbChannel(1).response(), immediate.reverbChannel(1).response());
+
+    // Values stored while a design was being prepared are not lost.
+    setRoom(deferred, 3.0, 0.5, 0.2, 0.3, 0.5);
+    ASSERT_TRUE(deferred.takeDesignRequest());
+    setRoom(deferred, 4.0, 0.5, 0.2, 0.3, 0.5);
+    EXPECT_FALSE(deferred.takeDesignRequest()) << "one request in flight at a time";
+    deferred.prepareDesign();
+    EXPECT_TRUE(deferred.installDesign());
+    EXPECT_TRUE(deferred.redesignPending());
+}
+
+}  // namespace
