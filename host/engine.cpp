@@ -51,8 +51,39 @@ void Engine::rebuildFor(int index, bool useCurrentIndex, bool keep) {
             old = swapIn(built, keep);
             moduleIndex_ = index;
         }
-        return;  // the old module is released outside the lock
+        retire(std::move(old));  // outside the lock
+        return;
     }
+}
+
+void Engine::retire(std::unique_ptr<EffectModule> old) {
+    if (!old) return;
+    std::lock_guard<std::mutex> preparing(designMutex_);
+    old.reset();
+}
+
+void Engine::setDesignWorker(bool on) {
+    ProcessingLock::Guard guard(lock_);
+    designWorker_ = on;
+    if (module_) module_->setDeferredDesign(on);
+}
+
+bool Engine::designWanted() const {
+    ProcessingLock::Guard guard(lock_);
+    return module_ && module_->redesignPending();
+}
+
+bool Engine::prepareDesign() {
+    std::lock_guard<std::mutex> preparing(designMutex_);
+    EffectModule* module;
+    {
+        ProcessingLock::Guard guard(lock_);
+        module = module_.get();
+        if (!module || !module->takeDesignRequest()) return false;
+    }
+    // The module cannot go meanwhile: a swap retires it under designMutex_.
+    module->prepareDesign();
+    return true;
 }
 
 std::unique_ptr<EffectModule> Engine::swapIn(Built& built, bool keep) {
@@ -64,6 +95,7 @@ std::unique_ptr<EffectModule> Engine::swapIn(Built& built, bool keep) {
         parameterCount_ = 0;
         return old;
     }
+    module_->setDeferredDesign(designWorker_);
     std::memcpy(descriptors_, built.descriptors, sizeof descriptors_);
     parameterCount_ = built.count;
     if (!keep) {
@@ -79,8 +111,11 @@ void Engine::adoptModule(std::unique_ptr<EffectModule> module) {
     built.module = std::move(module);
     if (built.module) built.count = built.module->describeParameters(built.descriptors);
     std::unique_ptr<EffectModule> old;
-    ProcessingLock::Guard guard(lock_);
-    old = swapIn(built, true);
+    {
+        ProcessingLock::Guard guard(lock_);
+        old = swapIn(built, true);
+    }
+    retire(std::move(old));
 }
 
 void Engine::setStreamFormat(int sampleRate, int channels) {
@@ -297,20 +332,23 @@ void Engine::releaseModule() {
         ++generation_;
         hasModule_ = 0;
     }
+    retire(std::move(old));
     pipeline_.release();
 }
 
 void Engine::reset() {
+    std::unique_ptr<EffectModule> old;
     {
-        std::unique_ptr<EffectModule> old;
         ProcessingLock::Guard guard(lock_);
         old = std::move(module_);
         ++generation_;
         hasModule_ = 0;
         parameterCount_ = 0;
+        designWorker_ = false;
         std::memset(descriptors_, 0, sizeof descriptors_);
         std::memset(values_, 0, sizeof values_);
     }
+    retire(std::move(old));
     sampleRate_ = 44100;
     channelCount_ = 2;
     sampleWidth_ = 16;

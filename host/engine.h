@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "framework/effect_module.h"
 #include "framework/param_descriptor.h"
@@ -109,6 +110,20 @@ public:
     // Restarts the noise capture of a module that learns noise ("Snap Noise").
     void snapNoise();
 
+    // ---- Designs on a worker thread (a plug-in host's worker)
+
+    // With a worker, modules never build a design inside the audio thread's
+    // process: they keep the design in force until the worker has prepared
+    // the new one, and the next block installs it. Without one (the player,
+    // morv) the next block builds and installs it, as before.
+    void setDesignWorker(bool on);
+    // True when the module holds values its design does not yet reflect.
+    bool designWanted() const;
+    // Worker thread: takes the module's pending values under the lock and
+    // prepares their design without it. Returns whether it prepared one; the
+    // next block installs it.
+    bool prepareDesign();
+
     // ---- Settings (the 40-word block, stored as 160 bytes)
 
     // Load rule. bytes/length is what the store returned (a longer value is
@@ -191,6 +206,8 @@ private:
     void rebuildFor(int index, bool useCurrentIndex, bool keep);
     // Under the lock: makes built the module in force; returns the old one.
     std::unique_ptr<EffectModule> swapIn(Built& built, bool keep);
+    // Releases a module swapped out, once no design of it is being prepared.
+    void retire(std::unique_ptr<EffectModule> old);
     // Runs the block once the format is followed; -1 without a module.
     int runBlock(unsigned char* samples, int n, int nch, int bps, int mask);
     int followFormat(int srate, int nch, int bps, int mask);
@@ -201,6 +218,11 @@ private:
 
     Display* display_;
     mutable ProcessingLock lock_;
+    // Held by the worker while it prepares a design outside the processing
+    // lock, and by a module swap before the old module is released, so that
+    // no module goes while its design is being prepared.
+    std::mutex designMutex_;
+    bool designWorker_ = false;  // guarded by the lock
 
     // Guarded by the lock.
     std::unique_ptr<EffectModule> module_;
