@@ -1,21 +1,22 @@
-// Worst time of one 576-frame block at 44.1 kHz stereo while a slider is
-// dragged: a control thread moves every parameter of a module from its end
-// to its other end in steps, under the lock the audio thread processes under.
-// Two modes: "immediate", where process prepares and installs a new design
-// itself (the player and morv), and "worker", where a worker thread prepares
-// designs outside the lock and process only installs them. Prints one row
-// per module: worst and median block time in each mode, in milliseconds.
+// Worst time of one 576-frame block at 44.1 kHz stereo through the engine
+// while a slider is dragged: a control thread moves every parameter slider
+// of a module from one end to the other in steps, as the control window
+// does. Two modes: "immediate", where the next block prepares and installs a
+// new design itself (the player and morv), and "worker", where a worker
+// thread prepares designs outside the processing lock and the block only
+// installs them. Prints one row per module: worst and median block time in
+// each mode, in milliseconds.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-#include "framework/effect_module.h"
+#include "framework/slider_scale.h"
+#include "host/engine.h"
 #include "registry/module_registry.h"
 
 namespace {
@@ -39,39 +40,35 @@ struct Timing {
     int blocks = 0;
 };
 
-std::vector<double> testSignal(int frames) {
-    std::vector<double> x(static_cast<size_t>(frames) * kChannels);
+std::vector<int16_t> testSignal(int frames) {
+    std::vector<int16_t> x(static_cast<size_t>(frames) * kChannels);
     unsigned seed = 12345;
     for (int i = 0; i < frames; ++i) {
         seed = seed * 214013u + 2531011u;
         const double noise = static_cast<double>((seed >> 16) & 0x7fff) / 32768.0 - 0.5;
-        x[2 * i] = 8000.0 * std::sin(2.0 * 3.141592653589793 * 440.0 * i / kRate) + 2000.0 * noise;
-        x[2 * i + 1] = 6000.0 * std::sin(2.0 * 3.141592653589793 * 660.0 * i / kRate) - 2000.0 * noise;
+        x[2 * i] = static_cast<int16_t>(8000.0 * std::sin(2.0 * 3.141592653589793 * 440.0 * i / kRate) + 2000.0 * noise);
+        x[2 * i + 1] =
+            static_cast<int16_t>(6000.0 * std::sin(2.0 * 3.141592653589793 * 660.0 * i / kRate) - 2000.0 * noise);
     }
     return x;
 }
 
-Timing measure(int moduleIndex, bool worker, const std::vector<double>& source) {
-    std::unique_ptr<EffectModule> module = createModule(moduleIndex, kRate, kChannels);
-    if (!module) module = std::make_unique<EffectModule>(kPassThroughCapacity);
-    module->setDeferredDesign(worker);
-    ParamDescriptor descriptors[kMaxParameters];
-    const int count = module->describeParameters(descriptors);
+Timing measure(int moduleIndex, bool worker, const std::vector<int16_t>& source) {
+    Engine engine;
+    engine.setStreamFormat(kRate, kChannels);
+    engine.buildModule(moduleIndex, false);
+    engine.setDesignWorker(worker);
+    const int count = engine.parameterCount();
 
-    std::mutex lock;
     std::atomic<bool> dragging{true};
     std::atomic<bool> stop{false};
     std::vector<double> times;
 
     std::thread control([&] {
-        double values[kMaxParameters] = {};
+        int positions[kMaxParameters] = {};
         for (int step = 0; step <= kDragSteps; ++step) {
-            for (int k = 0; k < count; ++k)
-                values[k] = descriptors[k].max + (descriptors[k].min - descriptors[k].max) * step / kDragSteps;
-            {
-                std::lock_guard<std::mutex> guard(lock);
-                module->applyParameters(values);
-            }
+            for (int k = 0; k < count; ++k) positions[k] = kSliderPositions * step / kDragSteps;
+            engine.moveParameterSliders(positions, count);
             std::this_thread::sleep_for(kDragInterval);
         }
         dragging = false;
@@ -80,37 +77,23 @@ Timing measure(int moduleIndex, bool worker, const std::vector<double>& source) 
     if (worker) {
         designer = std::thread([&] {
             while (!stop) {
-                bool taken;
-                {
-                    std::lock_guard<std::mutex> guard(lock);
-                    taken = module->takeDesignRequest();
-                }
-                if (taken)
-                    module->prepareDesign();
-                else
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                if (!engine.prepareDesign()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
     }
 
     const int n = kBlockFrames * kChannels;
     const int sourceBlocks = static_cast<int>(source.size() / n);
-    std::vector<double> block(2 * static_cast<size_t>(n));
+    std::vector<int16_t> block(2 * static_cast<size_t>(n));
     const Clock::time_point start = Clock::now();
     int settledBlocks = 0;
     for (int b = 0; settledBlocks < kBlocksAfterSettling && Clock::now() - start < kSettleLimit; ++b) {
-        const double* from = source.data() + static_cast<size_t>(b % sourceBlocks) * n;
+        const int16_t* from = source.data() + static_cast<size_t>(b % sourceBlocks) * n;
         std::copy(from, from + n, block.begin());
-        bool settled;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            const int capacity = std::min(n + module->extraOutput(), 2 * n);
-            const Clock::time_point t0 = Clock::now();
-            module->process(block.data(), block.data(), n, capacity, 3);
-            times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-            settled = !dragging && !module->redesignPending();
-        }
-        if (settled) ++settledBlocks;
+        const Clock::time_point t0 = Clock::now();
+        engine.modifySamples(block.data(), kBlockFrames, 16, kChannels, kRate);
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        if (!dragging && !engine.designWanted()) ++settledBlocks;
         std::this_thread::sleep_for(kBlockGap);
     }
     stop = true;
@@ -125,10 +108,65 @@ Timing measure(int moduleIndex, bool worker, const std::vector<double>& source) 
     return timing;
 }
 
+// The longest time a prober waits for the processing lock (which is at
+// least the longest hold by another thread) while change runs: it takes the
+// lock over and over through a call that holds it only for a word's read.
+template <typename Change>
+double longestLockWaitMs(Engine& engine, Change change) {
+    std::atomic<bool> stop{false};
+    double longest = 0.0;
+    std::thread prober([&] {
+        while (!stop) {
+            const Clock::time_point t0 = Clock::now();
+            engine.parameterCount();
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        }
+    });
+    change();
+    stop = true;
+    prober.join();
+    return longest;
+}
+
+// A module change to the reverb, and a format change with the reverb at its
+// largest room, each followed by the block that uses the new module.
+void printLockHolds(bool worker) {
+    constexpr int kReverb = 11;
+    Engine engine;
+    engine.setStreamFormat(kRate, kChannels);
+    engine.buildModule(0, false);
+    engine.setDesignWorker(worker);
+    std::atomic<bool> stop{false};
+    std::thread designer([&] {
+        while (worker && !stop) {
+            if (!engine.prepareDesign()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::vector<int16_t> block(4 * kBlockFrames, 0);
+    const double change = longestLockWaitMs(engine, [&] {
+        engine.selectModule(kReverb);
+        engine.modifySamples(block.data(), kBlockFrames, 16, kChannels, kRate);
+    });
+    const double largest = 12.0;
+    engine.setParameterValues(&largest, 1);
+    while (engine.designWanted()) engine.modifySamples(block.data(), kBlockFrames, 16, kChannels, kRate);
+    const double format = longestLockWaitMs(engine, [&] {
+        engine.modifySamples(block.data(), kBlockFrames, 16, kChannels, 48000);
+        while (engine.designWanted()) engine.modifySamples(block.data(), kBlockFrames, 16, kChannels, 48000);
+    });
+    stop = true;
+    designer.join();
+    std::printf("%s: longest processing-lock wait: module change to the reverb %.3f ms, "
+                "format change with the reverb at Size 12 %.3f ms\n", worker ? "worker" : "immediate", change,
+                format);
+}
+
 }  // namespace
 
 int main() {
-    const std::vector<double> source = testSignal(20 * kRate);
+    printLockHolds(false);
+    printLockHolds(true);
+    const std::vector<int16_t> source = testSignal(20 * kRate);
     const double blockMs = 1000.0 * kBlockFrames / kRate;
     std::printf("block of %d frames at %d Hz stereo: %.2f ms; aim for the worker mode: worst below %.2f ms\n",
                 kBlockFrames, kRate, blockMs, blockMs / 4.0);
