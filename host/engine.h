@@ -187,6 +187,9 @@ public:
         ProcessingLock::Guard guard(lock_);
         return f(module_.get());
     }
+    // How many times the processing lock has been taken; read it on the
+    // thread that took it, or once the others have stopped.
+    long lockTakes() const { return lock_.takes(); }
     // Releases the module and the work buffer (the library's detach).
     void releaseModule();
     // Every word back to its value in a new engine, the module released; the

@@ -11,6 +11,9 @@ public:
 
     void lock();
     void unlock();
+    // How many times the lock has been taken: each take costs a kernel round
+    // trip in some hosts, so the pipeline's count per block matters.
+    long takes() const { return takes_; }
 
     // Holds the lock for the lifetime of the guard.
     class Guard {
@@ -26,4 +29,5 @@ public:
 
 private:
     void* handle_;  // platform mutex
+    long takes_ = 0;  // written only while the lock is held
 };

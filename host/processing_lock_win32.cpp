@@ -9,6 +9,9 @@ ProcessingLock::~ProcessingLock() {
     if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
 }
 
-void ProcessingLock::lock() { WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE); }
+void ProcessingLock::lock() {
+    WaitForSingleObject(static_cast<HANDLE>(handle_), INFINITE);
+    ++takes_;
+}
 
 void ProcessingLock::unlock() { ReleaseMutex(static_cast<HANDLE>(handle_)); }

@@ -85,4 +85,18 @@ TEST(Engine, CommandsOnOneEngineLeaveTheOtherAlone) {
     EXPECT_EQ(together, alone);
 }
 
+// Every lock take is a kernel round trip under some hosts: a block takes it
+// once, whatever the module, once the module is built.
+TEST(Engine, ABlockTakesTheProcessingLockOnce) {
+    for (int module : {kModuleLevelTuning, kModuleFirstEqualizer, kModuleTempoScaler}) {
+        Engine engine;
+        engine.buildModule(module, false);
+        int16_t block[2 * 2 * 576] = {};
+        engine.modifySamples(block, 576, 16, 2, 44100);
+        const long before = engine.lockTakes();
+        engine.modifySamples(block, 576, 16, 2, 44100);
+        EXPECT_EQ(engine.lockTakes() - before, 1) << module;
+    }
+}
+
 }  // namespace
