@@ -33,16 +33,18 @@ int GraphicEqualizer::countEffectiveBands(const EqBandTable& table, double sampl
     return table.bandCount;
 }
 
-int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
-    for (int b = 0; b < bandCount_; ++b) {
-        ParamDescriptor& d = descriptors[b];
-        std::memset(d.name, 0, sizeof d.name);
-        std::strncpy(d.name, table_.bandLabels[b], kLabelBytes - 1);
-        d.max = kMaxGainDb;
-        d.min = kMinGainDb;
-        d.defaultValue = 0.0;
+int GraphicEqualizer::bandParameters(const EqBandTable& table, ParameterInfo* out) {
+    for (int b = 0; b < table.bandCount; ++b) {
+        ParameterInfo& p = out[b];
+        p = ParameterInfo{{{}, kMaxGainDb, kMinGainDb, 0.0}, "dB", "gain of the band around its centre frequency", nullptr};
+        std::strncpy(p.descriptor.name, table.bandLabels[b], kLabelBytes - 1);
     }
-    return bandCount_;
+    return table.bandCount;
+}
+
+int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
+    ParameterInfo bands[kMaxParameters];
+    return copyDescriptors(bands, bandParameters(table_, bands), descriptors);
 }
 
 void GraphicEqualizer::setParameters(const double* values) {

@@ -4,6 +4,7 @@
 
 #include "effects/eq/biquad_section.h"
 #include "effects/eq/eq_band_table.h"
+#include "framework/parameter_info.h"
 #include "framework/planar_effect.h"
 
 // Graphic equaliser: every channel runs through a cascade of second-order
@@ -17,6 +18,8 @@ class GraphicEqualizer : public PlanarEffect {
 public:
     GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table);
 
+    // One slider per band of the table, its gain in dB.
+    static int bandParameters(const EqBandTable& table, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     // Stores the gains and marks the sections for redesign at the next process.
     void setParameters(const double* values) override;
