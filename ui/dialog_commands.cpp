@@ -33,7 +33,7 @@ void onPassButton(HWND dialog) {
 }
 
 void onSnapNoise(HWND dialog) {
-    if (ModuleIndex != kModuleDeNoise) return;
+    if (!moduleRow(ModuleIndex).has(kLearnsNoise)) return;
     snapNoise();
     focusGainSlider(dialog);
 }

@@ -36,13 +36,8 @@ void place(HWND dialog, int id, int x, int y, int width, int height) {
 void hide(HWND dialog, int id) { ShowWindow(GetDlgItem(dialog, id), SW_HIDE); }
 
 // Modules that work on the stereo pair as a whole offer only PASS.
-bool processesThePair(int module) {
-    return module == kModuleDeVocalMono || module == kModuleDeVocalStereo || module == kModuleVirtual3D ||
-           module == kModuleResampler || module == kModuleTempoScaler;
-}
-
 void layoutChannels(HWND dialog) {
-    if (processesThePair(ModuleIndex)) {
+    if (moduleRow(ModuleIndex).has(kWorksOnThePair)) {
         ChannelMask = 3;
         showChannelButtons(dialog, true, Drawing.labelFont);
     } else if (ChannelCount == 1) {
@@ -79,7 +74,7 @@ void layoutPresetList(HWND dialog, int clientHeight) {
     {
         ProcessingLock::Guard guard(ModuleLock);
         haveModule = CurrentModule != nullptr;
-        if (haveModule) table.count = CurrentModule->presets(&table.records);
+        if (haveModule) table = moduleRow(ModuleIndex).presets;
     }
     const int y = clientHeight - kListRaise;
     if (haveModule && table.records && table.count > 0) {
@@ -120,7 +115,7 @@ void LayoutControls(HWND dialog, int n) {
     } else {
         hide(dialog, IDC_OUT);
     }
-    if (ModuleIndex == kModuleDeNoise) {
+    if (moduleRow(ModuleIndex).has(kLearnsNoise)) {
         place(dialog, IDC_SNAP_NOISE, 264, height - kButtonRaise, 70, 17);
     } else {
         hide(dialog, IDC_SNAP_NOISE);

@@ -14,7 +14,7 @@ constexpr int kCapacity = 5000;
 double shownFactor(double value);
 
 constexpr ParameterInfo kParameters[] = {
-    {{"Pitch", 1.0, -1.0, 0.0}, "\\xC3\\x97", "pitch factor", shownFactor},
+    {{"Pitch", 1.0, -1.0, 0.0}, "\xC3\x97", "pitch factor", shownFactor},
 };
 constexpr ExponentParameter kPitch(kParameters[0].descriptor, kLog2Of3);
 
