@@ -41,7 +41,8 @@ std::unique_ptr<EffectModule> buildPassThrough(int /*rate*/, int /*channels*/) {
 
 template <int Family>
 std::unique_ptr<EffectModule> buildEqualizer(int rate, int channels) {
-    return std::make_unique<GraphicEqualizer>(rate, channels, kEqBandTables[Family]);
+    return std::make_unique<GraphicEqualizer>(rate, channels, kEqBandTables[Family],
+                                              moduleRow(kModuleFirstEqualizer + Family).presets);
 }
 
 template <int Family>

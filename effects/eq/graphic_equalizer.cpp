@@ -12,10 +12,11 @@ constexpr size_t kLabelBytes = 6;
 
 }  // namespace
 
-GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table)
+GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table, PresetTable presets)
     : PlanarEffect(channels, kModuleCapacity),
       sampleRate_(sampleRate),
       table_(table),
+      presets_(presets),
       bandCount_(table.bandCount),
       effectiveBandCount_(countEffectiveBands(table, sampleRate)),
       sections_(effectiveBandCount_),
@@ -53,11 +54,11 @@ void GraphicEqualizer::setParameters(const double* values) {
 }
 
 int GraphicEqualizer::presets(const PresetRecord** table) {
-    *table = table_.presets;
-    return table_.presetCount;
+    *table = presets_.records;
+    return presets_.count;
 }
 
-int GraphicEqualizer::presetCount() { return table_.presetCount; }
+int GraphicEqualizer::presetCount() { return presets_.count; }
 
 int GraphicEqualizer::reset() {
     std::fill(states_.begin(), states_.end(), BiquadState{});
