@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "host/preset_selection.h"
 #include "host/settings_block.h"
 #include "effects/restoration/de_noise.h"
+#include "framework/block_effect.h"
 #include "registry/module_registry.h"
 #include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
@@ -26,10 +26,15 @@ namespace {
 
 constexpr int kBlockFrames = 576;
 
-// Modules whose hop outlasts many host blocks: a block is served as soon as
-// one is ready, so the queue may run dry once, up to 1.4 s in (the stereo
-// vocal remover's 0.1 s hop, 0.2 s of a mono stream).
-const std::set<int> kSlowToSettle = {kModuleDeVocalStereo};
+// A frame longer than the block may leave a block empty while the latency
+// settles, and a block is served as soon as one is ready, so a hop that
+// outlasts many host blocks may let the queue run dry once, up to about 14
+// hops in (1.4 s with the stereo vocal remover's 0.1 s hop). After 15 hops, or
+// a quarter of a second, no block may be short.
+int settleFrames(EffectModule& module, int rate) {
+    const auto* block = dynamic_cast<const BlockEffect*>(&module);
+    return std::max(rate / 4, block ? 15 * block->hop() : 0);
+}
 
 // The pipeline's output capacity for a block of n samples.
 int outputCapacity(int extra, int n) {
@@ -165,15 +170,12 @@ TEST_P(ModuleConformance, LengthIsKeptBlockForBlockOnceTheLatencyIsFilled) {
     if (row().has(kChangesLength)) GTEST_SKIP() << "its length follows its factor";
     for (int channels : {1, 2}) {
         EffectModule& module = build(channels);
-        const bool slow = kSlowToSettle.count(index()) > 0;
+        const int settle = settleFrames(module, rate());
         for (int blockFrames : {kBlockFrames, 37, 4096}) {
             std::vector<int> produced;
-            stream(module, programme(slow ? 3 * rate() : rate(), channels), channels, channels == 1 ? 1 : 3, &produced,
-                   blockFrames);
-            // A frame longer than the block may leave a block empty while the
-            // latency settles; after a quarter of a second none may be.
-            const int settleFrames = slow ? 3 * rate() / 2 : rate() / 4;
-            const size_t settled = (settleFrames + blockFrames - 1) / blockFrames;
+            stream(module, programme(std::max(rate(), 2 * settle), channels), channels, channels == 1 ? 1 : 3,
+                   &produced, blockFrames);
+            const size_t settled = (settle + blockFrames - 1) / blockFrames;
             for (size_t b = settled; b + 1 < produced.size(); ++b) {
                 ASSERT_EQ(produced[b], blockFrames * channels) << "block " << b << " of " << blockFrames << " frames";
             }
