@@ -61,7 +61,7 @@ inline void choosePresetEntry(int entry) {
 }
 
 inline void pressSnapNoise() {
-    if (ModuleIndex == kModuleDeNoise) snapNoise();
+    if (moduleRow(ModuleIndex).has(kLearnsNoise)) snapNoise();
 }
 
 inline void setChannelButtons(bool left, bool right) { ChannelMask = (left ? 1 : 0) + (right ? 2 : 0); }
