@@ -141,13 +141,11 @@ int describeModule(int moduleIndex, int sampleRate, ParamDescriptor* out) {
     return copyDescriptors(parameters, describeModuleParameters(moduleIndex, sampleRate, parameters), out);
 }
 
-// Only DeNoise carries the flag.
 DeNoise* noiseLearner(int moduleIndex, EffectModule* module) {
     return module && moduleRow(moduleIndex).has(kLearnsNoise) ? static_cast<DeNoise*>(module) : nullptr;
 }
 
 PresetTable presetTableFor(int moduleIndex) {
-    if (moduleIndex < 0 || moduleIndex >= kModuleNameCount) return kNoPresets;
     return moduleRow(moduleIndex).presets;
 }
 

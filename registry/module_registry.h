@@ -83,7 +83,8 @@ std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channe
 int describeModule(int moduleIndex, int sampleRate, ParamDescriptor* out);
 int describeModuleParameters(int moduleIndex, int sampleRate, ParameterInfo* out);
 
-// The module's noise learner when the row says it learns noise, else null.
+// The module as a noise learner when its row says it learns noise, else null
+// (only DeNoise carries the flag; the conformance test holds the two together).
 DeNoise* noiseLearner(int moduleIndex, EffectModule* module);
 
 // The preset table of a module index; kNoPresets for modules without presets.
