@@ -37,7 +37,8 @@ int GraphicEqualizer::countEffectiveBands(const EqBandTable& table, double sampl
 int GraphicEqualizer::bandParameters(const EqBandTable& table, ParameterInfo* out) {
     for (int b = 0; b < table.bandCount; ++b) {
         ParameterInfo& p = out[b];
-        p = ParameterInfo{{{}, kMaxGainDb, kMinGainDb, 0.0}, "dB", "gain of the band around its centre frequency", nullptr};
+        p = ParameterInfo{
+            {{}, kMaxGainDb, kMinGainDb, 0.0}, "dB", "gain of the band around its centre frequency", nullptr};
         std::strncpy(p.descriptor.name, table.bandLabels[b], kLabelBytes - 1);
     }
     return table.bandCount;

@@ -28,7 +28,8 @@ ModalReverb::ModalReverb(double sampleRate, int channels, SecondsClock clock)
 namespace {
 
 const ParameterInfo kParameters[] = {
-    {{"Size", ModalReverb::kMaxSize, ModalReverb::kMinSize, ModalReverb::kDefaultSize}, "", "scale of the room", nullptr},
+    {{"Size", ModalReverb::kMaxSize, ModalReverb::kMinSize, ModalReverb::kDefaultSize}, "", "scale of the room",
+     nullptr},
     {{"RefC", ModalReverb::kMaxReflection, ModalReverb::kMinReflection, ModalReverb::kDefaultReflection}, "",
      "reflection coefficient of the walls", nullptr},
     {{"DirR", 1.0, 0.0, ModalReverb::kDefaultDirect}, "", "level of the direct sound", nullptr},

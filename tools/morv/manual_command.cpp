@@ -80,7 +80,8 @@ void printParameters(const ModulePage& page) {
 
 void printPresets(const ModulePage& page) {
     std::printf("<table class=\"presets\">\n<tr><th>Preset</th><th>Gain (dB)</th>");
-    for (int k = 0; k < page.parameterCount; ++k) std::printf("<th>%s</th>", escaped(page.parameters[k].descriptor.name).c_str());
+    for (int k = 0; k < page.parameterCount; ++k)
+        std::printf("<th>%s</th>", escaped(page.parameters[k].descriptor.name).c_str());
     std::printf("</tr>\n");
     for (int p = 0; p < page.presetCount; ++p) {
         const PresetRecord& record = page.presets[p];
