@@ -6,18 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "effects/restoration/de_noise.h"
+#include "framework/block_effect.h"
 #include "host/module_factory.h"
 #include "host/plugin_state.h"
 #include "host/preset_selection.h"
 #include "host/settings_block.h"
-#include "effects/restoration/de_noise.h"
-#include "framework/block_effect.h"
 #include "registry/module_registry.h"
 #include "tests/framework/allocation_probe.h"
 #include "tests/support/test_signals.h"
