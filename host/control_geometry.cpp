@@ -8,11 +8,6 @@ namespace {
 constexpr double kRowMargin = 40.0;
 constexpr double kRowStart = 30.0;
 
-// Window widths by module index, for hosts with the OUT button and without.
-constexpr int kWidthsWithOut[kSelectableModuleCount] = {315, 315, 315, 390, 440, 440, 500, 640, 950,
-                                                       440, 440, 440, 440, 440, 440, 440, 315, 315};
-constexpr int kWidthsWithoutOut[kSelectableModuleCount] = {276, 276, 276, 347, 400, 400, 500, 640, 950,
-                                                          400, 400, 400, 400, 400, 400, 400, 276, 276};
 constexpr int kOutButtonVersion = 0x3000;
 
 int clamp(int value, int low, int high) {
@@ -24,7 +19,8 @@ int clamp(int value, int low, int high) {
 
 int controlWindowWidth(int moduleIndex, int hostVersion) {
     if (moduleIndex < 0 || moduleIndex > kLastSelectableModule) moduleIndex = kModuleLevelTuning;
-    return hostVersion > kOutButtonVersion ? kWidthsWithOut[moduleIndex] : kWidthsWithoutOut[moduleIndex];
+    const WindowWidths& width = moduleRow(moduleIndex).width;
+    return hostVersion > kOutButtonVersion ? width.withOutButton : width.withoutOutButton;
 }
 
 SliderRow::SliderRow(int clientWidth, int parameterCount)

@@ -28,7 +28,8 @@ Engine::Built Engine::build(int index, int rate, int channels) {
         built.module.reset();
         return built;
     }
-    built.count = built.module->describeParameters(built.descriptors);
+    // The row describes the module without asking it.
+    built.count = describeModule(index, rate, built.descriptors);
     return built;
 }
 

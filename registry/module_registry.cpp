@@ -14,6 +14,7 @@
 #include "effects/spatial/de_vocal_stereo.h"
 #include "effects/spatial/modal_reverb.h"
 #include "effects/spatial/spatial_presets.h"
+#include "effects/spatial/virtual_3d.h"
 #include "effects/timepitch/pitch_scaler.h"
 #include "effects/timepitch/resampler.h"
 #include "effects/timepitch/tempo_scaler.h"
@@ -34,9 +35,19 @@ std::unique_ptr<EffectModule> buildBlock(int rate, int channels) {
     return std::make_unique<Effect>(rate, channels);
 }
 
+std::unique_ptr<EffectModule> buildPassThrough(int /*rate*/, int /*channels*/) {
+    return std::make_unique<EffectModule>(kPassThroughCapacity);
+}
+
 template <int Family>
 std::unique_ptr<EffectModule> buildEqualizer(int rate, int channels) {
-    return std::make_unique<GraphicEqualizer>(rate, channels, kEqBandTables[Family]);
+    return std::make_unique<GraphicEqualizer>(rate, channels, kEqBandTables[Family],
+                                              moduleRow(kModuleFirstEqualizer + Family).presets);
+}
+
+template <int Family>
+int equalizerParameters(double /*sampleRate*/, ParameterInfo* out) {
+    return GraphicEqualizer::bandParameters(kEqBandTables[Family], out);
 }
 
 // The virtual 3D module reads the kernel table embedded in this build.
@@ -52,27 +63,56 @@ std::unique_ptr<EffectModule> buildVibrato(int rate, int channels) {
     return std::make_unique<Vibrato>(rate, channels, kVibratoFrequency, kVibratoDelay);
 }
 
+constexpr WindowWidths kNarrow{315, 276};
+constexpr WindowWidths kTwoSliders{390, 347};
+constexpr WindowWidths kWide{440, 400};
+
 // Row k is module index k.
 const ModuleRow kRows[] = {
-    {WHITE "Level Tuning", nullptr, kNoPresets},
-    {BLACK "Restoration-DeClick", buildBlock<DeClick>, kNoPresets},
-    {BLACK "Restoration-DeHiss", buildBlock<DeHiss>, kNoPresets},
-    {BLACK "Restoration-DeNoise", buildBlock<DeNoise>, kNoPresets},
-    {WHITE "GEQ-  3 Bands 8/3 Oct", buildEqualizer<0>, kEq3BandPresets},
-    {WHITE "GEQ-10 Bands 1    Oct", buildEqualizer<1>, kEq10BandPresets},
-    {WHITE "GEQ-15 Bands 2/3 Oct", buildEqualizer<2>, kEq15BandPresets},
-    {WHITE "GEQ-20 Bands 1/2 Oct", buildEqualizer<3>, kEq20BandPresets},
-    {WHITE "GEQ-31 Bands 1/3 Oct", buildEqualizer<4>, kEq31BandPresets},
-    {BLACK "Spacial-DeVocal Mono", buildBlock<DeVocalMono>, kDeVocalMonoPresets},
-    {BLACK "Spacial-DeVocal Stereo", buildBlock<DeVocalStereo>, kDeVocalStereoPresets},
-    {BLACK "Spacial-ModalReverb", buildBlock<ModalReverb>, kModalReverbPresets},
-    {BLACK "Spacial-Virtual3D", buildVirtual3DWithEmbeddedTable, kVirtual3DPresets},
-    {WHITE "T/P-Resampler", buildResampler, kResamplerPresets},
-    {WHITE "T/P-TempoScaler", buildBlock<TempoScaler>, kTempoScalerPresets},
-    {WHITE "T/P-PitchScaler", buildBlock<PitchScaler>, kPitchScalerPresets},
-    {BLACK "Distortion-Vibrato", buildVibrato, kNoPresets},
-    {BLACK "Distortion-Whisper", buildBlock<Whisper>, kNoPresets},
-    {BLACK "Dist-ASImpact", nullptr, kNoPresets},
+    {WHITE "Level Tuning", "passes the audio through: only the master gain and the channel choice act",
+     buildPassThrough, nullptr, kNoPresets, 0, kNarrow},
+    {BLACK "Restoration-DeClick", "finds clicks and crackle and fills them in from the signal around them",
+     buildBlock<DeClick>, DeClick::parameterInfo, kNoPresets, 0, kNarrow},
+    {BLACK "Restoration-DeHiss",
+     "lowers broadband hiss, measured in the top of the spectrum, without a learning phase", buildBlock<DeHiss>,
+     DeHiss::parameterInfo, kNoPresets, 0, kNarrow},
+    {BLACK "Restoration-DeNoise",
+     "learns a steady background noise, then removes it; in a file the first NoiseLen seconds "
+     "(and NoiseLen after each --snap-noise) come out silent while it learns",
+     buildBlock<DeNoise>, DeNoise::parameterInfo, kNoPresets, kLearnsNoise, kTwoSliders},
+    {WHITE "GEQ-  3 Bands 8/3 Oct",
+     "graphic equaliser, 3 bands of 8/3 octave: shelves at 200 Hz and 8 kHz, a peak at 1265 Hz", buildEqualizer<0>,
+     equalizerParameters<0>, kEq3BandPresets, 0, kWide},
+    {WHITE "GEQ-10 Bands 1    Oct", "graphic equaliser, 10 bands of one octave", buildEqualizer<1>,
+     equalizerParameters<1>, kEq10BandPresets, 0, kWide},
+    {WHITE "GEQ-15 Bands 2/3 Oct", "graphic equaliser, 15 bands of 2/3 octave", buildEqualizer<2>,
+     equalizerParameters<2>, kEq15BandPresets, 0, {500, 500}},
+    {WHITE "GEQ-20 Bands 1/2 Oct", "graphic equaliser, 20 bands of 1/2 octave", buildEqualizer<3>,
+     equalizerParameters<3>, kEq20BandPresets, 0, {640, 640}},
+    {WHITE "GEQ-31 Bands 1/3 Oct", "graphic equaliser, 31 bands of 1/3 octave", buildEqualizer<4>,
+     equalizerParameters<4>, kEq31BandPresets, 0, {950, 950}},
+    {BLACK "Spacial-DeVocal Mono",
+     "removes a source panned to one place (the centre: lead vocals) within a band, leaving mono",
+     buildBlock<DeVocalMono>, DeVocalMono::parameterInfo, kDeVocalMonoPresets, kWorksOnThePair, kWide},
+    {BLACK "Spacial-DeVocal Stereo",
+     "removes or lifts the part the two channels share within a band, keeping the stereo image",
+     buildBlock<DeVocalStereo>, DeVocalStereo::parameterInfo, kDeVocalStereoPresets, kWorksOnThePair, kWide},
+    {BLACK "Spacial-ModalReverb", "places the listener in a rectangular room with one source: modal room reverb",
+     buildBlock<ModalReverb>, ModalReverb::parameterInfo, kModalReverbPresets, kHasTail, kWide},
+    {BLACK "Spacial-Virtual3D", "places the sound in a chosen direction around the head, with head-related responses",
+     buildVirtual3DWithEmbeddedTable, Virtual3D::parameterInfo, kVirtual3DPresets, kWorksOnThePair, kWide},
+    {WHITE "T/P-Resampler", "varispeed: plays faster and higher or slower and lower", buildResampler,
+     Resampler::parameterInfo, kResamplerPresets, kWorksOnThePair | kChangesLength, kWide},
+    {WHITE "T/P-TempoScaler", "changes the tempo without changing the pitch", buildBlock<TempoScaler>,
+     TempoScaler::parameterInfo, kTempoScalerPresets, kWorksOnThePair | kChangesLength, kWide},
+    {WHITE "T/P-PitchScaler", "changes the pitch without changing the duration", buildBlock<PitchScaler>,
+     PitchScaler::parameterInfo, kPitchScalerPresets, 0, kWide},
+    {BLACK "Distortion-Vibrato", "pitch vibrato from a swinging delay line", buildVibrato, Vibrato::parameterInfo,
+     kNoPresets, 0, kNarrow},
+    {BLACK "Distortion-Whisper", "turns voiced sound into a whisper by randomising the phase of the spectrum",
+     buildBlock<Whisper>, Whisper::parameterInfo, kNoPresets, 0, kNarrow},
+    // Listed by name only: it is never offered and would pass the audio through.
+    {BLACK "Dist-ASImpact", "", nullptr, nullptr, kNoPresets, 0, kNarrow},
 };
 static_assert(std::size(kRows) == kModuleNameCount, "one row per module index");
 
@@ -87,19 +127,21 @@ const ModuleRow& moduleRow(int index) {
 }
 
 std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channels) {
-    // "Dist-ASImpact" is never offered; were it current, it passes through.
     const ModuleRow& row = moduleRow(moduleIndex);
-    if (row.build && moduleIndex != kModuleAsImpact) return row.build(rate, channels);
-    return std::make_unique<EffectModule>(kPassThroughCapacity);
+    return (row.build ? row.build : buildPassThrough)(rate, channels);
 }
 
-bool moduleImplemented(int moduleIndex) {
-    if (moduleIndex < 0 || moduleIndex > kLastSelectableModule) return false;
-    return moduleIndex == kModuleLevelTuning || moduleRow(moduleIndex).build != nullptr;
+int describeModuleParameters(int moduleIndex, int sampleRate, ParameterInfo* out) {
+    const ModuleRow& row = moduleRow(moduleIndex);
+    return row.parameters ? row.parameters(sampleRate, out) : 0;
+}
+
+int describeModule(int moduleIndex, int sampleRate, ParamDescriptor* out) {
+    ParameterInfo parameters[kMaxParameters];
+    return copyDescriptors(parameters, describeModuleParameters(moduleIndex, sampleRate, parameters), out);
 }
 
 PresetTable presetTableFor(int moduleIndex) {
-    if (moduleIndex < 0 || moduleIndex >= kModuleNameCount) return kNoPresets;
     return moduleRow(moduleIndex).presets;
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "framework/effect_module.h"
+#include "framework/parameter_info.h"
 #include "framework/preset_record.h"
 
 struct EqBandTable;
@@ -31,15 +32,41 @@ constexpr int kModuleNameCount = 19;
 constexpr int kSelectableModuleCount = 18;
 constexpr int kLastSelectableModule = kSelectableModuleCount - 1;
 
-// Builds a module for a stream; null for modules that pass the audio through.
+// Builds a module for a stream.
 using ModuleBuilder = std::unique_ptr<EffectModule> (*)(int rate, int channels);
 
-// One row of the registry: everything the rest of the system knows about a
-// module index.
+// What a module does beyond processing the channels the mask selects.
+enum ModuleFlag : unsigned {
+    // Works on the stereo pair whatever the mask (the window offers only PASS).
+    kWorksOnThePair = 1u << 0,
+    // Output length follows a factor rather than the input's.
+    kChangesLength = 1u << 1,
+    // Keeps sounding long after its input ends (a reverberation), not just
+    // for the smear of a frame or a short kernel.
+    kHasTail = 1u << 2,
+    // Learns a noise profile and can restart learning ("Snap Noise").
+    kLearnsNoise = 1u << 3,
+};
+
+// Control window width in pixels, for hosts with the OUT button (version
+// above 0x3000) and without.
+struct WindowWidths {
+    int withOutButton;
+    int withoutOutButton;
+};
+
+// One row of the registry: everything known about a module index without
+// building the module.
 struct ModuleRow {
-    const char* name;       // display name, starting with its two-byte marker
-    ModuleBuilder build;    // null: the pass-through module
-    PresetTable presets;
+    const char* name;             // display name, starting with its two-byte marker
+    const char* description;      // what the module does, in one line
+    ModuleBuilder build;          // null only for the name that is never offered
+    ParameterSource parameters;   // null: no parameters
+    PresetTable presets;          // the one table; its last record is "Custom"
+    unsigned flags;               // ModuleFlag bits
+    WindowWidths width;
+
+    bool has(ModuleFlag flag) const { return (flags & flag) != 0; }
 };
 
 // The row of a module index; any index outside 0..18 gives the row of
@@ -49,9 +76,12 @@ const ModuleRow& moduleRow(int index);
 // The module of an index built on its own, with its constructor's values.
 std::unique_ptr<EffectModule> createModule(int moduleIndex, int rate, int channels);
 
-// True when the index has an effect of its own in this build ("Level Tuning",
-// the pass-through, counts as one).
-bool moduleImplemented(int moduleIndex);
+// The parameter descriptors the module of an index has at a sample rate,
+// without building it; returns their number. describeModuleParameters gives
+// them with units, meaning and display form.
+int describeModule(int moduleIndex, int sampleRate, ParamDescriptor* out);
+int describeModuleParameters(int moduleIndex, int sampleRate, ParameterInfo* out);
+
 
 // The preset table of a module index; kNoPresets for modules without presets.
 PresetTable presetTableFor(int moduleIndex);

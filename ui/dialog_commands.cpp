@@ -29,7 +29,7 @@ void onPassButton(HWND dialog) {
 }
 
 void onSnapNoise(HWND dialog) {
-    if (PluginEngine.moduleIndex() != kModuleDeNoise) return;
+    if (!moduleRow(PluginEngine.moduleIndex()).has(kLearnsNoise)) return;
     PluginEngine.snapNoise();
     focusGainSlider(dialog);
 }

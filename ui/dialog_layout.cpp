@@ -36,13 +36,8 @@ void place(HWND dialog, int id, int x, int y, int width, int height) {
 void hide(HWND dialog, int id) { ShowWindow(GetDlgItem(dialog, id), SW_HIDE); }
 
 // Modules that work on the stereo pair as a whole offer only PASS.
-bool processesThePair(int module) {
-    return module == kModuleDeVocalMono || module == kModuleDeVocalStereo || module == kModuleVirtual3D ||
-           module == kModuleResampler || module == kModuleTempoScaler;
-}
-
 void layoutChannels(HWND dialog) {
-    if (processesThePair(PluginEngine.moduleIndex())) {
+    if (moduleRow(PluginEngine.moduleIndex()).has(kWorksOnThePair)) {
         PluginEngine.setChannelMask(3);
         showChannelButtons(dialog, true, Drawing.labelFont);
     } else if (PluginEngine.channelCount() == 1) {
@@ -116,7 +111,7 @@ void LayoutControls(HWND dialog, int n) {
     } else {
         hide(dialog, IDC_OUT);
     }
-    if (PluginEngine.moduleIndex() == kModuleDeNoise) {
+    if (moduleRow(PluginEngine.moduleIndex()).has(kLearnsNoise)) {
         place(dialog, IDC_SNAP_NOISE, 264, height - kButtonRaise, 70, 17);
     } else {
         hide(dialog, IDC_SNAP_NOISE);

@@ -6,7 +6,7 @@
 #include "ui/level_meter.h"
 
 // The control window's share of the plug-in state: window handles and
-// drawing objects. The portable state lives in host/plugin_state.h.
+// drawing objects. The portable state lives in the engine (host/engine.h).
 
 constexpr int kParameterControlSlots = 40;
 

@@ -1,6 +1,7 @@
 #include "effects/distortion/vibrato.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +11,16 @@ namespace {
 
 using portable::kPi;
 constexpr double kMicrosecondsPerSecond = 1000000.0;
+
+// The depth slider is the base-10 logarithm of seconds; it shows microseconds.
+double shownDelay(double value) { return std::pow(10.0, value) * kMicrosecondsPerSecond; }
+
+const ParameterInfo kParameters[] = {
+    {{"VibF", Vibrato::kMaxFrequency, Vibrato::kMinFrequency, Vibrato::kDefaultFrequency}, "Hz", "vibrato frequency",
+     nullptr},
+    {{"Delay", Vibrato::kMaxDelayLog, Vibrato::kMinDelayLog, Vibrato::kDefaultDelayLog}, "\xC2\xB5s",
+     "depth of the delay", shownDelay},
+};
 
 }  // namespace
 
@@ -27,11 +38,9 @@ Vibrato::Vibrato(double sampleRate, int channels, double vibratoFrequency, doubl
     setup(vibratoFrequency_, depthSeconds_, staged_);
 }
 
-int Vibrato::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"VibF", kMaxFrequency, kMinFrequency, kDefaultFrequency};
-    descriptors[1] = ParamDescriptor{"Delay", kMaxDelayLog, kMinDelayLog, kDefaultDelayLog};
-    return 2;
-}
+int Vibrato::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int Vibrato::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 // Values outside the slider ranges are clamped to them: a frequency of 0 or a
 // depth of seconds would otherwise divide by zero or size the lines beyond memory.
@@ -42,8 +51,8 @@ void Vibrato::setParameters(const double* values) {
 }
 
 double Vibrato::displayValue(int parameterIndex, double value) {
-    if (parameterIndex == 1) return std::pow(10.0, value) * kMicrosecondsPerSecond;
-    return value;
+    if (parameterIndex < 0 || parameterIndex >= static_cast<int>(std::size(kParameters))) return value;
+    return shownValue(kParameters[parameterIndex], value);
 }
 
 int Vibrato::reset() {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/planar_effect.h"
+#include "framework/parameter_info.h"
 
 // Pitch vibrato made with a modulated delay line: every selected channel is
 // read back through a delay that swings sinusoidally between 0 and 2D samples.
@@ -13,6 +14,8 @@ public:
     Vibrato(double sampleRate, int channels, double vibratoFrequency = kDefaultFrequency,
             double depthSeconds = kDefaultDepth);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     // Stores the values; the table and lines are rebuilt at the next process.
     void setParameters(const double* values) override;

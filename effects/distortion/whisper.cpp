@@ -29,10 +29,17 @@ Whisper::Whisper(double sampleRate, int channels)
     }
 }
 
-int Whisper::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Wet", 1.0, 0.0, 1.0};
-    return 1;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"Wet", 1.0, 0.0, 1.0}, "", "share of random phase", nullptr},
+};
+
+}  // namespace
+
+int Whisper::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int Whisper::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void Whisper::setParameters(const double* values) { wet_ = values[0]; }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/block_effect.h"
+#include "framework/parameter_info.h"
 #include "framework/module_random.h"
 #include "framework/real_fft.h"
 
@@ -16,6 +17,8 @@ class Whisper : public BlockEffect {
 public:
     Whisper(double sampleRate, int channels);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     // A channel outside the mask keeps its plane and draws no numbers.

@@ -1,6 +1,5 @@
 #include "effects/eq/eq_band_table.h"
 
-#include "effects/eq/eq_presets.h"
 
 namespace {
 
@@ -28,17 +27,16 @@ const char* const kLabels31[] = {"<20", "25",   "31.5", "40",  "50",  "63",  "80
                                  "3.1", "4k",   "5k",   "6.3", "8k",  "10k", "12.5", "16k", ">20k"};
 
 template <int N>
-EqBandTable makeTable(const double (&frequencies)[N], const char* const (&labels)[N], double bandwidth,
-                      const PresetTable& presets) {
-    return EqBandTable{frequencies, bandwidth, N, labels, presets.records, presets.count};
+constexpr EqBandTable makeTable(const double (&frequencies)[N], const char* const (&labels)[N], double bandwidth) {
+    return EqBandTable{frequencies, bandwidth, N, labels};
 }
 
 }  // namespace
 
 const EqBandTable kEqBandTables[kEqFamilyCount] = {
-    makeTable(kFrequencies3, kLabels3, 2.661, kEq3BandPresets),
-    makeTable(kFrequencies10, kLabels10, 1.0, kEq10BandPresets),
-    makeTable(kFrequencies15, kLabels15, 2.0 / 3.0, kEq15BandPresets),
-    makeTable(kFrequencies20, kLabels20, 0.5, kEq20BandPresets),
-    makeTable(kFrequencies31, kLabels31, 1.0 / 3.0, kEq31BandPresets),
+    makeTable(kFrequencies3, kLabels3, 2.661),
+    makeTable(kFrequencies10, kLabels10, 1.0),
+    makeTable(kFrequencies15, kLabels15, 2.0 / 3.0),
+    makeTable(kFrequencies20, kLabels20, 0.5),
+    makeTable(kFrequencies31, kLabels31, 1.0 / 3.0),
 };

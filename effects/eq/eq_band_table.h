@@ -1,7 +1,5 @@
 #pragma once
 
-#include "framework/preset_record.h"
-
 // The band layout of one graphic-equaliser family: everything that differs
 // between the five equaliser modules.
 struct EqBandTable {
@@ -9,8 +7,6 @@ struct EqBandTable {
     double bandwidth;                 // octaves, shared by every peaking section
     int bandCount;
     const char* const* bandLabels;    // slider captions; the outer bands are the shelves
-    const PresetRecord* presets;      // the family's first preset record
-    int presetCount;
 };
 
 // The five equaliser families, from 3 to 31 bands, in that order.

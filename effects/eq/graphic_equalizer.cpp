@@ -12,10 +12,11 @@ constexpr size_t kLabelBytes = 6;
 
 }  // namespace
 
-GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table)
+GraphicEqualizer::GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table, PresetTable presets)
     : PlanarEffect(channels, kModuleCapacity),
       sampleRate_(sampleRate),
       table_(table),
+      presets_(presets),
       bandCount_(table.bandCount),
       effectiveBandCount_(countEffectiveBands(table, sampleRate)),
       sections_(effectiveBandCount_),
@@ -35,16 +36,19 @@ int GraphicEqualizer::countEffectiveBands(const EqBandTable& table, double sampl
     return table.bandCount;
 }
 
-int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
-    for (int b = 0; b < bandCount_; ++b) {
-        ParamDescriptor& d = descriptors[b];
-        std::memset(d.name, 0, sizeof d.name);
-        std::strncpy(d.name, table_.bandLabels[b], kLabelBytes - 1);
-        d.max = kMaxGainDb;
-        d.min = kMinGainDb;
-        d.defaultValue = 0.0;
+int GraphicEqualizer::bandParameters(const EqBandTable& table, ParameterInfo* out) {
+    for (int b = 0; b < table.bandCount; ++b) {
+        ParameterInfo& p = out[b];
+        p = ParameterInfo{
+            {{}, kMaxGainDb, kMinGainDb, 0.0}, "dB", "gain of the band around its centre frequency", nullptr};
+        std::strncpy(p.descriptor.name, table.bandLabels[b], kLabelBytes - 1);
     }
-    return bandCount_;
+    return table.bandCount;
+}
+
+int GraphicEqualizer::describeParameters(ParamDescriptor* descriptors) {
+    ParameterInfo bands[kMaxParameters];
+    return copyDescriptors(bands, bandParameters(table_, bands), descriptors);
 }
 
 void GraphicEqualizer::setParameters(const double* values) {
@@ -53,11 +57,11 @@ void GraphicEqualizer::setParameters(const double* values) {
 }
 
 int GraphicEqualizer::presets(const PresetRecord** table) {
-    *table = table_.presets;
-    return table_.presetCount;
+    *table = presets_.records;
+    return presets_.count;
 }
 
-int GraphicEqualizer::presetCount() { return table_.presetCount; }
+int GraphicEqualizer::presetCount() { return presets_.count; }
 
 int GraphicEqualizer::reset() {
     std::fill(states_.begin(), states_.end(), BiquadState{});

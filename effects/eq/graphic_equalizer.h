@@ -4,7 +4,9 @@
 
 #include "effects/eq/biquad_section.h"
 #include "effects/eq/eq_band_table.h"
+#include "framework/parameter_info.h"
 #include "framework/planar_effect.h"
+#include "framework/preset_record.h"
 
 // Graphic equaliser: every channel runs through a cascade of second-order
 // sections, a low shelf for the lowest band, a peaking section for each inner
@@ -15,8 +17,11 @@
 // but have no effect.
 class GraphicEqualizer : public PlanarEffect {
 public:
-    GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table);
+    // presets: the family's preset table, handed out by presets().
+    GraphicEqualizer(double sampleRate, int channels, const EqBandTable& table, PresetTable presets = kNoPresets);
 
+    // One slider per band of the table, its gain in dB.
+    static int bandParameters(const EqBandTable& table, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     // Stores the gains and marks the sections for redesign at the next process.
     void setParameters(const double* values) override;
@@ -50,6 +55,7 @@ private:
 
     double sampleRate_;
     const EqBandTable& table_;
+    PresetTable presets_;
     int bandCount_;
     int effectiveBandCount_;
     std::vector<BiquadSection> sections_;  // one per effective band

@@ -35,10 +35,17 @@ DeClick::DeClick(double sampleRate, int channels)
       carriedValues_(static_cast<size_t>(channels) * overlap(), 0.0),
       carriedMask_(static_cast<size_t>(channels) * overlap(), 0) {}
 
-int DeClick::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Thresh", 20.0, 3.0, 8.0};
-    return 1;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"Thresh", 20.0, 3.0, 8.0}, "", "detection threshold: larger finds fewer clicks", nullptr},
+};
+
+}  // namespace
+
+int DeClick::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int DeClick::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void DeClick::setParameters(const double* values) { thresh_ = values[0]; }
 

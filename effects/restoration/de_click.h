@@ -6,6 +6,7 @@
 #include "effects/restoration/burg_model.h"
 #include "effects/restoration/click_detector.h"
 #include "framework/block_effect.h"
+#include "framework/parameter_info.h"
 
 // "Restoration-DeClick": detects clicks from the energy of a linear-prediction
 // residual against an adaptive threshold, fills each from the signal one or
@@ -41,6 +42,8 @@ public:
 
     DeClick(double sampleRate, int channels);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     void processFrame(int channelMask) override;

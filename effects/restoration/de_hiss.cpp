@@ -39,10 +39,17 @@ DeHiss::DeHiss(double sampleRate, int channels)
       smoothed_(static_cast<size_t>(binCount_) * channels, 0.0),
       floor_(smoothed_.size(), 0.0) {}
 
-int DeHiss::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Thresh", 1.0, 0.0, 0.5};
-    return 1;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"Thresh", 1.0, 0.0, 0.5}, "", "strength of the reduction", nullptr},
+};
+
+}  // namespace
+
+int DeHiss::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int DeHiss::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void DeHiss::setParameters(const double* values) { thresh_ = values[0]; }
 

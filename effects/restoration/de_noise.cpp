@@ -35,11 +35,18 @@ DeNoise::DeNoise(double sampleRate, int channels)
       gain_(noisePower_.size(), 1.0),
       previousPosteriorSnr_(noisePower_.size(), 1.0) {}
 
-int DeNoise::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Thresh", 1.0, 0.0, 0.5};
-    descriptors[1] = ParamDescriptor{"NoiseLen", 1.0, 0.05, 0.2};
-    return 2;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"Thresh", 1.0, 0.0, 0.5}, "", "strength of the suppression", nullptr},
+    {{"NoiseLen", 1.0, 0.05, 0.2}, "s", "time spent learning the noise", nullptr},
+};
+
+}  // namespace
+
+int DeNoise::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int DeNoise::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 // The strength is held within its slider's range: above about 1.04 the
 // decision-directed weight exceeds 1, the a-priori ratio can turn negative and

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/block_effect.h"
+#include "framework/parameter_info.h"
 #include "framework/real_fft.h"
 
 // "Restoration-DeNoise": learns the power spectrum of a steady background
@@ -12,6 +13,8 @@ class DeNoise : public BlockEffect {
 public:
     DeNoise(double sampleRate, int channels);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     void processFrame(int channelMask) override;

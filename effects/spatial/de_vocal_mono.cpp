@@ -38,12 +38,19 @@ DeVocalMono::DeVocalMono(double sampleRate, int streamChannels)
     swapDesign();
 }
 
-int DeVocalMono::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"LowF", 500.0, 50.0, 200.0};
-    descriptors[1] = ParamDescriptor{"Hi F", 16000.0, 4000.0, 10000.0};
-    descriptors[2] = ParamDescriptor{"Pann", 1.0, -1.0, 0.0};
-    return 3;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"LowF", 500.0, 50.0, 200.0}, "Hz", "lower edge of the band worked on", nullptr},
+    {{"Hi F", 16000.0, 4000.0, 10000.0}, "Hz", "upper edge of the band worked on", nullptr},
+    {{"Pann", 1.0, -1.0, 0.0}, "", "pan position of the source, -1 left to 1 right", nullptr},
+};
+
+}  // namespace
+
+int DeVocalMono::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int DeVocalMono::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void DeVocalMono::setParameters(const double* values) {
     lowFrequency_ = values[0];

@@ -4,6 +4,7 @@
 
 #include "effects/spatial/channel_pair_effect.h"
 #include "framework/real_fft.h"
+#include "framework/parameter_info.h"
 
 // "Spacial-DeVocal Mono": removes a source panned at p inside a frequency
 // band. In the band both outputs carry half the weighted difference
@@ -14,6 +15,8 @@ class DeVocalMono : public ChannelPairEffect {
 public:
     DeVocalMono(double sampleRate, int streamChannels);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     // Stores the values; the band mask is rebuilt before the next frame.
     void setParameters(const double* values) override;

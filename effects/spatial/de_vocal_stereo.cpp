@@ -31,12 +31,20 @@ DeVocalStereo::DeVocalStereo(double sampleRate, int streamChannels)
     growB(2 * step + kQueueCapacity);
 }
 
+// "Hi F" reaches up to the margin below half the rate.
+int DeVocalStereo::parameterInfo(double sampleRate, ParameterInfo* out) {
+    const ParameterInfo parameters[] = {
+        {{"Pann", 0.99, -0.99, 0.0}, "", "pan position of the source, -1 left to 1 right", nullptr},
+        {{"Vocal", 3.0, -1.0, -1.0}, "", "gain of the shared part: -1 removes it", nullptr},
+        {{"LowF", 400.0, 50.0, 150.0}, "Hz", "lower edge of the band worked on", nullptr},
+        {{"Hi F", sampleRate / 2.0 - kHighEdgeMargin, 8000.0, 16000.0}, "Hz", "upper edge of the band worked on",
+         nullptr},
+    };
+    return copyParameters(parameters, out);
+}
+
 int DeVocalStereo::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Pann", 0.99, -0.99, 0.0};
-    descriptors[1] = ParamDescriptor{"Vocal", 3.0, -1.0, -1.0};
-    descriptors[2] = ParamDescriptor{"LowF", 400.0, 50.0, 150.0};
-    descriptors[3] = ParamDescriptor{"Hi F", sampleRate() / 2.0 - kHighEdgeMargin, 8000.0, 16000.0};
-    return 4;
+    return describeFrom(parameterInfo, sampleRate(), descriptors);
 }
 
 void DeVocalStereo::setParameters(const double* values) {

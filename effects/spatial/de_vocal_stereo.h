@@ -2,6 +2,7 @@
 
 #include "effects/spatial/channel_pair_effect.h"
 #include "framework/real_fft.h"
+#include "framework/parameter_info.h"
 
 // "Spacial-DeVocal Stereo": in every bin of the lower half of the spectrum
 // (up to a quarter of the sample rate) estimates the component the two
@@ -14,6 +15,8 @@ public:
     DeVocalStereo(double sampleRate, int streamChannels);
 
     // The maximum of "Hi F" follows the sample rate.
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     int presets(const PresetRecord** table) override;

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kParameterCount = 5;
 
 }  // namespace
 
@@ -26,14 +25,23 @@ ModalReverb::ModalReverb(double sampleRate, int channels, SecondsClock clock)
     }
 }
 
-int ModalReverb::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Size", kMaxSize, kMinSize, kDefaultSize};
-    descriptors[1] = ParamDescriptor{"RefC", kMaxReflection, kMinReflection, kDefaultReflection};
-    descriptors[2] = ParamDescriptor{"DirR", 1.0, 0.0, kDefaultDirect};
-    descriptors[3] = ParamDescriptor{"RefR", 1.0, 0.0, kDefaultReflections};
-    descriptors[4] = ParamDescriptor{"RevR", 1.0, 0.0, kDefaultReverberation};
-    return kParameterCount;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"Size", ModalReverb::kMaxSize, ModalReverb::kMinSize, ModalReverb::kDefaultSize}, "", "scale of the room",
+     nullptr},
+    {{"RefC", ModalReverb::kMaxReflection, ModalReverb::kMinReflection, ModalReverb::kDefaultReflection}, "",
+     "reflection coefficient of the walls", nullptr},
+    {{"DirR", 1.0, 0.0, ModalReverb::kDefaultDirect}, "", "level of the direct sound", nullptr},
+    {{"RefR", 1.0, 0.0, ModalReverb::kDefaultReflections}, "", "level of the early reflections", nullptr},
+    {{"RevR", 1.0, 0.0, ModalReverb::kDefaultReverberation}, "", "level of the late tail", nullptr},
+};
+
+}  // namespace
+
+int ModalReverb::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int ModalReverb::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 // Values are held in their ranges: a room of zero size or walls that reflect
 // everything have no reverberation time.

@@ -5,6 +5,7 @@
 
 #include "effects/spatial/reverb_channel.h"
 #include "framework/module_random.h"
+#include "framework/parameter_info.h"
 #include "framework/planar_effect.h"
 
 // Room reverb: the listener in a shoebox room with one source, each of the
@@ -22,6 +23,8 @@ public:
 
     ModalReverb(double sampleRate, int channels, SecondsClock clock = wallClockSeconds);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     int presets(const PresetRecord** table) override;

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kParameterCount = 3;
 // The movement path: Both = 1 turns the azimuth through 320 degrees
 // (0 -> 80 -> -80 -> 0, mirrored at 80) and the elevation through 275.625
 // (0 -> 230.625, wrapping to -45 and back to 0).
@@ -47,12 +46,20 @@ const double* Virtual3D::kernel(int ia, int ie, int c) const {
     return table_.data() + headgrid::pairOffset(ia, ie) + c * headgrid::kKernelTaps;
 }
 
-int Virtual3D::describeParameters(ParamDescriptor* descriptors) {
-    descriptors[0] = ParamDescriptor{"Azim", kMaxAzimuth, kMinAzimuth, 0.0};
-    descriptors[1] = ParamDescriptor{"Elev", kMaxElevation, kMinElevation, 0.0};
-    descriptors[2] = ParamDescriptor{"Both", 1.0, 0.0, 0.0};
-    return kParameterCount;
-}
+namespace {
+
+const ParameterInfo kParameters[] = {
+    {{"Azim", Virtual3D::kMaxAzimuth, Virtual3D::kMinAzimuth, 0.0}, "degrees", "azimuth, left to right", nullptr},
+    {{"Elev", Virtual3D::kMaxElevation, Virtual3D::kMinElevation, 0.0}, "degrees",
+     "elevation, from below over the head to behind", nullptr},
+    {{"Both", 1.0, 0.0, 0.0}, "", "position along the movement path (0: still)", nullptr},
+};
+
+}  // namespace
+
+int Virtual3D::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int Virtual3D::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void Virtual3D::setParameters(const double* values) {
     azimuthParameter_ = values[0];

@@ -5,6 +5,7 @@
 
 #include "effects/spatial/partitioned_convolver.h"
 #include "framework/planar_effect.h"
+#include "framework/parameter_info.h"
 
 // Places the sound at a direction around the listener's head: channel 0 is
 // convolved with the left-ear kernel of the nearest grid direction, channel 1
@@ -24,6 +25,8 @@ public:
     Virtual3D(double sampleRate, int channels, const unsigned char* table, double azimuth = 0.0,
               double elevation = 0.0);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     int presets(const PresetRecord** table) override;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstring>
-
 #include "framework/param_descriptor.h"
 #include "framework/portable_math.h"
 
@@ -12,16 +10,8 @@
 // buffers were not sized for.
 class ExponentParameter {
 public:
-    constexpr ExponentParameter(const char* name, double max, double min, double defaultValue, double log2OfBase)
-        : name_(name), max_(max), min_(min), default_(defaultValue), log2OfBase_(log2OfBase) {}
-
-    void describe(ParamDescriptor* d) const {
-        std::memset(d->name, 0, sizeof d->name);
-        std::strncpy(d->name, name_, sizeof d->name - 1);
-        d->max = max_;
-        d->min = min_;
-        d->defaultValue = default_;
-    }
+    constexpr ExponentParameter(const ParamDescriptor& slider, double log2OfBase)
+        : max_(slider.max), min_(slider.min), default_(slider.defaultValue), log2OfBase_(log2OfBase) {}
 
     double held(double value) const {
         if (!(value >= min_)) return value != value ? default_ : min_;
@@ -35,7 +25,6 @@ public:
     double shown(double value) const { return portable::powerOfTwo(value * log2OfBase_); }
 
 private:
-    const char* name_;
     double max_;
     double min_;
     double default_;

@@ -11,7 +11,15 @@
 namespace {
 
 constexpr int kCapacity = 5000;
-constexpr ExponentParameter kPitch("Pitch", 1.0, -1.0, 0.0, kLog2Of3);
+double shownFactor(double value);
+
+constexpr ParameterInfo kParameters[] = {
+    {{"Pitch", 1.0, -1.0, 0.0}, "\xC3\x97", "pitch factor", shownFactor},
+};
+constexpr ExponentParameter kPitch(kParameters[0].descriptor, kLog2Of3);
+
+// The slider shows the factor.
+double shownFactor(double value) { return kPitch.shown(value); }
 
 }  // namespace
 
@@ -32,10 +40,9 @@ PitchScaler::PitchScaler(double sampleRate, int channels, double frameSeconds, d
     for (int k = 1; k < binCount_; ++k) expectedAdvance_[k] = expectedAdvance_[k - 1] + binAdvance_;
 }
 
-int PitchScaler::describeParameters(ParamDescriptor* descriptors) {
-    kPitch.describe(&descriptors[0]);
-    return 1;
-}
+int PitchScaler::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int PitchScaler::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void PitchScaler::setParameters(const double* values) { pitchFactor_ = kPitch.factor(values[0]); }
 
@@ -47,7 +54,7 @@ int PitchScaler::presets(const PresetRecord** table) {
 int PitchScaler::presetCount() { return kPitchScalerPresets.count; }
 
 double PitchScaler::displayValue(int parameterIndex, double value) {
-    return parameterIndex == 0 ? kPitch.shown(value) : value;
+    return parameterIndex == 0 ? shownValue(kParameters[0], value) : value;
 }
 
 void PitchScaler::processFrame(int channelMask) {

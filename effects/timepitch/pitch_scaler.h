@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/block_effect.h"
+#include "framework/parameter_info.h"
 #include "framework/real_fft.h"
 
 // "T/P-PitchScaler": transposes the pitch by r = 3^"Pitch" (1/3 to 3)
@@ -22,6 +23,8 @@ public:
     PitchScaler(double sampleRate, int channels, double frameSeconds = 0.05, double hopFraction = 0.125,
                 double pitchFactor = 1.0);
 
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     int presets(const PresetRecord** table) override;

@@ -10,7 +10,15 @@ namespace {
 
 // The base's buffers start with room for this many samples.
 constexpr int kCapacity = 6000;
-constexpr ExponentParameter kRatio("Ratio", 1.0, -1.5, 0.0, kLog2Of2);
+double shownFactor(double value);
+
+constexpr ParameterInfo kParameters[] = {
+    {{"Ratio", 1.0, -1.5, 0.0}, "", "speed factor as a power of 2", shownFactor},
+};
+constexpr ExponentParameter kRatio(kParameters[0].descriptor, kLog2Of2);
+
+// The slider shows the factor.
+double shownFactor(double value) { return kRatio.shown(value); }
 
 }  // namespace
 
@@ -57,10 +65,9 @@ void Resampler::consumeInput(int frames) {
     if (inputFrames_ == 0) inputStart_ = 0;
 }
 
-int Resampler::describeParameters(ParamDescriptor* descriptors) {
-    kRatio.describe(&descriptors[0]);
-    return 1;
-}
+int Resampler::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int Resampler::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void Resampler::setParameters(const double* values) {
     factor_ = kRatio.factor(values[0]);
@@ -77,7 +84,7 @@ int Resampler::presets(const PresetRecord** table) {
 int Resampler::presetCount() { return kResamplerPresets.count; }
 
 double Resampler::displayValue(int parameterIndex, double value) {
-    return parameterIndex == 0 ? kRatio.shown(value) : value;
+    return parameterIndex == 0 ? shownValue(kParameters[0], value) : value;
 }
 
 int Resampler::reset() {

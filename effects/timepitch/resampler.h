@@ -4,6 +4,7 @@
 
 #include "effects/timepitch/resample_converter.h"
 #include "framework/effect_module.h"
+#include "framework/parameter_info.h"
 #include "framework/output_queue.h"
 
 // "T/P-Resampler": a varispeed. Every channel goes through its own
@@ -20,6 +21,8 @@ public:
     explicit Resampler(int channels);
 
     int process(const double* in, double* out, int inCount, int outCapacity, int channelMask) override;
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     void setParameters(const double* values) override;
     int extraOutput() override;

@@ -11,7 +11,15 @@
 namespace {
 
 constexpr int kCapacity = 5000;
-constexpr ExponentParameter kTempo("Tempo", 1.0, -1.3, 0.0, kLog2Of2);
+double shownFactor(double value);
+
+constexpr ParameterInfo kParameters[] = {
+    {{"Tempo", 1.0, -1.3, 0.0}, "", "stretch factor as a power of 2", shownFactor},
+};
+constexpr ExponentParameter kTempo(kParameters[0].descriptor, kLog2Of2);
+
+// The slider shows the factor.
+double shownFactor(double value) { return kTempo.shown(value); }
 // Within this distance of 1 the stretch is taken as none: no lag is sought.
 constexpr double kNoStretch = 0.001;
 
@@ -85,10 +93,9 @@ void TempoScaler::buildWindow() {
         for (int c = 0; c < C; ++c) window_[static_cast<size_t>(i) * C + c] = w[i] * w[i];
 }
 
-int TempoScaler::describeParameters(ParamDescriptor* descriptors) {
-    kTempo.describe(&descriptors[0]);
-    return 1;
-}
+int TempoScaler::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
+
+int TempoScaler::describeParameters(ParamDescriptor* descriptors) { return copyDescriptors(kParameters, descriptors); }
 
 void TempoScaler::setParameters(const double* values) {
     stretch_ = kTempo.factor(values[0]);
@@ -105,7 +112,7 @@ int TempoScaler::presets(const PresetRecord** table) {
 int TempoScaler::presetCount() { return kTempoScalerPresets.count; }
 
 double TempoScaler::displayValue(int parameterIndex, double value) {
-    return parameterIndex == 0 ? kTempo.shown(value) : value;
+    return parameterIndex == 0 ? shownValue(kParameters[0], value) : value;
 }
 
 double TempoScaler::lengthRatio() { return static_cast<double>(outputHop_) / inputHop_; }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "framework/effect_module.h"
+#include "framework/parameter_info.h"
 #include "framework/output_queue.h"
 #include "framework/real_fft.h"
 
@@ -20,6 +21,8 @@ public:
                 double stretch = 1.0, double searchSeconds = 0.05);
 
     int process(const double* in, double* out, int inCount, int outCapacity, int channelMask) override;
+    // The module's sliders for a rate, without building it.
+    static int parameterInfo(double sampleRate, ParameterInfo* out);
     int describeParameters(ParamDescriptor* descriptors) override;
     // The new input hop applies from the next frame; nothing is flushed.
     void setParameters(const double* values) override;

@@ -46,7 +46,7 @@ inline void choosePresetEntry(Engine& engine, int entry) {
 }
 
 inline void pressSnapNoise(Engine& engine) {
-    if (engine.moduleIndex() == kModuleDeNoise) engine.snapNoise();
+    if (moduleRow(engine.moduleIndex()).has(kLearnsNoise)) engine.snapNoise();
 }
 
 inline void setChannelButtons(Engine& engine, bool left, bool right) {

@@ -37,10 +37,8 @@ std::string fileStem(int index) {
 }
 
 std::string firstPresetName(int index) {
-    std::unique_ptr<EffectModule> module = createModule(index, kDemoRate, 2);
-    const PresetRecord* table = nullptr;
-    const int count = module->presets(&table);
-    return count > 0 && table ? table[0].name : "";
+    const PresetTable table = moduleRow(index).presets;
+    return table.count > 0 ? table.records[0].name : "";
 }
 
 }  // namespace
@@ -65,7 +63,6 @@ int runDemoCommand(const std::vector<std::string>& args) {
     std::printf("%-26s %-16s %-44s %9s %9s %10s\n", "module", "preset", "output", "frames in", "frames out",
                 "real-time (processing only)");
     for (int index = 0; index < kSelectableModuleCount; ++index) {
-        if (!moduleImplemented(index)) continue;
         RenderJob job;
         job.input = input;
         job.output = dir + "/" + fileStem(index) + ".wav";

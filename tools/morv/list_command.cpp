@@ -1,42 +1,42 @@
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "registry/module_registry.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
-#include "tools/morv/module_descriptions.h"
 #include "tools/morv/module_names.h"
 #include "tools/morv/json_text.h"
 #include "tools/morv/usage_error.h"
 
 namespace {
 
+// The sliders are listed as a 44.1 kHz stream has them.
+constexpr int kListedRate = 44100;
+
 struct ModuleListing {
     int index;
-    bool implemented;
+    const char* description;
     int parameterCount;
     ParamDescriptor parameters[kMaxParameters];
     const PresetRecord* presets;
     int presetCount;
 };
 
-ModuleListing describeModule(int index) {
+ModuleListing listingOf(int index) {
+    const ModuleRow& row = moduleRow(index);
     ModuleListing listing{};
     listing.index = index;
-    listing.implemented = moduleImplemented(index);
-    std::unique_ptr<EffectModule> module = createModule(index, 44100, 2);
-    listing.parameterCount = module->describeParameters(listing.parameters);
-    listing.presetCount = module->presets(&listing.presets);
-    if (!listing.presets) listing.presetCount = 0;
+    listing.description = row.description;
+    listing.parameterCount = describeModule(index, kListedRate, listing.parameters);
+    listing.presets = row.presets.records;
+    listing.presetCount = row.presets.count;
     return listing;
 }
 
 void printText(const ModuleListing& m) {
-    std::printf("%2d %s %s%s\n", m.index, moduleMarker(m.index), moduleNameText(m.index),
-                m.implemented ? "" : "  (not built yet: passes audio through)");
-    std::printf("      %s\n", moduleDescription(m.index));
+    std::printf("%2d %s %s\n", m.index, moduleMarker(m.index), moduleNameText(m.index));
+    std::printf("      %s\n", m.description);
     for (int k = 0; k < m.parameterCount; ++k) {
         const ParamDescriptor& d = m.parameters[k];
         std::printf("      %-8s max %-10g min %-10g default %g\n", d.name, d.max, d.min, d.defaultValue);
@@ -59,10 +59,11 @@ void printJson(const std::vector<ModuleListing>& modules) {
     std::printf("[\n");
     for (size_t i = 0; i < modules.size(); ++i) {
         const ModuleListing& m = modules[i];
-        std::printf("  {\"index\": %d, \"name\": %s, \"marker\": %s, \"implemented\": %s,\n   \"description\": %s,\n"
+        // "implemented" stays for the scripts that read it: every listed module is built.
+        std::printf("  {\"index\": %d, \"name\": %s, \"marker\": %s, \"implemented\": true,\n   \"description\": %s,\n"
                     "   \"parameters\": [",
                     m.index, jsonString(moduleNameText(m.index)).c_str(), jsonString(moduleMarker(m.index)).c_str(),
-                    m.implemented ? "true" : "false", jsonString(moduleDescription(m.index)).c_str());
+                    jsonString(m.description).c_str());
         for (int k = 0; k < m.parameterCount; ++k) {
             const ParamDescriptor& d = m.parameters[k];
             std::printf("%s{\"name\": %s, \"max\": %s, \"min\": %s, \"default\": %s}", k ? ", " : "",
@@ -89,7 +90,7 @@ int runListCommand(const std::vector<std::string>& args) {
     CommandLine line(args, {}, {"json"});
     if (!line.positional().empty()) throw UsageError("list takes no file names");
     std::vector<ModuleListing> modules;
-    for (int index = 0; index < kSelectableModuleCount; ++index) modules.push_back(describeModule(index));
+    for (int index = 0; index < kSelectableModuleCount; ++index) modules.push_back(listingOf(index));
     if (line.flag("json")) {
         printJson(modules);
     } else {

@@ -1,11 +1,10 @@
 // morv manual --html: the user's manual of the plug-in as one HTML page, the
 // page the control window opens for Help and F1 (MORVStudio/help.html beside
-// the library). Module names, parameters and presets are read from the
-// module registry and the modules themselves, and the descriptions are those
-// of `morv list`, so the page shows exactly what the control window offers.
+// the library). Module names, descriptions, parameters and presets are read
+// from the module registry, as `morv list` and the control window read them,
+// so the page shows exactly what the control window offers.
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,54 +13,10 @@
 #include "registry/module_registry.h"
 #include "tools/morv/command_line.h"
 #include "tools/morv/commands.h"
-#include "tools/morv/module_descriptions.h"
 #include "tools/morv/module_names.h"
 #include "tools/morv/usage_error.h"
 
 namespace {
-
-// The unit and meaning of each parameter, by module and parameter name.
-struct ParameterNote {
-    int firstModule;
-    int lastModule;
-    const char* name;  // null: every parameter of those modules
-    const char* unit;
-    const char* meaning;
-};
-
-const ParameterNote kParameterNotes[] = {
-    {kModuleDeClick, kModuleDeClick, "Thresh", "", "detection threshold: larger finds fewer clicks"},
-    {kModuleDeHiss, kModuleDeHiss, "Thresh", "", "strength of the reduction"},
-    {kModuleDeNoise, kModuleDeNoise, "Thresh", "", "strength of the suppression"},
-    {kModuleDeNoise, kModuleDeNoise, "NoiseLen", "s", "time spent learning the noise"},
-    {kModuleFirstEqualizer, kModuleLastEqualizer, nullptr, "dB", "gain of the band around its centre frequency"},
-    {kModuleDeVocalMono, kModuleDeVocalStereo, "LowF", "Hz", "lower edge of the band worked on"},
-    {kModuleDeVocalMono, kModuleDeVocalStereo, "Hi F", "Hz", "upper edge of the band worked on"},
-    {kModuleDeVocalMono, kModuleDeVocalStereo, "Pann", "", "pan position of the source, -1 left to 1 right"},
-    {kModuleDeVocalStereo, kModuleDeVocalStereo, "Vocal", "", "gain of the shared part: -1 removes it"},
-    {kModuleModalReverb, kModuleModalReverb, "Size", "", "scale of the room"},
-    {kModuleModalReverb, kModuleModalReverb, "RefC", "", "reflection coefficient of the walls"},
-    {kModuleModalReverb, kModuleModalReverb, "DirR", "", "level of the direct sound"},
-    {kModuleModalReverb, kModuleModalReverb, "RefR", "", "level of the early reflections"},
-    {kModuleModalReverb, kModuleModalReverb, "RevR", "", "level of the late tail"},
-    {kModuleVirtual3D, kModuleVirtual3D, "Azim", "degrees", "azimuth, left to right"},
-    {kModuleVirtual3D, kModuleVirtual3D, "Elev", "degrees", "elevation, from below over the head to behind"},
-    {kModuleVirtual3D, kModuleVirtual3D, "Both", "", "position along the movement path (0: still)"},
-    {kModuleResampler, kModuleResampler, "Ratio", "", "speed factor as a power of 2"},
-    {kModuleTempoScaler, kModuleTempoScaler, "Tempo", "", "stretch factor as a power of 2"},
-    {kModulePitchScaler, kModulePitchScaler, "Pitch", "\xC3\x97", "pitch factor"},
-    {kModuleVibrato, kModuleVibrato, "VibF", "Hz", "vibrato frequency"},
-    {kModuleVibrato, kModuleVibrato, "Delay", "\xC2\xB5s", "depth of the delay"},
-    {kModuleWhisper, kModuleWhisper, "Wet", "", "share of random phase"},
-};
-
-const ParameterNote* noteFor(int module, const char* name) {
-    for (const ParameterNote& note : kParameterNotes) {
-        if (module < note.firstModule || module > note.lastModule) continue;
-        if (!note.name || std::string(note.name) == name) return &note;
-    }
-    return nullptr;
-}
 
 std::string escaped(const std::string& text) {
     std::string out;
@@ -89,44 +44,44 @@ std::string number(double value) {
     return text;
 }
 
+// The sliders are described as a 44.1 kHz stream has them.
+constexpr int kDescribedRate = 44100;
+
 // A module as the control window offers it: its sliders and its presets.
 struct ModulePage {
     int index;
-    std::unique_ptr<EffectModule> module;
-    ParamDescriptor parameters[kMaxParameters];
+    ParameterInfo parameters[kMaxParameters];
     int parameterCount;
     const PresetRecord* presets;
     int presetCount;
 };
 
 ModulePage describe(int index) {
-    ModulePage page{index, createModule(index, 44100, 2), {}, 0, nullptr, 0};
-    page.parameterCount = page.module->describeParameters(page.parameters);
-    page.presetCount = page.module->presets(&page.presets);
-    if (!page.presets) page.presetCount = 0;
+    ModulePage page{index, {}, 0, moduleRow(index).presets.records, moduleRow(index).presets.count};
+    page.parameterCount = describeModuleParameters(index, kDescribedRate, page.parameters);
     return page;
 }
 
 // What a slider's knob shows for a value.
-std::string shown(ModulePage& page, int k, double value) { return number(page.module->displayValue(k, value)); }
+std::string shown(const ModulePage& page, int k, double value) { return number(shownValue(page.parameters[k], value)); }
 
-void printParameters(ModulePage& page) {
+void printParameters(const ModulePage& page) {
     std::printf("<table>\n<tr><th>Slider</th><th>Top</th><th>Bottom</th><th>Default</th><th>Unit</th>"
                 "<th>What it sets</th></tr>\n");
     for (int k = 0; k < page.parameterCount; ++k) {
-        const ParamDescriptor& d = page.parameters[k];
-        const ParameterNote* note = noteFor(page.index, d.name);
+        const ParamDescriptor& d = page.parameters[k].descriptor;
         std::printf("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>\n",
                     escaped(d.name).c_str(), shown(page, k, d.max).c_str(), shown(page, k, d.min).c_str(),
-                    shown(page, k, d.defaultValue).c_str(), note ? escaped(note->unit).c_str() : "",
-                    note ? escaped(note->meaning).c_str() : "");
+                    shown(page, k, d.defaultValue).c_str(), escaped(page.parameters[k].unit).c_str(),
+                    escaped(page.parameters[k].meaning).c_str());
     }
     std::printf("</table>\n");
 }
 
-void printPresets(ModulePage& page) {
+void printPresets(const ModulePage& page) {
     std::printf("<table class=\"presets\">\n<tr><th>Preset</th><th>Gain (dB)</th>");
-    for (int k = 0; k < page.parameterCount; ++k) std::printf("<th>%s</th>", escaped(page.parameters[k].name).c_str());
+    for (int k = 0; k < page.parameterCount; ++k)
+        std::printf("<th>%s</th>", escaped(page.parameters[k].descriptor.name).c_str());
     std::printf("</tr>\n");
     for (int p = 0; p < page.presetCount; ++p) {
         const PresetRecord& record = page.presets[p];
@@ -144,13 +99,9 @@ void printPresets(ModulePage& page) {
 }
 
 void printModule(int index) {
-    ModulePage page = describe(index);
+    const ModulePage page = describe(index);
     std::printf("<h3 id=\"module-%d\">%s %s</h3>\n<p>%s</p>\n", index, moduleMarker(index),
-                escaped(moduleNameText(index)).c_str(), escaped(sentence(moduleDescription(index))).c_str());
-    if (!moduleImplemented(index)) {
-        std::printf("<p class=\"note\">Not built in this version: the module passes the audio through.</p>\n");
-        return;
-    }
+                escaped(moduleNameText(index)).c_str(), escaped(sentence(moduleRow(index).description)).c_str());
     if (page.parameterCount > 0) printParameters(page);
     if (page.presetCount > 0) printPresets(page);
 }

@@ -106,7 +106,7 @@ RenderSummary renderFile(const RenderJob& job) {
     if (job.bits != 0 && job.bits != 16 && job.bits != 24 && job.bits != 32) {
         throw UsageError("--bits must be 16, 24 or 32");
     }
-    if (!job.snapSeconds.empty() && job.choice.moduleIndex != kModuleDeNoise) {
+    if (!job.snapSeconds.empty() && !moduleRow(job.choice.moduleIndex).has(kLearnsNoise)) {
         throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
     }
     if (job.output != "-" && job.type.empty() && audioExtension(job.output).empty()) {

@@ -30,7 +30,6 @@ TEST(ManualCommand, PageListsEveryModuleWithItsSlidersAndPresets) {
         const size_t end = page.find("<h3", section + 1);
         const std::string text = page.substr(section, end - section);
         EXPECT_NE(text.find(escaped(moduleNameText(index))), std::string::npos) << index;
-        if (!moduleImplemented(index)) continue;
         std::unique_ptr<EffectModule> module = createModule(index, 44100, 2);
         ParamDescriptor parameters[kMaxParameters];
         const int count = module->describeParameters(parameters);

@@ -1,5 +1,3 @@
-#include "tools/morv/module_descriptions.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -25,7 +23,7 @@ TEST(ModuleDescriptions, TheReadmeTableMatchesTheList) {
         ASSERT_LT(index, kSelectableModuleCount);
         EXPECT_EQ(m[2].str(), moduleMarker(index)) << index;
         EXPECT_EQ(m[3].str(), moduleNameText(index)) << index;
-        EXPECT_EQ(m[4].str(), moduleDescription(index)) << index;
+        EXPECT_EQ(m[4].str(), moduleRow(index).description) << index;
         const int presets = presetTableFor(index).count;
         EXPECT_EQ(m[5].str(), presets ? std::to_string(presets) : "none") << index;
         ++rows;
