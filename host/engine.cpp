@@ -33,28 +33,21 @@ Engine::Built Engine::build(int index, int rate, int channels) {
     return built;
 }
 
+// Builds run one at a time: a format change on the audio thread waits for a
+// module change under way on the control side and then rebuilds for the new
+// format, so the last module swapped in always has the index and the format
+// in force.
 void Engine::rebuildFor(int index, bool useCurrentIndex, bool keep) {
-    for (;;) {
-        const int rate = sampleRate_, channels = channelCount_;
-        uint32_t generation;
-        {
-            ProcessingLock::Guard guard(lock_);
-            generation = generation_;
-            if (useCurrentIndex) index = moduleIndex_;
-        }
-        Built built = build(index, rate, channels);
-        std::unique_ptr<EffectModule> old;
-        {
-            ProcessingLock::Guard guard(lock_);
-            // Another build swapped in meanwhile, or the stream changed format:
-            // this one is stale.
-            if (generation != generation_ || rate != sampleRate_ || channels != channelCount_) continue;
-            old = swapIn(built, keep);
-            moduleIndex_ = index;
-        }
-        retire(std::move(old));  // outside the lock
-        return;
+    std::lock_guard<std::mutex> building(buildMutex_);
+    if (useCurrentIndex) index = moduleIndex_;
+    Built built = build(index, sampleRate_, channelCount_);
+    std::unique_ptr<EffectModule> old;
+    {
+        ProcessingLock::Guard guard(lock_);
+        old = swapIn(built, keep);
+        if (!useCurrentIndex) moduleIndex_ = index;
     }
+    retire(std::move(old));  // outside the lock
 }
 
 void Engine::retire(std::unique_ptr<EffectModule> old) {
@@ -90,7 +83,6 @@ bool Engine::prepareDesign() {
 std::unique_ptr<EffectModule> Engine::swapIn(Built& built, bool keep) {
     std::unique_ptr<EffectModule> old = std::move(module_);
     module_ = std::move(built.module);
-    ++generation_;
     hasModule_ = module_ ? 1 : 0;
     if (!module_) {
         parameterCount_ = 0;
@@ -330,7 +322,6 @@ void Engine::releaseModule() {
     {
         ProcessingLock::Guard guard(lock_);
         old = std::move(module_);
-        ++generation_;
         hasModule_ = 0;
     }
     retire(std::move(old));
@@ -342,7 +333,6 @@ void Engine::reset() {
     {
         ProcessingLock::Guard guard(lock_);
         old = std::move(module_);
-        ++generation_;
         hasModule_ = 0;
         parameterCount_ = 0;
         designWorker_ = false;

@@ -225,6 +225,9 @@ private:
     // lock, and by a module swap before the old module is released, so that
     // no module goes while its design is being prepared.
     std::mutex designMutex_;
+    // Held for the whole of a module build and its swap: builds run one at a
+    // time. The module index is written only under it.
+    std::mutex buildMutex_;
     bool designWorker_ = false;  // guarded by the lock
 
     // Guarded by the lock.
@@ -232,7 +235,6 @@ private:
     int parameterCount_ = 0;
     ParamDescriptor descriptors_[kMaxParameters] = {};
     double values_[kMaxParameters] = {};
-    uint32_t generation_ = 0;  // counts module swaps
 
     // The stream format, written by the audio thread, read by builds.
     RelaxedWord<int> sampleRate_{44100};
@@ -245,7 +247,7 @@ private:
     RelaxedWord<int> channelMask_{3};
     RelaxedWord<int> meterResetFlag_{0};
 
-    // The control side's own.
+    // The control side's own; builds read it under buildMutex_.
     int moduleIndex_ = 0;
     int presetIndex_ = 0;
     int restoreState_ = kRestoreLoaded;
