@@ -5,6 +5,7 @@
 #include <set>
 
 #include "effects/spatial/head_kernel_grid.h"
+#include "tools/kernel_table/diffuse_field_equaliser.h"
 #include "tools/kernel_table/measured_set.h"
 
 namespace {
@@ -14,7 +15,16 @@ constexpr double kTableRate = 44100.0;
 // Every stored value q + offset must stay within 16 bits for offsets of
 // -5000 .. 4999, so the scaled kernels stay within +-27768.
 constexpr double kLargestScaled = 27768.0;
-constexpr double kFullScale = 32768.0;
+// One stored step is the module's sample scale (the table holds half scale).
+constexpr double kFullScale = 1.0 / headgrid::kSampleScale;
+// The band over which the equalised set's power average is flat and at unit
+// level; outside it the equaliser's lift is limited.
+constexpr double kFlatFrom = 100.0;
+constexpr double kFlatTo = 12000.0;
+// A response starts at its first tap of at least this share of its peak; the
+// taps dropped ahead of all responses leave this many before the earliest.
+constexpr double kOnsetShare = 0.01;
+constexpr int kLeadMargin = 6;
 // Directions whose closeness differs by less than this count as equally close
 // (the lower measurement index wins), so that the choice does not hang on the
 // last bit of a cosine.
@@ -26,6 +36,23 @@ void gridDirection(double azimuth, double elevation, double* d) {
     d[0] = std::cos(a) * std::cos(e);
     d[1] = -std::sin(a);
     d[2] = std::cos(a) * std::sin(e);
+}
+
+// The leading taps that every response can lose: all but kLeadMargin of
+// those before the earliest onset (the first tap at kOnsetShare of its
+// response's peak). They are the measurement's travel time, the same for
+// every direction, and the room they free holds the equalised responses'
+// low-frequency tails.
+int commonLead(const std::vector<const double*>& responses, int taps) {
+    int earliest = taps;
+    for (const double* h : responses) {
+        double peak = 0.0;
+        for (int k = 0; k < taps; ++k) peak = std::max(peak, std::fabs(h[k]));
+        int onset = 0;
+        while (onset < taps && std::fabs(h[onset]) < kOnsetShare * peak) ++onset;
+        earliest = std::min(earliest, onset);
+    }
+    return std::max(0, earliest - kLeadMargin);
 }
 
 double energy(const double* x, int count) {
@@ -75,38 +102,43 @@ std::vector<int> KernelTableBuilder::chooseMeasurements(const MeasuredSet& set) 
 
 void KernelTableBuilder::store(const MeasuredSet& set, const std::vector<int>& chosen) {
     const int taps = headgrid::kKernelTaps;
-    double peak = 0.0;
+    std::vector<const double*> responses;
     for (int m : chosen) {
         for (int ear = 0; ear < headgrid::kEars; ++ear) {
             const double* h = set.response(m, ear);
-            const double share = energy(h, taps) / energy(h, set.taps());
-            smallestShare_ = std::min(smallestShare_, share);
-            for (int k = 0; k < taps; ++k) peak = std::max(peak, std::fabs(h[k]));
+            smallestShare_ = std::min(smallestShare_, energy(h, taps) / energy(h, set.taps()));
+            responses.push_back(h);
         }
     }
-    if (smallestShare_ < kMinEnergyShare || peak <= 0.0) {
+    if (smallestShare_ < kMinEnergyShare) {
         error_ = "the kept taps hold too little of some response's energy";
         return;
     }
-    gain_ = kLargestScaled / (kFullScale * peak);
+    lead_ = commonLead(responses, set.taps());
+    for (const double*& h : responses) h += lead_;
+    const DiffuseFieldEqualiser equalised(responses, set.taps() - lead_, taps, kFlatFrom / kTableRate,
+                                          kFlatTo / kTableRate);
+    largestLiftDb_ = equalised.largestLiftDb();
     distinct_ = static_cast<int>(std::set<int>(chosen.begin(), chosen.end()).size());
+    for (size_t r = 0; r < responses.size(); ++r) {
+        const double* h = equalised.kernel(static_cast<int>(r));
+        for (int k = 0; k < taps; ++k) largestTap_ = std::max(largestTap_, std::fabs(h[k]));
+    }
+    if (largestTap_ * kFullScale > kLargestScaled) {
+        error_ = "an equalised kernel does not fit the 16-bit table (largest tap " + std::to_string(largestTap_) + ")";
+        return;
+    }
 
     bytes_.assign(headgrid::kTableBytes, 0);
     size_t at = 0;
-    for (int m : chosen) {
-        for (int ear = 0; ear < headgrid::kEars; ++ear) {
-            const double* h = set.response(m, ear);
-            for (int k = 1; k <= taps; ++k) {
-                const int32_t scaled = static_cast<int32_t>(std::floor(h[k - 1] * gain_ * kFullScale + 0.5));
-                const int32_t stored = scaled + headgrid::kernelOffset(k);
-                if (stored < -32768 || stored > 32767) {
-                    error_ = "a stored value left the 16-bit range";
-                    return;
-                }
-                const uint16_t word = static_cast<uint16_t>(stored);
-                bytes_[at++] = static_cast<uint8_t>(word & 0xff);
-                bytes_[at++] = static_cast<uint8_t>(word >> 8);
-            }
+    for (size_t r = 0; r < responses.size(); ++r) {
+        const double* h = equalised.kernel(static_cast<int>(r));
+        for (int k = 1; k <= taps; ++k) {
+            const int32_t scaled = static_cast<int32_t>(std::floor(h[k - 1] * kFullScale + 0.5));
+            const int32_t stored = scaled + headgrid::kernelOffset(k);
+            const uint16_t word = static_cast<uint16_t>(stored);
+            bytes_[at++] = static_cast<uint8_t>(word & 0xff);
+            bytes_[at++] = static_cast<uint8_t>(word >> 8);
         }
     }
 }

@@ -7,9 +7,10 @@
 class MeasuredSet;
 
 // Builds the head-related kernel table from a measured set: for every grid
-// direction the measurement nearest to it, its first kernel-length taps for
-// both ears, all kernels scaled by one common factor and stored as 16-bit
-// little-endian values with the position offset added.
+// direction the measurement nearest to it, both ears' responses diffuse-field
+// equalised over the table's kernels and cut to the kernel length (see
+// DiffuseFieldEqualiser), stored as 16-bit little-endian values with the
+// position offset added.
 class KernelTableBuilder {
 public:
     // The share of every response's energy the kept taps must hold.
@@ -21,8 +22,11 @@ public:
     const std::string& error() const { return error_; }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-    // What the build found, for the generator's report.
-    double gain() const { return gain_; }
+    // What the build found, for the generator's report: the equaliser's
+    // largest lift, the largest kernel tap and the leading taps dropped.
+    double largestLiftDb() const { return largestLiftDb_; }
+    double largestTap() const { return largestTap_; }
+    int leadingTapsDropped() const { return lead_; }
     double smallestEnergyShare() const { return smallestShare_; }
     int distinctMeasurements() const { return distinct_; }
 
@@ -32,7 +36,9 @@ private:
 
     std::string error_;
     std::vector<uint8_t> bytes_;
-    double gain_ = 0.0;
+    double largestLiftDb_ = 0.0;
+    double largestTap_ = 0.0;
+    int lead_ = 0;
     double smallestShare_ = 1.0;
     int distinct_ = 0;
 };
