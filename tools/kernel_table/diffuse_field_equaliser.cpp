@@ -56,6 +56,7 @@ DiffuseFieldEqualiser::DiffuseFieldEqualiser(const std::vector<const double*>& r
       average_(kBins, 0.0),
       magnitude_(kBins, 1.0) {
     RealFft fft(kDesignLength);
+    // First the set as it comes (a unit filter), cut like the kernels.
     std::vector<double> logMagnitude(kBins, 0.0);
     equalise(minimumPhase(logMagnitude, fft));
     scaleToUnitLevel();
@@ -69,9 +70,9 @@ DiffuseFieldEqualiser::DiffuseFieldEqualiser(const std::vector<const double*>& r
     largestLiftDb_ = 20.0 * std::log10(*std::max_element(magnitude_.begin(), magnitude_.end()) * typicalMagnitude_);
 }
 
-// Every response through the divisor (a packed spectrum), windowed back to
-// the kernel length, then the kernels' power average.
-void DiffuseFieldEqualiser::equalise(const std::vector<double>& divisor) {
+// Every response through the inverse filter (a packed spectrum), windowed
+// back to the kernel length, then the kernels' power average.
+void DiffuseFieldEqualiser::equalise(const std::vector<double>& inverse) {
     const int n = kDesignLength;
     RealFft fft(n);
     std::vector<double> x(n);
@@ -81,11 +82,11 @@ void DiffuseFieldEqualiser::equalise(const std::vector<double>& divisor) {
         std::fill(x.begin(), x.end(), 0.0);
         std::copy(responses_[r], responses_[r] + taps_, x.begin());
         fft.forward(x.data());
-        x[0] *= divisor[0];
-        x[n - 1] *= divisor[n - 1];
+        x[0] *= inverse[0];
+        x[n - 1] *= inverse[n - 1];
         for (int k = 1; k < n / 2; ++k) {
             const ComplexBin<double> bin = complexBin(x.data(), k);
-            bin.set(bin.value() * complexBin(divisor.data(), k).value());
+            bin.set(bin.value() * complexBin(inverse.data(), k).value());
         }
         fft.inverse(x.data());
         double* kernel = &kernels_[r * kernelTaps_];
@@ -124,7 +125,7 @@ void DiffuseFieldEqualiser::measureTypicalLevel() {
     typicalMagnitude_ = std::exp(0.5 * sum / weights);
 }
 
-// The divisor's magnitude so far, times what the kernels still lack of a
+// The inverse filter's magnitude so far, times what the kernels still lack of a
 // unit average, with the lift limited. The correction is smoothed over the
 // kernels' own resolution (the design length over the kernel length, in
 // bins): finer detail, which the short kernels cannot hold, would only grow
@@ -143,8 +144,8 @@ void DiffuseFieldEqualiser::refineMagnitude() {
 }
 
 // Scales the kernels so that their average over the flat band is 1. The
-// divisor's magnitude stays as it is: it measures lifts from the level of
-// the unequalised set.
+// inverse filter's magnitude stays as it is: it measures lifts from the
+// level of the unequalised set.
 void DiffuseFieldEqualiser::scaleToUnitLevel() {
     double level = 0.0;
     for (int k = flatFirstBin_; k <= flatLastBin_; ++k) level += average_[k];

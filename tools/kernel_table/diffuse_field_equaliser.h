@@ -9,16 +9,16 @@
 // every direction alike comes out, and only what tells directions and ears
 // apart stays.
 //
-// The divisor is a minimum-phase filter designed on a long transform from
-// the regularised inverse of the average magnitude: no band is lifted by
-// more than kMaxLiftDb above the set's typical level in the flat band,
-// so bands the measurement hardly reached (the extreme lows and highs) are
-// not pulled up into noise. Each equalised response is windowed back to the
-// kernel length; since the window changes the average a little, the design
-// is repeated on the windowed kernels' average (kPasses times, the
-// correction smoothed to what a kernel can resolve). The set is finally scaled
-// so that its power average over the flat band is 1: a diffuse source (one
-// that reaches the ears from every direction alike) keeps its level.
+// The division is a minimum-phase inverse filter, designed on a long
+// transform from the regularised inverse of the average magnitude: no band
+// is lifted more than kMaxLiftDb above the set's typical level in the flat
+// band, so bands the measurement hardly reached (the extreme lows and highs)
+// are not pulled up into noise. Each equalised response is windowed back to
+// the kernel length; since the window changes the average a little, the
+// design is repeated on the windowed kernels' average (kPasses times, the
+// correction smoothed to what a kernel can resolve). The set is finally
+// scaled so that its power average over the flat band is 1: a diffuse source
+// (one that reaches the ears from every direction alike) keeps its level.
 class DiffuseFieldEqualiser {
 public:
     static constexpr int kDesignLength = 8192;
@@ -35,13 +35,13 @@ public:
 
     // The equalised kernel of response i: kernelTaps samples.
     const double* kernel(int i) const { return &kernels_[static_cast<size_t>(i) * kernelTaps_]; }
-    // The largest lift of the divisor over the set's level, in dB.
+    // The inverse filter's largest lift over the set's typical level, in dB.
     double largestLiftDb() const { return largestLiftDb_; }
     // Power average of the kernels over the design transform's bins 0 .. N/2.
     const std::vector<double>& powerAverage() const { return average_; }
 
 private:
-    void equalise(const std::vector<double>& divisor);
+    void equalise(const std::vector<double>& inverse);
     void measureAverage();
     void measureTypicalLevel();
     void refineMagnitude();
@@ -54,7 +54,7 @@ private:
     int flatLastBin_;
     std::vector<double> kernels_;
     std::vector<double> average_;    // bins 0 .. N/2
-    std::vector<double> magnitude_;  // the divisor's inverse magnitude, bins 0 .. N/2
-    double typicalMagnitude_ = 1.0;
+    std::vector<double> magnitude_;  // the inverse filter's magnitude, bins 0 .. N/2
+    double typicalMagnitude_ = 1.0;  // the unequalised set's typical level, as a magnitude
     double largestLiftDb_ = 0.0;
 };
