@@ -35,11 +35,8 @@ inline int pairOffset(int azimuthIndex, int elevationIndex) {
 // its kernel: stored = value + kernelOffset(k), formed in 32-bit integers.
 inline int32_t kernelOffset(int k) { return k * k % 10000 - 5000; }
 
-// The stored value at position k as a kernel sample. The table holds the
-// kernels at half scale, a step of 2^-14: diffuse-field equalised kernels
-// keep a diffuse source's level, and the near ear's kernels for a source at
-// the side then peak above 1. A power of two keeps the conversion exact.
-constexpr double kSampleScale = 6.103515625e-5;  // 1 / 16384
+// The stored value at position k as a sample on the +-1 scale.
+constexpr double kSampleScale = 3.0517578125e-5;  // 1 / 32768
 inline double kernelSample(int32_t stored, int k) { return (stored - kernelOffset(k)) * kSampleScale; }
 
 // Index of the grid value nearest to value among count values given by

@@ -27,8 +27,14 @@ TEST(KernelTableTest, TheEmbeddedTableIsTheGeneratedOne) {
     KernelTableSource& source = platformKernelTable();
     const unsigned char* table = source.acquire();
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(checksum(table, headgrid::kTableBytes), 0x190de89209a60141ull);
+    EXPECT_EQ(checksum(table, headgrid::kTableBytes), 0x7317e0dc053de235ull);
     source.release();
+}
+
+// One stored step is 2^-15 whatever the table holds: 16384 above the
+// position's offset reads as one half.
+TEST(KernelTableTest, AStoredStepIsTwoToTheMinusFifteen) {
+    EXPECT_EQ(headgrid::kernelSample(16384 + headgrid::kernelOffset(7), 7), 0.5);
 }
 
 // Diffuse-field equalised at unit level: the power average of the 2,500

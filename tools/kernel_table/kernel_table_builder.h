@@ -10,7 +10,8 @@ class MeasuredSet;
 // direction the measurement nearest to it, both ears' responses diffuse-field
 // equalised over the table's kernels and cut to the kernel length (see
 // DiffuseFieldEqualiser), stored as 16-bit little-endian values with the
-// position offset added.
+// position offset added. A direction whose kernels do not fit 16 bits has
+// both ears scaled down alike, just enough to fit.
 class KernelTableBuilder {
 public:
     // The share of every response's energy the kept taps must hold.
@@ -23,10 +24,13 @@ public:
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
     // What the build found, for the generator's report: the equaliser's
-    // largest lift, the largest kernel tap and the leading taps dropped.
+    // largest lift, the largest kernel tap and the leading taps dropped, the
+    // directions scaled down to fit and the largest such cut in dB.
     double largestLiftDb() const { return largestLiftDb_; }
     double largestTap() const { return largestTap_; }
     int leadingTapsDropped() const { return lead_; }
+    int attenuatedDirections() const { return attenuatedDirections_; }
+    double largestCutDb() const { return largestCutDb_; }
     double smallestEnergyShare() const { return smallestShare_; }
     int distinctMeasurements() const { return distinct_; }
 
@@ -39,6 +43,8 @@ private:
     double largestLiftDb_ = 0.0;
     double largestTap_ = 0.0;
     int lead_ = 0;
+    int attenuatedDirections_ = 0;
+    double largestCutDb_ = 0.0;
     double smallestShare_ = 1.0;
     int distinct_ = 0;
 };

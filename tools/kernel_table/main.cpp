@@ -41,10 +41,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("kernel table %s: %zu bytes from %d of %d measurements, diffuse-field equalised "
-                "(largest lift %.1f dB, largest tap %.4f, %d leading taps dropped), smallest energy share %.4f, "
+                "(largest lift %.1f dB, largest tap %.4f, %d leading taps dropped, %d directions cut by up to %.2f dB to fit), smallest energy share %.4f, "
                 "checksum %016" PRIx64 "\n",
                 out.c_str(), bytes.size(), table.distinctMeasurements(), set.count(), table.largestLiftDb(),
-                table.largestTap(), table.leadingTapsDropped(),
+                table.largestTap(), table.leadingTapsDropped(), table.attenuatedDirections(), table.largestCutDb(),
                 table.smallestEnergyShare(), tableChecksum(bytes.data(), bytes.size()));
     return 0;
 }
