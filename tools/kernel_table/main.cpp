@@ -1,7 +1,7 @@
 // Generates the head-related kernel table that Virtual3D reads (resource
 // "BINHIR" 121 of the plug-in, linked data of the native build) from the MIT
 // KEMAR measurements (MIT Media Lab, Gardner and Martin, 1994) that Debian's
-// libmysofa1 installs.
+// libmysofa1 installs, diffuse-field equalised.
 //   morv_kernel_table OUT.bin [SOFA_FILE]
 
 #include <cinttypes>
@@ -40,9 +40,11 @@ int main(int argc, char** argv) {
         std::remove(partial.c_str());
         return 1;
     }
-    std::printf("kernel table %s: %zu bytes from %d of %d measurements, gain %.6f, "
-                "smallest energy share %.4f, checksum %016" PRIx64 "\n",
-                out.c_str(), bytes.size(), table.distinctMeasurements(), set.count(), table.gain(),
+    std::printf("kernel table %s: %zu bytes from %d of %d measurements, diffuse-field equalised "
+                "(largest lift %.1f dB, largest tap %.4f, %d leading taps dropped, %d directions cut by up to %.2f dB to fit), smallest energy share %.4f, "
+                "checksum %016" PRIx64 "\n",
+                out.c_str(), bytes.size(), table.distinctMeasurements(), set.count(), table.largestLiftDb(),
+                table.largestTap(), table.leadingTapsDropped(), table.attenuatedDirections(), table.largestCutDb(),
                 table.smallestEnergyShare(), tableChecksum(bytes.data(), bytes.size()));
     return 0;
 }
