@@ -233,6 +233,17 @@ void DeClick::widenToDisturbance(const double* x, int& start, int& end, int from
     }
 }
 
+// The edges of a burst that fades in and out, as one shaped by a window
+// does, sink under the model's error some samples before the burst ends, and
+// widenToDisturbance stops there. On a wide click the fill then meets known
+// samples that still hold a little of the burst, which bends it; a guard of
+// kEdgeGuard unclicked samples on either side is replaced with the rest.
+void DeClick::guardEdges(int& start, int& end, int order) {
+    for (int k = 0; k < kEdgeGuard && start - 1 > order && !clicked_[start - 1]; ++k) clicked_[--start] = 1;
+    for (int k = 0; k < kEdgeGuard && end + 1 + order < frameLength() - 1 && !clicked_[end + 1]; ++k)
+        clicked_[++end] = 1;
+}
+
 // Order of the model a click is refined under: kModelOrder for short clicks,
 // higher for wide ones, as far as the frame holds that many samples on both
 // sides of the click.
@@ -308,6 +319,7 @@ void DeClick::repairClick(double* x, int& start, int& end, double limit, bool re
         std::copy(frameModel_.begin(), frameModel_.end(), coefficients_.begin());
     }
     if (accepted && end - start + 1 >= kMinWidenedLength) widenToDisturbance(x, start, end, from, to, order);
+    if (accepted && end - start + 1 >= kMinGuardedLength) guardEdges(start, end, order);
 
     const int length = end - start + 1;
     std::copy(x + start, x + end + 1, firstFill_.begin());

@@ -35,6 +35,10 @@ public:
     static constexpr int kMinWidenedLength = 4;
     static constexpr int kEdgeReach = 8;
     static constexpr double kEdgeStandOut = 4.0;
+    // A click at least kMinGuardedLength samples wide after that also takes
+    // in kEdgeGuard samples on either side.
+    static constexpr int kMinGuardedLength = 16;
+    static constexpr int kEdgeGuard = 2;
     // A fill may exceed the largest unclicked sample within kModelContext of
     // the click by this factor.
     static constexpr double kFillHeadroom = 1.5;
@@ -72,6 +76,7 @@ private:
     void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
     void repairClick(double* x, int& start, int& end, double limit, bool refine);
+    void guardEdges(int& start, int& end, int order);
     void widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order);
     double forwardError(const double* x, int n, int order) const;
     double backwardError(const double* x, int n, int order) const;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "tests/effects/restoration/stream_runner.h"
@@ -304,9 +305,13 @@ TEST(DeClick, EchoesOfASpikeAreNotClicks) {
 // Wide clicks as a scratch leaves them: noise bursts of 14 and 30 samples
 // under a Hann window, on a harmonic tone and on a sine. Their faint edges
 // must be replaced with the rest (left in, they bend the fill to meet them),
-// and a fill that wide needs a model of more than 50 terms.
+// and a fill that wide needs a model of more than 50 terms. On white noise,
+// which no model predicts, the fill cannot follow the signal, but it must
+// still take the burst out, leaving an error of the order of the noise.
 TEST(DeClick, WindowedBurstsAreRepairedWhole) {
-    for (const std::vector<double>& clean : {harmonicTone(), noisySine(440.0)}) {
+    const std::pair<std::vector<double>, double> signalsAndBounds[] = {
+        {harmonicTone(), 0.1}, {noisySine(440.0), 0.1}, {testsignals::noise(kFrames, 1, 500.0, 5), 0.4}};
+    for (const auto& [clean, bound] : signalsAndBounds) {
         for (int length : {14, 30}) {
             std::vector<double> damaged = clean;
             const std::vector<double> burst = testsignals::noise(length, 1, 1.0, 7);
@@ -322,7 +327,7 @@ TEST(DeClick, WindowedBurstsAreRepairedWhole) {
             const std::vector<double> out = runStream(declick, damaged, 1);
             for (int at : positions) {
                 const double before = rmsError(damaged, clean, at, at + length);
-                EXPECT_LT(rmsError(out, clean, at, at + length), 0.1 * before)
+                EXPECT_LT(rmsError(out, clean, at, at + length), bound * before)
                     << length << "-sample burst at " << at;
             }
         }
