@@ -8,13 +8,15 @@
 //   declick_quality music FILE...
 //     real recordings on the 16-bit scale, each its own stream: the clean
 //     files (SNR of the output against the input, largest change), then the
-//     files with 300 added clicks of 1-11 samples and +-4000 to +-16000
-//     (median gain per click, clicks made worse, click-region gain) and the
-//     CPU real-time factor of that run.
+//     files with 300 added clicks (Hann-windowed noise bursts of 1-40
+//     samples, peak 0.05-0.5 of full scale): the share of each width class
+//     repaired, median gain per click, clicks made worse, click-region gain,
+//     and the CPU real-time factor of that run.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -115,6 +117,11 @@ struct Recording {
 
 Recording readRecording(const std::string& path) {
     AudioFileReader reader(path);
+    if (reader.sampleRate() != kRate) {
+        std::fprintf(stderr, "%s: %d Hz; the clicks and frames here assume %.0f Hz\n", path.c_str(),
+                     reader.sampleRate(), kRate);
+        std::exit(1);
+    }
     Recording r{path, reader.channels(), {}};
     std::vector<int32_t> buffer(4096 * static_cast<size_t>(reader.channels()));
     for (int got; (got = reader.read(buffer.data(), 4096)) > 0;)
@@ -128,30 +135,44 @@ struct Click {
     int length;
 };
 
+constexpr int kMaxWidth = 40;
+constexpr double kFullScale = 32768.0;
+// The right channel gets the left's burst times this.
+constexpr double kRightScale = 0.8;
+
 // 300 clicks over the recordings in proportion to their length, at least
-// 300 samples apart and 200 from either end: 1 to 11 samples, one sign,
-// heights 4000 to 16000 (each sample 60-100 % of it), on every channel.
+// 300 samples apart and 200 from either end: Hann-windowed noise bursts of
+// 1 to 40 samples (uniform), peak 0.05 to 0.5 of full scale (log-uniform),
+// random sign, the right channel a little weaker.
 std::vector<Click> addClicks(std::vector<Recording>& recordings) {
     std::vector<Click> clicks;
     long long total = 0;
     for (const Recording& r : recordings) total += r.frames();
     Random random{20240607u};
+    double burst[kMaxWidth];
     while (clicks.size() < 300) {
         long long at = static_cast<long long>(random.next() * total);
         int file = 0;
         while (at >= recordings[file].frames()) at -= recordings[file++].frames();
-        const int length = 1 + static_cast<int>(random.next() * 11);
+        const int length = 1 + static_cast<int>(random.next() * kMaxWidth);
         const int position = static_cast<int>(at);
         bool fits = position >= 200 && position + length + 200 < recordings[file].frames();
         for (const Click& c : clicks)
             if (c.file == file && std::abs(c.position - position) < 300) fits = false;
         if (!fits) continue;
-        const double height = (4000.0 + 12000.0 * random.next()) * (random.next() < 0.5 ? -1.0 : 1.0);
+        const double peak = kFullScale * 0.05 * std::pow(10.0, random.next());
+        const double sign = random.next() < 0.5 ? -1.0 : 1.0;
+        double largest = 0.0;
+        for (int j = 0; j < length; ++j) {
+            const double hann = std::sin(kPi * (j + 1) / (length + 1));
+            burst[j] = (2.0 * random.next() - 1.0) * hann * hann;
+            if (std::fabs(burst[j]) > std::fabs(largest)) largest = burst[j];
+        }
         Recording& r = recordings[file];
         for (int j = 0; j < length; ++j) {
-            const double value = height * (0.6 + 0.4 * random.next());
+            const double value = sign * peak * burst[j] / largest;
             for (int c = 0; c < r.channels; ++c)
-                r.samples[static_cast<size_t>(position + j) * r.channels + c] += value;
+                r.samples[static_cast<size_t>(position + j) * r.channels + c] += c == 1 ? kRightScale * value : value;
         }
         clicks.push_back({file, position, length});
     }
@@ -165,6 +186,54 @@ double squaredDifference(const Recording& a, const std::vector<double>& b, int f
     return sum;
 }
 
+std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// Clean recordings: what the module changes where there is nothing to do.
+void cleanPass(const std::vector<Recording>& clean, double seconds) {
+    double signal = 0.0, change = 0.0, largest = 0.0;
+    std::string largestAt;
+    for (const Recording& r : clean) {
+        const std::vector<double> out = runDeClick(r.samples, r.channels);
+        double fileSignal = 0.0, fileChange = 0.0, fileLargest = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const double d = out[i] - r.samples[i];
+            fileSignal += r.samples[i] * r.samples[i];
+            fileChange += d * d;
+            fileLargest = std::max(fileLargest, std::fabs(d));
+            if (std::fabs(d) > largest) {
+                largest = std::fabs(d);
+                largestAt = baseName(r.name) + " at sample " + std::to_string(i / r.channels);
+            }
+        }
+        std::printf("  %-24s SNR %7.2f dB, largest change %8.1f\n", baseName(r.name).c_str(),
+                    10.0 * std::log10(fileSignal / std::max(fileChange, 1e-300)), fileLargest);
+        signal += fileSignal;
+        change += fileChange;
+    }
+    std::printf("clean: %zu files, %.1f s; SNR of output against input %.2f dB; largest change %.1f (%s)\n",
+                clean.size(), seconds, 10.0 * std::log10(signal / std::max(change, 1e-300)), largest,
+                largestAt.empty() ? "none" : largestAt.c_str());
+}
+
+// A click counts as repaired when the error energy over its own samples
+// falls by kRepairedGain dB or more.
+constexpr double kRepairedGain = 10.0;
+
+void widthClasses(const std::vector<Click>& clicks, const std::vector<double>& spanGains) {
+    const int bounds[][2] = {{1, 3}, {4, 10}, {11, 20}, {21, 40}};
+    std::printf("width class  clicks  repaired (>= %.0f dB over the click)  median gain\n", kRepairedGain);
+    for (const auto& b : bounds) {
+        std::vector<double> gains;
+        for (size_t i = 0; i < clicks.size(); ++i)
+            if (clicks[i].length >= b[0] && clicks[i].length <= b[1]) gains.push_back(spanGains[i]);
+        if (gains.empty()) continue;
+        const long repaired = std::count_if(gains.begin(), gains.end(), [](double g) { return g >= kRepairedGain; });
+        std::sort(gains.begin(), gains.end());
+        std::printf("  %2d-%-2d      %4zu   %5.1f %%%28s%7.2f dB\n", b[0], b[1], gains.size(),
+                    100.0 * repaired / gains.size(), "", gains[gains.size() / 2]);
+    }
+}
+
 int music(int count, char** paths) {
     std::vector<Recording> clean;
     double seconds = 0.0;
@@ -172,34 +241,7 @@ int music(int count, char** paths) {
         clean.push_back(readRecording(paths[i]));
         seconds += clean.back().frames() / kRate;
     }
-
-    // Clean recordings: what the module changes where there is nothing to do.
-    double signal = 0.0, change = 0.0, largest = 0.0;
-    std::string largestAt;
-    for (const Recording& r : clean) {
-        const std::vector<double> out = runDeClick(r.samples, r.channels);
-        double fileSignal = 0.0, fileChange = 0.0, fileLargest = 0.0;
-        for (size_t i = 0; i < out.size(); ++i) {
-            fileSignal += r.samples[i] * r.samples[i];
-            fileChange += (out[i] - r.samples[i]) * (out[i] - r.samples[i]);
-            fileLargest = std::max(fileLargest, std::fabs(out[i] - r.samples[i]));
-        }
-        std::printf("  %-24s SNR %7.2f dB, largest change %8.1f\n", r.name.substr(r.name.find_last_of('/') + 1).c_str(),
-                    10.0 * std::log10(fileSignal / std::max(fileChange, 1e-300)), fileLargest);
-        for (size_t i = 0; i < out.size(); ++i) {
-            const double d = out[i] - r.samples[i];
-            signal += r.samples[i] * r.samples[i];
-            change += d * d;
-            if (std::fabs(d) > largest) {
-                largest = std::fabs(d);
-                largestAt = r.name.substr(r.name.find_last_of('/') + 1) + " at sample " +
-                            std::to_string(i / r.channels);
-            }
-        }
-    }
-    std::printf("clean: %d files, %.1f s; SNR of output against input %.2f dB; largest change %.1f (%s)\n", count,
-                seconds, 10.0 * std::log10(signal / std::max(change, 1e-300)), largest,
-                largestAt.empty() ? "none" : largestAt.c_str());
+    cleanPass(clean, seconds);
 
     std::vector<Recording> damaged = clean;
     const std::vector<Click> clicks = addClicks(damaged);
@@ -208,9 +250,10 @@ int music(int count, char** paths) {
     for (const Recording& r : damaged) outputs.push_back(runDeClick(r.samples, r.channels, &cpu));
 
     // Error energy against the clean recording over the click and 50
-    // samples on either side, before and after repair.
+    // samples on either side, before and after repair; and over the click's
+    // own samples for the width classes.
     constexpr int kMargin = 50;
-    std::vector<double> gains;
+    std::vector<double> gains, spanGains;
     std::vector<std::pair<double, int>> afterEnergies;
     double before = 0.0, after = 0.0;
     int worse = 0, barely = 0;
@@ -218,6 +261,10 @@ int music(int count, char** paths) {
         const int from = c.position - kMargin, to = c.position + c.length + kMargin;
         const double b = squaredDifference(clean[c.file], damaged[c.file].samples, from, to);
         const double a = squaredDifference(clean[c.file], outputs[c.file], from, to);
+        const double spanBefore = squaredDifference(clean[c.file], damaged[c.file].samples, c.position,
+                                                    c.position + c.length);
+        const double spanAfter = squaredDifference(clean[c.file], outputs[c.file], c.position, c.position + c.length);
+        spanGains.push_back(10.0 * std::log10(spanBefore / std::max(spanAfter, 1e-300)));
         before += b;
         after += a;
         const double gain = 10.0 * std::log10(b / std::max(a, 1e-300));
@@ -226,14 +273,14 @@ int music(int count, char** paths) {
         if (gain < 0.0) ++worse;
         if (gain < 3.0) ++barely;
     }
+    widthClasses(clicks, spanGains);
     // The clicks left with the most error energy: where the region gain goes.
     std::sort(afterEnergies.rbegin(), afterEnergies.rend());
     for (int k = 0; k < 8; ++k) {
         const Click& c = clicks[afterEnergies[k].second];
-        const std::string& name = clean[c.file].name;
         std::printf("  left over: %-20s sample %7d (stretch position %3d), %2d samples: gain %6.2f dB, "
                     "RMS error after %.0f\n",
-                    name.substr(name.find_last_of('/') + 1).c_str(), c.position, (c.position + 1120) % 952, c.length,
+                    baseName(clean[c.file].name).c_str(), c.position, (c.position + 1120) % 952, c.length,
                     gains[afterEnergies[k].second],
                     std::sqrt(afterEnergies[k].first / ((c.length + 2 * kMargin) * clean[c.file].channels)));
     }

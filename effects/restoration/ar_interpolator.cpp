@@ -4,27 +4,27 @@
 
 #include "effects/restoration/toeplitz_inverse.h"
 
-ArInterpolator::ArInterpolator(int maxGap, int order)
+ArInterpolator::ArInterpolator(int maxGap, int maxOrder)
     : maxGap_(maxGap),
-      order_(order),
+      maxOrder_(maxOrder),
       correlation_(maxGap, 0.0),
-      known_(maxGap + order, 0.0),
+      known_(maxGap + maxOrder, 0.0),
       projected_(maxGap, 0.0),
       recursion_(maxGap, 0.0),
       scaled_(2 * static_cast<size_t>(maxGap), 0.0),
       inverse_(static_cast<size_t>(maxGap) * maxGap, 0.0) {}
 
-bool ArInterpolator::interpolate(double* x, int start, int end, const double* a) {
+bool ArInterpolator::interpolate(double* x, int start, int end, const double* a, int order) {
     const int gap = end - start + 1;
-    if (gap < 1 || gap > maxGap_) return false;
+    if (gap < 1 || gap > maxGap_ || order < 1 || order > maxOrder_) return false;
 
-    modelCorrelation(a, gap);
+    modelCorrelation(a, gap, order);
     const double b0 = correlation_[0];
     if (!(b0 > 0.0)) return false;
     for (int j = 0; j < gap; ++j) correlation_[j] /= b0;
 
-    knownContributions(x, start, gap, a);
-    projectedContributions(a, gap);
+    knownContributions(x, start, gap, a, order);
+    projectedContributions(a, gap, order);
 
     double error = 0.0;
     if (!levinsonDurbin(correlation_.data(), gap, recursion_.data(), &error)) return false;
@@ -41,22 +41,22 @@ bool ArInterpolator::interpolate(double* x, int start, int end, const double* a)
 }
 
 // b_j = sum_i a_i a_(i+j), the autocorrelation of the filter.
-void ArInterpolator::modelCorrelation(const double* a, int gap) {
+void ArInterpolator::modelCorrelation(const double* a, int gap, int order) {
     for (int j = 0; j < gap; ++j) {
         double sum = 0.0;
-        for (int i = 0; i + j <= order_; ++i) sum += a[i] * a[i + j];
+        for (int i = 0; i + j <= order; ++i) sum += a[i] * a[i + j];
         correlation_[j] = sum;
     }
 }
 
 // h_t: the prediction error at n = start + t, t = 0 .. gap + order - 1,
 // counting only the samples outside the gap.
-void ArInterpolator::knownContributions(const double* x, int start, int gap, const double* a) {
+void ArInterpolator::knownContributions(const double* x, int start, int gap, const double* a, int order) {
     const int end = start + gap - 1;
-    for (int t = 0; t < gap + order_; ++t) {
+    for (int t = 0; t < gap + order; ++t) {
         const int n = start + t;
         double sum = 0.0;
-        for (int i = 0; i <= order_; ++i) {
+        for (int i = 0; i <= order; ++i) {
             const int index = n - i;
             if (index < start || index > end) sum += a[i] * x[index];
         }
@@ -65,10 +65,10 @@ void ArInterpolator::knownContributions(const double* x, int start, int gap, con
 }
 
 // c_j = sum_i a_i h_(j+i).
-void ArInterpolator::projectedContributions(const double* a, int gap) {
+void ArInterpolator::projectedContributions(const double* a, int gap, int order) {
     for (int j = 0; j < gap; ++j) {
         double sum = 0.0;
-        for (int i = 0; i <= order_; ++i) sum += a[i] * known_[j + i];
+        for (int i = 0; i <= order; ++i) sum += a[i] * known_[j + i];
         projected_[j] = sum;
     }
 }

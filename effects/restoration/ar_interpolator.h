@@ -8,22 +8,25 @@
 // involving a gap sample. x must hold order samples before and after the gap.
 class ArInterpolator {
 public:
-    // Storage for gaps of up to maxGap samples with a filter of the given order.
-    ArInterpolator(int maxGap, int order);
+    // Storage for gaps of up to maxGap samples with filters of up to maxOrder.
+    ArInterpolator(int maxGap, int maxOrder);
 
-    // Returns false, leaving x untouched, when the gap is longer than maxGap
-    // or the normal equations are not positive definite.
-    bool interpolate(double* x, int start, int end, const double* a);
+    // Returns false, leaving x untouched, when the gap is longer than maxGap,
+    // the order above maxOrder, or the normal equations are not positive
+    // definite.
+    bool interpolate(double* x, int start, int end, const double* a, int order);
+    // With a filter of order maxOrder.
+    bool interpolate(double* x, int start, int end, const double* a) { return interpolate(x, start, end, a, maxOrder_); }
 
     int maxGap() const { return maxGap_; }
 
 private:
-    void modelCorrelation(const double* a, int gap);
-    void knownContributions(const double* x, int start, int gap, const double* a);
-    void projectedContributions(const double* a, int gap);
+    void modelCorrelation(const double* a, int gap, int order);
+    void knownContributions(const double* x, int start, int gap, const double* a, int order);
+    void projectedContributions(const double* a, int gap, int order);
 
     int maxGap_;
-    int order_;
+    int maxOrder_;
     std::vector<double> correlation_;  // b_j / b_0 for lags j = 0 .. gap - 1
     std::vector<double> known_;        // filter output of the known samples only
     std::vector<double> projected_;    // c_j, right-hand side of the normal equations

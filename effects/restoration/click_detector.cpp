@@ -15,6 +15,11 @@ constexpr double kTrimFraction = 0.3;
 // times larger is an echo of it in the residual.
 constexpr int kEchoReach = 50;
 constexpr double kEchoRatio = 100.0;
+// A click's edges: where its one-sided residual energy rises above both its
+// peak over kEdgeRatio and kEdgeStandOut times its mean outside the region
+// (and at the latest where it reaches its peak over kEchoRatio).
+constexpr double kEdgeRatio = 1e6;
+constexpr double kEdgeStandOut = 4.0;
 // Clicks at most this many samples apart are one click.
 constexpr int kMergeGap = 10;
 // Exact zeros in a row that count as digital silence.
@@ -55,6 +60,18 @@ void runningWindowSum(const double* src, double* dst, int length, int half) {
         dst[n] = std::max(sum, 0.0);
         sum += src[mirrored(n + half + 1, length)] - src[mirrored(n - half, length)];
     }
+}
+
+// Prediction errors of x[n] from the order samples before it and after it.
+inline double forwardResidual(const double* x, const double* a, int n, int order) {
+    double sum = 0.0;
+    for (int k = 0; k <= order; ++k) sum += a[k] * x[n - k];
+    return sum;
+}
+inline double backwardResidual(const double* x, const double* a, int n, int order) {
+    double sum = 0.0;
+    for (int k = 0; k <= order; ++k) sum += a[k] * x[n + k];
+    return sum;
 }
 
 }  // namespace
@@ -262,7 +279,11 @@ void ClickDetector::dropSilenceEdges(const double* x) {
 // above the threshold is wider than the click. The forward residual is clean
 // before a disturbance begins and the backward one after it ends: the click
 // runs from the first sample whose forward residual, to the last whose
-// backward residual, is not far below its peak in the region.
+// backward residual, stands out both from its peak in the region (by
+// kEdgeRatio) and from the same residual on the clean side of the region (by
+// kEdgeStandOut). A disturbance that fades in and out, as a burst shaped by
+// a window does, has edges far below its peak that the fill must still
+// replace: left as known samples, they pull the fill with them.
 void ClickDetector::localize(const double* x, const double* a) {
     for (int i = 0; i < clickCount_; ++i) {
         const int from = starts_[i];
@@ -271,20 +292,35 @@ void ClickDetector::localize(const double* x, const double* a) {
         double* backward = work_.data() + (to - from + 1);
         double forwardPeak = 0.0, backwardPeak = 0.0;
         for (int n = from; n <= to; ++n) {
-            double f = 0.0, b = 0.0;
-            for (int k = 0; k <= order_; ++k) {
-                f += a[k] * x[n - k];
-                b += a[k] * x[n + k];
-            }
+            const double f = forwardResidual(x, a, n, order_);
+            const double b = backwardResidual(x, a, n, order_);
             forward[n - from] = f * f;
             backward[n - from] = b * b;
             forwardPeak = std::max(forwardPeak, f * f);
             backwardPeak = std::max(backwardPeak, b * b);
         }
+        // Mean squared residuals over up to an order of samples outside the
+        // region, as far as the frame holds their predictions.
+        double forwardFloor = 0.0, backwardFloor = 0.0;
+        int count = 0;
+        for (int n = std::max(from - order_, order_); n < from; ++n, ++count) {
+            const double f = forwardResidual(x, a, n, order_);
+            forwardFloor += f * f;
+        }
+        forwardFloor = count > 0 ? forwardFloor / count : forwardPeak;
+        count = 0;
+        for (int n = to + 1; n <= std::min(to + order_, length_ - 1 - order_); ++n, ++count) {
+            const double b = backwardResidual(x, a, n, order_);
+            backwardFloor += b * b;
+        }
+        backwardFloor = count > 0 ? backwardFloor / count : backwardPeak;
+        const double forwardEdge = std::max(forwardPeak / kEdgeRatio, kEdgeStandOut * forwardFloor);
+        const double backwardEdge = std::max(backwardPeak / kEdgeRatio, kEdgeStandOut * backwardFloor);
+        // At most the former edge, a peak over kEchoRatio: never narrower.
         int first = from;
-        while (first < to && forward[first - from] <= forwardPeak / kEchoRatio) ++first;
+        while (first < to && forward[first - from] <= std::min(forwardEdge, forwardPeak / kEchoRatio)) ++first;
         int last = to;
-        while (last > first && backward[last - from] <= backwardPeak / kEchoRatio) --last;
+        while (last > first && backward[last - from] <= std::min(backwardEdge, backwardPeak / kEchoRatio)) --last;
         starts_[i] = std::max(from, first - 1);
         ends_[i] = std::min(to, last + 1);
     }

@@ -23,10 +23,12 @@ DeClick::DeClick(double sampleRate, int channels)
     : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kModuleCapacity, kFrameReplace),
       detector_(frameLength(), kModelOrder, kMaxClickLength),
       burgWork_(frameLength()),
-      coefficients_(kModelOrder + 1, 0.0),
+      coefficients_(kMaxModelOrder + 1, 0.0),
       frameModel_(kModelOrder + 1, 0.0),
-      interpolator_(interpolatorSize(frameLength()), kModelOrder),
+      interpolator_(interpolatorSize(frameLength()), kMaxModelOrder),
       periodicFill_(frameLength(), 0),
+      spanStarts_(frameLength(), 0),
+      spanEnds_(frameLength(), 0),
       clicked_(frameLength(), 0),
       contextRuns_(frameLength()),
       firstFill_(frameLength(), 0.0),
@@ -94,8 +96,8 @@ void DeClick::carryRepairs(int channel, const double* x) {
     // it does not scan (at low sample rates the overlap is that short).
     const int handOver = shift + std::max(overlap() / 2, kModelOrder + 1);
     for (int i = 0; i < detector_.clickCount(); ++i) {
-        const int start = detector_.clickStart(i);
-        const int end = detector_.clickEnd(i);
+        const int start = spanStarts_[i];
+        const int end = spanEnds_[i];
         if (end < shift || start >= handOver) continue;
         for (int k = std::max(start, shift); k <= end; ++k) {
             carriedValues_[base + k - shift] = x[k];
@@ -111,7 +113,7 @@ void DeClick::repairChannel(double* x, double* y) {
     // frame as far as it goes.
     BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
     const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
-    std::copy(coefficients_.begin(), coefficients_.end(), frameModel_.begin());
+    std::copy(coefficients_.begin(), coefficients_.begin() + kModelOrder + 1, frameModel_.begin());
     detectedClicks_ += clicks;
     if (clicks == 0) return;
 
@@ -122,8 +124,8 @@ void DeClick::repairChannel(double* x, double* y) {
     for (int i = 0; i < clicks; ++i)
         periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_.data());
     for (int i = 0; i < clicks; ++i) {
-        const int start = detector_.clickStart(i);
-        const int end = detector_.clickEnd(i);
+        int& start = spanStarts_[i];
+        int& end = spanEnds_[i];
         const double limit = kFillHeadroom * contextPeak(start, end);
         // Autoregressive interpolation decays toward zero across a gap
         // longer than the model order; there a pitch-synchronous fill is the
@@ -135,6 +137,10 @@ void DeClick::repairChannel(double* x, double* y) {
 
 void DeClick::markClicks(int clicks) {
     std::fill(clicked_.begin(), clicked_.end(), 0);
+    for (int i = 0; i < clicks; ++i) {
+        spanStarts_[i] = detector_.clickStart(i);
+        spanEnds_[i] = detector_.clickEnd(i);
+    }
     for (int i = 0; i < clicks; ++i)
         std::fill(clicked_.begin() + detector_.clickStart(i), clicked_.begin() + detector_.clickEnd(i) + 1, 1);
 }
@@ -184,13 +190,82 @@ bool DeClick::withinLimit(const double* values, int count, double limit) {
     return true;
 }
 
+double DeClick::forwardError(const double* x, int n, int order) const {
+    double e = 0.0;
+    for (int i = 0; i <= order; ++i) e += coefficients_[i] * x[n - i];
+    return e;
+}
+
+double DeClick::backwardError(const double* x, int n, int order) const {
+    double e = 0.0;
+    for (int i = 0; i <= order; ++i) e += coefficients_[i] * x[n + i];
+    return e;
+}
+
+// The detector finds a click's edges under the model of the whole frame,
+// click included, whose errors hide the faint edges of a disturbance that
+// fades in and out. Left as known samples, those edges pull the refined fill
+// far off (the model of smooth music magnifies a small rough step), so a
+// wide click takes in, one at a time, each neighbour that its own clean
+// model does not predict: forward from the samples before the click, backward
+// from those after it, against the mean error energy of the clean stretch
+// beyond kEdgeReach. The neighbours must be unclicked, with the order of
+// samples beyond them inside the frame.
+void DeClick::widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order) {
+    auto meanEnergy = [&](int first, int last, bool forward) {
+        double energy = 0.0;
+        int count = 0;
+        for (int n = first; n <= last; ++n, ++count) {
+            const double e = forward ? forwardError(x, n, order) : backwardError(x, n, order);
+            energy += e * e;
+        }
+        return count > 0 ? energy / count : -1.0;
+    };
+    const double before = meanEnergy(std::max(from + order, start - kEdgeReach - order), start - kEdgeReach - 1, true);
+    if (before >= 0.0) {
+        for (int k = 0; k < kEdgeReach && start - 1 > order && !clicked_[start - 1]; ++k) {
+            const double e = forwardError(x, start - 1, order);
+            if (!(e * e > kEdgeStandOut * before)) break;
+            clicked_[--start] = 1;
+        }
+    }
+    const double after =
+        meanEnergy(end + kEdgeReach + 1, std::min(to - order, end + kEdgeReach + order), false);
+    if (after >= 0.0) {
+        for (int k = 0; k < kEdgeReach && end + 1 + order < frameLength() - 1 && !clicked_[end + 1]; ++k) {
+            const double e = backwardError(x, end + 1, order);
+            if (!(e * e > kEdgeStandOut * after)) break;
+            clicked_[++end] = 1;
+        }
+    }
+}
+
+// The edges of a burst that fades in and out, as one shaped by a window
+// does, sink under the model's error some samples before the burst ends, and
+// widenToDisturbance stops there. On a wide click the fill then meets known
+// samples that still hold a little of the burst, which bends it; a guard of
+// kEdgeGuard unclicked samples on either side is replaced with the rest.
+void DeClick::guardEdges(int& start, int& end, int order) {
+    for (int k = 0; k < kEdgeGuard && start - 1 > order && !clicked_[start - 1]; ++k) clicked_[--start] = 1;
+    for (int k = 0; k < kEdgeGuard && end + 1 + order < frameLength() - 1 && !clicked_[end + 1]; ++k)
+        clicked_[++end] = 1;
+}
+
+// Order of the model a click is refined under: kModelOrder for short clicks,
+// higher for wide ones, as far as the frame holds that many samples on both
+// sides of the click.
+int DeClick::refinementOrder(int start, int end) const {
+    const int wanted = std::min(kOrderPerSample * (end - start + 1), kMaxModelOrder);
+    const int room = std::min(start, frameLength() - 1 - end);
+    return std::max(kModelOrder, std::min(wanted, room));
+}
+
 // Energy of the prediction errors, under the coefficients, of every residual
 // that involves a sample of x[start .. end].
-double DeClick::predictionErrorEnergy(const double* x, int start, int end) const {
+double DeClick::predictionErrorEnergy(const double* x, int start, int end, int order) const {
     double energy = 0.0;
-    for (int n = start; n <= end + kModelOrder; ++n) {
-        double e = 0.0;
-        for (int i = 0; i <= kModelOrder; ++i) e += coefficients_[i] * x[n - i];
+    for (int n = start; n <= end + order; ++n) {
+        const double e = forwardError(x, n, order);
         energy += e * e;
     }
     return energy;
@@ -210,16 +285,19 @@ double DeClick::predictionErrorEnergy(const double* x, int start, int end) const
 // repair explains little more of them than the samples themselves did, the
 // region was the music (an onset, a sharp attack), and it is left as it was;
 // so is a fill louder than anything around it, which estimates nothing.
-void DeClick::repairClick(double* x, int start, int end, double limit, bool refine) {
+void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine) {
     if (isMusic(start, end)) {
         std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
         return;
     }
     const int n = frameLength();
-    const int from = std::max(start - kModelContext, 0);
-    const int to = std::min(end + kModelContext, n - 1);
+    int order = refinementOrder(start, end);
+    const int context = order == kModelOrder ? kModelContext : kContextPerOrder * order;
+    const int from = std::max(start - context, 0);
+    const int to = std::min(end + context, n - 1);
     int runs = 0;
     int topOrderPairs = 0;
+    int baseOrderPairs = 0;
     for (int i = from; i <= to;) {
         if (clicked_[i]) {
             ++i;
@@ -228,30 +306,40 @@ void DeClick::repairClick(double* x, int start, int end, double limit, bool refi
         const int runStart = i;
         while (i <= to && !clicked_[i]) ++i;
         contextRuns_[runs++] = SampleRun{runStart, i - runStart};
-        topOrderPairs += std::max(i - runStart - kModelOrder, 0);
+        topOrderPairs += std::max(i - runStart - order, 0);
+        baseOrderPairs += std::max(i - runStart - kModelOrder, 0);
+    }
+    // Context too short for the higher order (a short frame) still serves
+    // the usual one.
+    if (topOrderPairs < order && baseOrderPairs >= kModelOrder) {
+        order = kModelOrder;
+        topOrderPairs = baseOrderPairs;
     }
     // Without context enough for its own model, the click is judged under
     // the frame's.
     bool accepted = false;
-    if (topOrderPairs >= kModelOrder) {
-        const BurgResult model = BurgModel(x, contextRuns_.data(), runs, kModelOrder, coefficients_.data(), burgWork_);
+    if (topOrderPairs >= order) {
+        const BurgResult model = BurgModel(x, contextRuns_.data(), runs, order, coefficients_.data(), burgWork_);
         accepted = model.complete && model.error <= kModelAcceptance;
     } else {
+        order = kModelOrder;
         std::copy(frameModel_.begin(), frameModel_.end(), coefficients_.begin());
     }
+    if (accepted && end - start + 1 >= kMinWidenedLength) widenToDisturbance(x, start, end, from, to, order);
+    if (accepted && end - start + 1 >= kMinGuardedLength) guardEdges(start, end, order);
 
     const int length = end - start + 1;
     std::copy(x + start, x + end + 1, firstFill_.begin());
     const double* repair = firstFill_.data();
-    if (refine && accepted && interpolator_.interpolate(x, start, end, coefficients_.data()) &&
+    if (refine && accepted && interpolator_.interpolate(x, start, end, coefficients_.data(), order) &&
         withinLimit(x + start, length, limit)) {
         std::copy(x + start, x + end + 1, refined_.begin());
         repair = refined_.data();
     }
     std::copy(repair, repair + length, x + start);
-    const double repaired = predictionErrorEnergy(x, start, end);
+    const double repaired = predictionErrorEnergy(x, start, end, order);
     std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
-    const double original = predictionErrorEnergy(x, start, end);
+    const double original = predictionErrorEnergy(x, start, end, order);
     if (original > kMinErrorReduction * repaired && withinLimit(repair, length, limit))
         std::copy(repair, repair + length, x + start);
 }

@@ -22,6 +22,24 @@ public:
     // Samples on either side of a click from which its refinement model is
     // estimated, every click sample left out.
     static constexpr int kModelContext = 150;
+    // A wide click is refined under a model of kOrderPerSample times its
+    // length, up to kMaxModelOrder, estimated from kContextPerOrder times the
+    // order on either side: an order-50 model learnt from 150 samples guesses
+    // the short clicks well but lets a fill of more than about ten samples of
+    // rich music drift away from it.
+    static constexpr int kOrderPerSample = 3;
+    static constexpr int kMaxModelOrder = 100;
+    static constexpr int kContextPerOrder = 5;
+    // A wide click grows by up to kEdgeReach samples on either side while the
+    // sample next to it stands out from the prediction of its refinement
+    // model by kEdgeStandOut times the model's mean error energy there.
+    static constexpr int kMinWidenedLength = 4;
+    static constexpr int kEdgeReach = 8;
+    static constexpr double kEdgeStandOut = 4.0;
+    // A click at least kMinGuardedLength samples wide after that also takes
+    // in kEdgeGuard samples on either side.
+    static constexpr int kMinGuardedLength = 16;
+    static constexpr int kEdgeGuard = 2;
     // A fill may exceed the largest unclicked sample within kModelContext of
     // the click by this factor.
     static constexpr double kFillHeadroom = 1.5;
@@ -60,10 +78,15 @@ private:
     void applyCarriedRepairs(int channel, double* x);
     void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
-    void repairClick(double* x, int start, int end, double limit, bool refine);
+    void repairClick(double* x, int& start, int& end, double limit, bool refine);
+    void guardEdges(int& start, int& end, int order);
+    void widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order);
+    double forwardError(const double* x, int n, int order) const;
+    double backwardError(const double* x, int n, int order) const;
+    int refinementOrder(int start, int end) const;
     double contextPeak(int start, int end) const;
     bool isMusic(int start, int end) const;
-    double predictionErrorEnergy(const double* x, int start, int end) const;
+    double predictionErrorEnergy(const double* x, int start, int end, int order) const;
     static bool withinLimit(const double* values, int count, double limit);
 
     double thresh_ = 8.0;
@@ -74,8 +97,11 @@ private:
     // the clicks' contexts.
     std::vector<double> frameModel_;
     ArInterpolator interpolator_;
-    // Per click of the current channel: whether its first fill was periodic.
+    // Per click of the current channel: whether its first fill was periodic,
+    // and the samples its repair covers (widened from the detector's).
     std::vector<char> periodicFill_;
+    std::vector<int> spanStarts_;
+    std::vector<int> spanEnds_;
     // 1 for the samples of the current channel's clicks.
     std::vector<char> clicked_;
     // The clean stretches around the click being refined.

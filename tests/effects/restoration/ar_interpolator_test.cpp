@@ -31,6 +31,14 @@ TEST(ArInterpolator, RestoresGapWithExactModel) {
         for (int n = 0; n < 600; ++n) worst = std::max(worst, std::fabs(x[n] - clean[n]));
         EXPECT_LT(worst, 1e-4) << "gap " << gap;
     }
+    // The same filter given at its own order to storage for higher orders:
+    // only a[0..2] exist, and only they may be read.
+    const std::vector<double> shortFilter(a.begin(), a.begin() + 3);
+    ArInterpolator wide(200, 100);
+    std::vector<double> x = clean;
+    for (int n = 150; n < 190; ++n) x[n] = 12345.0;
+    ASSERT_TRUE(wide.interpolate(x.data(), 150, 189, shortFilter.data(), 2));
+    for (int n = 0; n < 600; ++n) ASSERT_NEAR(x[n], clean[n], 1e-4) << "sample " << n;
 }
 
 TEST(ArInterpolator, RefusesGapsBeyondItsStorage) {
