@@ -88,6 +88,13 @@ void AudioFileReader::describe(const SF_INFO& format, bool stream) {
     const int subtype = format.format & SF_FORMAT_SUBMASK;
     nativeBits_ = widthOf(subtype);
     floatingPoint_ = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+    // The lossy codecs decode to floating point and overshoot full scale
+    // where the music comes near it; libsndfile's integer read wraps such a
+    // sample to the most negative value, a click of twice full scale. They
+    // are read as floating point and held within range like float files.
+    decodedAsFloat_ = floatingPoint_ || subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS ||
+                      subtype == SF_FORMAT_MPEG_LAYER_I || subtype == SF_FORMAT_MPEG_LAYER_II ||
+                      subtype == SF_FORMAT_MPEG_LAYER_III;
     flac_ = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC;
 
     const int64_t bytesPerFrame = static_cast<int64_t>(channels_) * (nativeBits_ / 8);
@@ -103,7 +110,7 @@ AudioFileReader::~AudioFileReader() = default;
 
 int AudioFileReader::read(int32_t* interleaved, int frames) {
     sf_count_t got;
-    if (floatingPoint_) {
+    if (decodedAsFloat_) {
         floatBlock_.resize(static_cast<size_t>(frames) * channels_);
         got = sf_readf_double(file_.get(), floatBlock_.data(), frames);
         for (sf_count_t i = 0; i < got * channels_; ++i) interleaved[i] = scaled(floatBlock_[i]);

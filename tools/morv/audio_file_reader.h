@@ -59,6 +59,7 @@ private:
     int64_t expectedFrames_ = -1;
     int nativeBits_ = 16;
     bool floatingPoint_ = false;
+    bool decodedAsFloat_ = false;
     bool flac_ = false;
     int64_t framesRead_ = 0;
     std::string decoderError_;

@@ -147,4 +147,27 @@ TEST_F(HostileHeaders, AFileInMemoryOrThroughAPipeReadsLikeTheSameFileOnDisk) {
     EXPECT_EQ(throughPipe.damage(), "");
 }
 
+// A lossy codec's output overshoots full scale at the corners of a loud
+// square wave; each such sample must come out held at full scale, never
+// wrapped to the far end of the range.
+TEST_F(HostileHeaders, ALossyFileNearFullScaleIsHeldWithinRangeNotWrapped) {
+    std::vector<double> signal(44100);
+    for (size_t i = 0; i < signal.size(); ++i) signal[i] = (i / 50) % 2 ? -0.98 : 0.98;
+    write("in.ogg", signal, 1, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+    AudioFileReader reader(dir + "in.ogg");
+    std::vector<int32_t> decoded(signal.size() + 4096);
+    int total = 0;
+    for (int got; (got = reader.read(decoded.data() + total, 4096)) > 0;) total += got;
+    ASSERT_GE(total, 40000);
+    int wrapped = 0, atTop = 0;
+    for (int i = 2000; i < 40000; ++i) {
+        const int phase = i % 100;  // well inside each half period
+        if (phase >= 10 && phase < 40 && decoded[i] < 0) ++wrapped;
+        if (phase >= 60 && phase < 90 && decoded[i] > 0) ++wrapped;
+        if (decoded[i] == INT32_MAX || decoded[i] == INT32_MIN + 1 || decoded[i] == INT32_MIN) ++atTop;
+    }
+    EXPECT_EQ(wrapped, 0);
+    EXPECT_GT(atTop, 0);  // the codec did overshoot, so the case was met
+}
+
 }  // namespace
