@@ -171,10 +171,7 @@ PresetTable Engine::presets() const {
     return presetsLocked();
 }
 
-int Engine::presetCount() const {
-    ProcessingLock::Guard guard(lock_);
-    return module_ ? module_->presetCount() : 0;
-}
+int Engine::presetCount() const { return presets().count; }
 
 int Engine::parameterCount() const {
     ProcessingLock::Guard guard(lock_);
@@ -317,6 +314,8 @@ EngineSnapshot Engine::snapshot() const {
     return s;
 }
 
+// The parameter model stays: the settings are saved from it after the
+// library releases the module.
 void Engine::releaseModule() {
     std::unique_ptr<EffectModule> old;
     {
@@ -329,17 +328,13 @@ void Engine::releaseModule() {
 }
 
 void Engine::reset() {
-    std::unique_ptr<EffectModule> old;
+    adoptModule(nullptr);
     {
         ProcessingLock::Guard guard(lock_);
-        old = std::move(module_);
-        hasModule_ = 0;
-        parameterCount_ = 0;
         designWorker_ = false;
         std::memset(descriptors_, 0, sizeof descriptors_);
         std::memset(values_, 0, sizeof values_);
     }
-    retire(std::move(old));
     sampleRate_ = 44100;
     channelCount_ = 2;
     sampleWidth_ = 16;

@@ -77,7 +77,8 @@ public:
     // cannot be built the slot stays empty (blocks pass untouched).
     void buildModule(int moduleIndex, bool keep);
     // Swaps in a module built elsewhere (a test's, a host's own) with its
-    // descriptors and the values in force; the module index stays.
+    // descriptors and the values in force; the module index stays. Null
+    // empties the slot and the parameter model (the next block builds anew).
     void adoptModule(std::unique_ptr<EffectModule> module);
     // Module list: builds module selected with its defaults and marks the
     // controls for a rebuild (kRestoreModuleChanged). False, changing nothing,
@@ -190,7 +191,8 @@ public:
     // How many times the processing lock has been taken; read it on the
     // thread that took it, or once the others have stopped.
     long lockTakes() const { return lock_.takes(); }
-    // Releases the module and the work buffer (the library's detach).
+    // Releases the module and the work buffer (the library's detach); the
+    // parameter model stays for the settings to be saved from.
     void releaseModule();
     // Every word back to its value in a new engine, the module released; the
     // work buffer is kept for the next stream.
