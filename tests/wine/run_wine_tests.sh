@@ -138,7 +138,11 @@ compare_with_native() {
 # The room reverb's late tail is random, seeded from the clock second of each
 # rebuild, so the DLL's run and morv's agree in full only when both rebuilt
 # within the same second. Everything before the tail starts (the direct path
-# and the early reflections) must agree bit for bit; after it, the tail the
+# and the early reflections) must agree to the last bit but one: the tail
+# shares the transform blocks of the response it starts in, so its random
+# values move the rounding error of the frames just ahead of it, which turns
+# a sample sitting on a half step of the output by one (frame 4099 of the
+# right channel, in about one second of five). After it, the tail the
 # DLL adds (its output less morv's tail-free rendering, RevR 0) must carry the
 # level of morv's within 1 dB, measured on the second difference: a tone
 # through a random response comes out at a random level (5 dB apart from one
@@ -174,12 +178,14 @@ failed = False
 for c in range(2):
     start = next(i // 2 for i in range(c, len(tail), 2) if tail[i] != 0)
     n, d, f = native[c::2], dll[c::2], free[c::2]
-    early = sum(1 for a, b in zip(n[:start], d[:start]) if a != b)
+    early = sum(1 for a, b in zip(n[:start], d[:start]) if abs(a - b) > 1)
+    rounded = sum(1 for a, b in zip(n[:start], d[:start]) if abs(a - b) == 1)
     added_n, added_d = level(n[start:], f[start:]), level(d[start:], f[start:])
     ratio = 20 * math.log10(added_d / added_n) if added_n > 0 and added_d > 0 else float("inf")
-    print("  channel %d: tail from frame %d; %d of %d frames before it differ; tail %+.1f dB against morv's%s"
-          % (c, start, early, start, ratio, " (same second: identical)" if n == d else ""))
-    failed |= early > 0 or abs(ratio) > 1.0 or start <= 2048 or not any(n[:start])
+    print("  channel %d: tail from frame %d; %d of %d frames before it differ (%d more by one step); "
+          "tail %+.1f dB against morv's%s"
+          % (c, start, early, start, rounded, ratio, " (same second: identical)" if n == d else ""))
+    failed |= early > 0 or rounded > 2 or abs(ratio) > 1.0 or start <= 2048 or not any(n[:start])
 sys.exit(1 if failed else 0)
 PY
 }
