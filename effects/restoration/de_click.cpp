@@ -131,7 +131,7 @@ void DeClick::repairChannel(double* x, double* y) {
         // longer than the model order; there a pitch-synchronous fill is the
         // better estimate and is kept.
         const bool refine = !(periodicFill_[i] && end - start + 1 > kModelOrder);
-        repairClick(x, start, end, limit, refine);
+        repairClick(x, start, end, limit, refine, periodicFill_[i] != 0);
     }
 }
 
@@ -260,6 +260,23 @@ int DeClick::refinementOrder(int start, int end) const {
     return std::max(kModelOrder, std::min(wanted, room));
 }
 
+// A refined fill that strays from the first fill much further than the
+// unrepaired samples do follows the model where the samples around it do not
+// pin it down: the model of smooth, loud music resonates, and a gap of a few
+// samples in a passage that had no click comes back as a swing of full scale
+// that its own model predicts better than the music. A click lies far off
+// any estimate of what it hides, so it is measured against the first fill.
+bool DeClick::plausibleRefinement(const double* x, int start, int length) const {
+    double refinedOff = 0.0, unrepairedOff = 0.0;
+    for (int k = 0; k < length; ++k) {
+        const double r = x[start + k] - firstFill_[k];
+        const double u = unrepaired_[start + k] - firstFill_[k];
+        refinedOff += r * r;
+        unrepairedOff += u * u;
+    }
+    return refinedOff <= kRefinementStray * unrepairedOff;
+}
+
 // Energy of the prediction errors, under the coefficients, of every residual
 // that involves a sample of x[start .. end].
 double DeClick::predictionErrorEnergy(const double* x, int start, int end, int order) const {
@@ -285,7 +302,7 @@ double DeClick::predictionErrorEnergy(const double* x, int start, int end, int o
 // repair explains little more of them than the samples themselves did, the
 // region was the music (an onset, a sharp attack), and it is left as it was;
 // so is a fill louder than anything around it, which estimates nothing.
-void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine) {
+void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic) {
     if (isMusic(start, end)) {
         std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
         return;
@@ -332,9 +349,15 @@ void DeClick::repairClick(double* x, int& start, int& end, double limit, bool re
     std::copy(x + start, x + end + 1, firstFill_.begin());
     const double* repair = firstFill_.data();
     if (refine && accepted && interpolator_.interpolate(x, start, end, coefficients_.data(), order) &&
-        withinLimit(x + start, length, limit)) {
+        withinLimit(x + start, length, limit) && plausibleRefinement(x, start, length)) {
         std::copy(x + start, x + end + 1, refined_.begin());
         repair = refined_.data();
+    }
+    // A straight line across more samples than the model order, where the
+    // refinement failed, replaces a stretch of music with nothing like it.
+    if (repair == firstFill_.data() && !periodic && length > kModelOrder) {
+        std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
+        return;
     }
     std::copy(repair, repair + length, x + start);
     const double repaired = predictionErrorEnergy(x, start, end, order);

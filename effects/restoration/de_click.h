@@ -46,6 +46,9 @@ public:
     // A context model whose normalised error power is above this does not
     // predict the signal well enough to refine a click with.
     static constexpr double kModelAcceptance = 0.01;
+    // A refined fill may differ from the first fill by this factor (in
+    // energy) of the unrepaired samples' difference from it.
+    static constexpr double kRefinementStray = 4.0;
     // A repair must remove at least this share of the prediction-error
     // energy around a click (as a factor) for the click to count as one.
     static constexpr double kMinErrorReduction = 4.0;
@@ -78,7 +81,7 @@ private:
     void applyCarriedRepairs(int channel, double* x);
     void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
-    void repairClick(double* x, int& start, int& end, double limit, bool refine);
+    void repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic);
     void guardEdges(int& start, int& end, int order);
     void widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order);
     double forwardError(const double* x, int n, int order) const;
@@ -86,6 +89,7 @@ private:
     int refinementOrder(int start, int end) const;
     double contextPeak(int start, int end) const;
     bool isMusic(int start, int end) const;
+    bool plausibleRefinement(const double* x, int start, int length) const;
     double predictionErrorEnergy(const double* x, int start, int end, int order) const;
     static bool withinLimit(const double* values, int count, double limit);
 
