@@ -149,3 +149,48 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
     }
     return {error, true};
 }
+
+void addWhiteFloor(double* a, int order, double floor, double* scratch) {
+    double* reflections = scratch;
+    double* step = scratch + (order + 1);
+    double* r = scratch + 2 * (order + 1);
+    // Step down to the reflection coefficients, in place on a copy.
+    std::copy(a, a + order + 1, step);
+    for (int m = order; m >= 1; --m) {
+        const double k = step[m];
+        reflections[m] = k;
+        const double scale = 1.0 / (1.0 - k * k);
+        const int pairs = (m + 1) / 2;
+        for (int i = 1; i < pairs; ++i) {
+            const double low = step[i];
+            const double high = step[m - i];
+            step[i] = (low - k * high) * scale;
+            step[m - i] = (high - k * low) * scale;
+        }
+        if (m % 2 == 0) step[m / 2] /= 1.0 + k;
+        step[m] = 0.0;
+    }
+    // Step up again, collecting the autocorrelation of unit power.
+    r[0] = 1.0;
+    step[0] = 1.0;
+    double error = 1.0;
+    for (int m = 1; m <= order; ++m) {
+        double sum = 0.0;
+        for (int i = 1; i < m; ++i) sum += step[i] * r[m - i];
+        r[m] = -reflections[m] * error - sum;
+        addReflection(step, m, reflections[m]);
+        error *= 1.0 - reflections[m] * reflections[m];
+    }
+    // Levinson-Durbin on the lifted autocorrelation.
+    r[0] += floor;
+    std::fill(a + 1, a + order + 1, 0.0);
+    a[0] = 1.0;
+    error = r[0];
+    for (int m = 1; m <= order; ++m) {
+        double sum = r[m];
+        for (int i = 1; i < m; ++i) sum += a[i] * r[m - i];
+        const double k = -sum / error;
+        addReflection(a, m, k);
+        error *= 1.0 - k * k;
+    }
+}

@@ -47,3 +47,11 @@ struct SampleRun {
 // nothing to the highest orders.
 BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int order, double* coefficients,
                      BurgWork& work);
+
+// Lifts the power spectrum of the model a[0..order] by a white floor of
+// `floor` times its power: the model's autocorrelation is recovered from its
+// reflection coefficients, floor is added at lag 0, and the filter is solved
+// again. A model of band-limited music predicts its empty top octave so well
+// that its inverse amplifies anything there by 100 dB or more; the floor
+// bounds that gain. scratch holds 3 * (order + 1) values.
+void addWhiteFloor(double* coefficients, int order, double floor, double* scratch);
