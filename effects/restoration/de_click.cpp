@@ -22,14 +22,19 @@ int interpolatorSize(int frameLength) { return std::max(frameLength / 4, DeClick
 DeClick::DeClick(double sampleRate, int channels)
     : BlockEffect(sampleRate, kFrameDuration, kHopFraction, channels, kModuleCapacity, kFrameReplace),
       detector_(frameLength(), kModelOrder, kMaxClickLength),
-      burgWork_(frameLength()),
+      burgWork_(kHistoryLength + frameLength()),
       coefficients_(kMaxModelOrder + 1, 0.0),
       frameModel_(kModelOrder + 1, 0.0),
       interpolator_(interpolatorSize(frameLength()), kMaxModelOrder),
       periodicFill_(frameLength(), 0),
       spanStarts_(frameLength(), 0),
       spanEnds_(frameLength(), 0),
-      clicked_(frameLength(), 0),
+      clickedStore_(kHistoryLength + frameLength(), 0),
+      clicked_(clickedStore_.data() + kHistoryLength),
+      history_(static_cast<size_t>(channels) * kHistoryLength, 0.0),
+      historyLength_(channels, 0),
+      extended_(kHistoryLength + frameLength(), 0.0),
+      floorScratch_(3 * (kMaxModelOrder + 1), 0.0),
       contextRuns_(frameLength()),
       firstFill_(frameLength(), 0.0),
       refined_(frameLength(), 0.0),
@@ -54,23 +59,31 @@ void DeClick::setParameters(const double* values) { thresh_ = values[0]; }
 void DeClick::processFrame(int channelMask) {
     const int n = frameLength();
     for (int c = 0; c < channelCount(); ++c) {
+        double* plane = framePlane(c);
         if (!channelSelected(c, channelMask)) {
             // Its output passes unchanged, so nothing is handed on.
             std::fill_n(carriedMask_.begin() + static_cast<size_t>(c) * overlap(), overlap(), 0);
+            keepHistory(c, plane);
             continue;
         }
         // The frame replaces the accumulator afterwards, so channel c's N
         // values of it hold the unrepaired copy meanwhile.
         double* y = accumulator() + static_cast<size_t>(c) * n;
-        double* x = framePlane(c);
+        historyAvailable_ = historyLength_[c];
+        std::copy_n(history_.begin() + static_cast<size_t>(c) * kHistoryLength, kHistoryLength, extended_.begin());
+        double* x = extended_.data() + kHistoryLength;
+        std::copy(plane, plane + n, x);
         applyCarriedRepairs(c, x);
         repairChannel(x, y);
         carryRepairs(c, x);
+        std::copy(x, x + n, plane);
+        keepHistory(c, x);
     }
 }
 
 int DeClick::reset() {
     std::fill(carriedMask_.begin(), carriedMask_.end(), 0);
+    std::fill(historyLength_.begin(), historyLength_.end(), 0);
     return BlockEffect::reset();
 }
 
@@ -87,6 +100,15 @@ void DeClick::applyCarriedRepairs(int channel, double* x) {
         x[k] = carriedValues_[base + k];
         carriedMask_[base + k] = 0;
     }
+}
+
+// The frame's output, its first hop samples, follows the history.
+void DeClick::keepHistory(int channel, const double* x) {
+    double* history = history_.data() + static_cast<size_t>(channel) * kHistoryLength;
+    const int added = std::min(hop(), kHistoryLength);
+    std::copy(history + added, history + kHistoryLength, history);
+    std::copy(x + hop() - added, x + hop(), history + kHistoryLength - added);
+    historyLength_[channel] = std::min(historyLength_[channel] + hop(), kHistoryLength);
 }
 
 void DeClick::carryRepairs(int channel, const double* x) {
@@ -122,7 +144,7 @@ void DeClick::repairChannel(double* x, double* y) {
     const int period = pitchPeriod(y, n, sampleRate());
     markClicks(clicks);
     for (int i = 0; i < clicks; ++i)
-        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_.data());
+        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_);
     for (int i = 0; i < clicks; ++i) {
         int& start = spanStarts_[i];
         int& end = spanEnds_[i];
@@ -136,13 +158,13 @@ void DeClick::repairChannel(double* x, double* y) {
 }
 
 void DeClick::markClicks(int clicks) {
-    std::fill(clicked_.begin(), clicked_.end(), 0);
+    std::fill(clickedStore_.begin(), clickedStore_.end(), 0);
     for (int i = 0; i < clicks; ++i) {
         spanStarts_[i] = detector_.clickStart(i);
         spanEnds_[i] = detector_.clickEnd(i);
     }
     for (int i = 0; i < clicks; ++i)
-        std::fill(clicked_.begin() + detector_.clickStart(i), clicked_.begin() + detector_.clickEnd(i) + 1, 1);
+        std::fill(clicked_ + detector_.clickStart(i), clicked_ + detector_.clickEnd(i) + 1, 1);
 }
 
 // Largest magnitude of the unclicked samples within kModelContext of a click.
@@ -223,7 +245,7 @@ void DeClick::widenToDisturbance(const double* x, int& start, int& end, int from
     };
     const double before = meanEnergy(std::max(from + order, start - kEdgeReach - order), start - kEdgeReach - 1, true);
     if (before >= 0.0) {
-        for (int k = 0; k < kEdgeReach && start - 1 > order && !clicked_[start - 1]; ++k) {
+        for (int k = 0; k < kEdgeReach && mayGrowBack(start, order) && !clicked_[start - 1]; ++k) {
             const double e = forwardError(x, start - 1, order);
             if (!(e * e > kEdgeStandOut * before)) break;
             clicked_[--start] = 1;
@@ -240,13 +262,19 @@ void DeClick::widenToDisturbance(const double* x, int& start, int& end, int from
     }
 }
 
+// A click may take in the sample before it when that sample is the frame's
+// own (the history is output already) and order samples precede it.
+bool DeClick::mayGrowBack(int start, int order) const {
+    return start - 1 > std::max(order - historyAvailable_, 1);
+}
+
 // The edges of a burst that fades in and out, as one shaped by a window
 // does, sink under the model's error some samples before the burst ends, and
 // widenToDisturbance stops there. On a wide click the fill then meets known
 // samples that still hold a little of the burst, which bends it; a guard of
 // kEdgeGuard unclicked samples on either side is replaced with the rest.
 void DeClick::guardEdges(int& start, int& end, int order) {
-    for (int k = 0; k < kEdgeGuard && start - 1 > order && !clicked_[start - 1]; ++k) clicked_[--start] = 1;
+    for (int k = 0; k < kEdgeGuard && mayGrowBack(start, order) && !clicked_[start - 1]; ++k) clicked_[--start] = 1;
     for (int k = 0; k < kEdgeGuard && end + 1 + order < frameLength() - 1 && !clicked_[end + 1]; ++k)
         clicked_[++end] = 1;
 }
@@ -255,8 +283,9 @@ void DeClick::guardEdges(int& start, int& end, int order) {
 // higher for wide ones, as far as the frame holds that many samples on both
 // sides of the click.
 int DeClick::refinementOrder(int start, int end) const {
-    const int wanted = std::min(kOrderPerSample * (end - start + 1), kMaxModelOrder);
-    const int room = std::min(start, frameLength() - 1 - end);
+    const int length = end - start + 1;
+    const int wanted = length >= kMinWideClick ? std::min(kOrderPerSample * length, kMaxModelOrder) : kModelOrder;
+    const int room = std::min(start + historyAvailable_, frameLength() - 1 - end);
     return std::max(kModelOrder, std::min(wanted, room));
 }
 
@@ -309,8 +338,8 @@ void DeClick::repairClick(double* x, int& start, int& end, double limit, bool re
     }
     const int n = frameLength();
     int order = refinementOrder(start, end);
-    const int context = order == kModelOrder ? kModelContext : kContextPerOrder * order;
-    const int from = std::max(start - context, 0);
+    const int context = order == kModelOrder ? kModelContext : std::min(kContextPerOrder * order, kHistoryLength);
+    const int from = std::max(start - context, -historyAvailable_);
     const int to = std::min(end + context, n - 1);
     int runs = 0;
     int topOrderPairs = 0;
@@ -338,6 +367,7 @@ void DeClick::repairClick(double* x, int& start, int& end, double limit, bool re
     if (topOrderPairs >= order) {
         const BurgResult model = BurgModel(x, contextRuns_.data(), runs, order, coefficients_.data(), burgWork_);
         accepted = model.complete && model.error <= kModelAcceptance;
+        if (accepted && order > kModelOrder) addWhiteFloor(coefficients_.data(), order, kModelFloor, floorScratch_.data());
     } else {
         order = kModelOrder;
         std::copy(frameModel_.begin(), frameModel_.end(), coefficients_.begin());

@@ -14,7 +14,8 @@
 // least-squares autoregressive interpolation under a model of the samples
 // around the click. Frames replace the output (no window); each frame is
 // repaired on its own, except that a click at the start of a frame is
-// repaired by the previous frame, which sees it whole.
+// repaired by the previous frame, which sees it whole, and that the
+// refinement of a wide click also learns from the output before the frame.
 class DeClick : public BlockEffect {
 public:
     static constexpr int kModelOrder = 50;
@@ -22,14 +23,23 @@ public:
     // Samples on either side of a click from which its refinement model is
     // estimated, every click sample left out.
     static constexpr int kModelContext = 150;
-    // A wide click is refined under a model of kOrderPerSample times its
-    // length, up to kMaxModelOrder, estimated from kContextPerOrder times the
-    // order on either side: an order-50 model learnt from 150 samples guesses
-    // the short clicks well but lets a fill of more than about ten samples of
-    // rich music drift away from it.
-    static constexpr int kOrderPerSample = 3;
-    static constexpr int kMaxModelOrder = 100;
+    // A wide click, kMinWideClick samples or more, is refined under a model
+    // of kOrderPerSample times its length, up to kMaxModelOrder, estimated
+    // from kContextPerOrder times the order on either side: an order-50
+    // model learnt from 150 samples guesses the short clicks well but lets a
+    // fill of more than about ten samples of rich music drift away from it.
+    static constexpr int kMinWideClick = 11;
+    static constexpr int kOrderPerSample = 20;
+    static constexpr int kMaxModelOrder = 300;
     static constexpr int kContextPerOrder = 5;
+    // Output samples before the frame kept per channel as context for the
+    // refinement: the frame leaves little of it to a click near its start.
+    static constexpr int kHistoryLength = kMaxModelOrder * kContextPerOrder;
+    // White floor, relative to the signal's power, under the model a wide
+    // click is refined with: a model of high order learnt from band-limited
+    // music would otherwise turn the faint edge of a burst left beside the
+    // gap into a swing across it.
+    static constexpr double kModelFloor = 3e-7;
     // A wide click grows by up to kEdgeReach samples on either side while the
     // sample next to it stands out from the prediction of its refinement
     // model by kEdgeStandOut times the model's mean error energy there.
@@ -39,7 +49,7 @@ public:
     // A click at least kMinGuardedLength samples wide after that also takes
     // in kEdgeGuard samples on either side.
     static constexpr int kMinGuardedLength = 16;
-    static constexpr int kEdgeGuard = 2;
+    static constexpr int kEdgeGuard = 1;
     // A fill may exceed the largest unclicked sample within kModelContext of
     // the click by this factor.
     static constexpr double kFillHeadroom = 1.5;
@@ -78,11 +88,13 @@ public:
 
 private:
     void repairChannel(double* x, double* y);
+    void keepHistory(int channel, const double* x);
     void applyCarriedRepairs(int channel, double* x);
     void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
     void repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic);
     void guardEdges(int& start, int& end, int order);
+    bool mayGrowBack(int start, int order) const;
     void widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order);
     double forwardError(const double* x, int n, int order) const;
     double backwardError(const double* x, int n, int order) const;
@@ -106,8 +118,19 @@ private:
     std::vector<char> periodicFill_;
     std::vector<int> spanStarts_;
     std::vector<int> spanEnds_;
-    // 1 for the samples of the current channel's clicks.
-    std::vector<char> clicked_;
+    // 1 for the samples of the current channel's clicks; clicked_ points at
+    // the frame's first sample, after the history's.
+    std::vector<char> clickedStore_;
+    char* clicked_;
+    // Per channel, the last kHistoryLength output samples before the frame,
+    // and how many of them the stream has had since the start or a reset.
+    std::vector<double> history_;
+    std::vector<int> historyLength_;
+    // The current channel's history and frame, end to end; the repair works
+    // here, so that a click's context may reach before the frame.
+    std::vector<double> extended_;
+    int historyAvailable_ = 0;
+    std::vector<double> floorScratch_;
     // The clean stretches around the click being refined.
     std::vector<SampleRun> contextRuns_;
     // The first fill of the click being refined, kept until the refinement
