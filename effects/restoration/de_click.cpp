@@ -365,8 +365,16 @@ void DeClick::repairClick(double* x, int& start, int& end, double limit, bool re
     // the frame's.
     bool accepted = false;
     if (topOrderPairs >= order) {
-        const BurgResult model = BurgModel(x, contextRuns_.data(), runs, order, coefficients_.data(), burgWork_);
+        BurgResult model = BurgModel(x, contextRuns_.data(), runs, order, coefficients_.data(), burgWork_);
         accepted = model.complete && model.error <= kModelAcceptance;
+        // Where a high order does not predict the context (noise, dense
+        // texture), the usual one judges the click: the errors of a few
+        // hundred residuals would drown those of the click.
+        if (!accepted && order > kModelOrder) {
+            order = kModelOrder;
+            model = BurgModel(x, contextRuns_.data(), runs, order, coefficients_.data(), burgWork_);
+            accepted = model.complete && model.error <= kModelAcceptance;
+        }
         if (accepted && order > kModelOrder) addWhiteFloor(coefficients_.data(), order, kModelFloor, floorScratch_.data());
     } else {
         order = kModelOrder;

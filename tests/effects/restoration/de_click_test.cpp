@@ -328,7 +328,7 @@ TEST(DeClick, WindowedBurstsAreRepairedWhole) {
             for (int at : positions) {
                 const double before = rmsError(damaged, clean, at, at + length);
                 EXPECT_LT(rmsError(out, clean, at, at + length), bound * before)
-                    << length << "-sample burst at " << at;
+                    << length << "-sample burst at " << at << " bound " << bound;
             }
         }
     }
@@ -391,7 +391,7 @@ TEST(DeClick, AttackOfANoteIsNotAClick) {
 TEST(DeClick, ClicksSideBySideOnALoudLowChordAreNeverMadeWorse) {
     const int frames = 3 * kFrames / 2;
     for (uint32_t chord = 0; chord < 16; ++chord) {
-        const std::vector<double> draws = testsignals::noise(5 * 3 + 36 * 6, 1, 1.0, 100 + chord);
+        const std::vector<double> draws = testsignals::noise(5 * 3 + 36 * 5, 1, 1.0, 100 + chord);
         auto draw = [&, k = 0]() mutable { return 0.5 + 0.5 * draws[k++]; };
         std::vector<double> clean = testsignals::noise(frames, 1, 0.5, 200 + chord);
         for (int p = 0; p < 5; ++p) {
@@ -400,21 +400,21 @@ TEST(DeClick, ClicksSideBySideOnALoudLowChordAreNeverMadeWorse) {
             for (int i = 0; i < frames; ++i) clean[i] += partial[i];
         }
         std::vector<double> damaged = clean;
+        const std::vector<double> bursts = testsignals::noise(36 * 32, 1, 1.0, 300 + chord);
         double tallest = 0.0;
         for (int k = 0; k < 36; ++k) {
             const int at = 3000 + 1500 * k + static_cast<int>(700 * draw());
             const int first = 3 + static_cast<int>(14 * draw()), gap = 2 + static_cast<int>(8 * draw());
             const int second = 2 + static_cast<int>(8 * draw());
             const double height = 100.0 + 900.0 * draw();
-            const double sign = draw() < 0.5 ? -1.0 : 1.0;
             tallest = std::max(tallest, height);
             for (int j = 0; j < first + gap + second; ++j)
-                if (j < first || j >= first + gap) damaged[at + j] += sign * height * (j % 2 ? -0.8 : 1.0);
+                if (j < first || j >= first + gap) damaged[at + j] += height * bursts[32 * k + j];
         }
         DeClick declick(kRate, 1);
         const std::vector<double> out = runStream(declick, damaged, 1);
         for (int i = 2000; i < frames - 2000; ++i)
-            ASSERT_LE(std::fabs(out[i] - clean[i]), tallest) << "chord " << chord << ", sample " << i;
+            ASSERT_LE(std::fabs(out[i] - clean[i]), 1.01 * tallest) << "chord " << chord << ", sample " << i;
     }
 }
 
