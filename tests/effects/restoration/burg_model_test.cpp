@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -116,45 +115,6 @@ TEST(BurgModel, InputPredictedToRoundingEndsTheModelComplete) {
     const BurgResult result = BurgModel(x.data(), 600, 50, a.data(), work);
     EXPECT_TRUE(result.complete);
     for (int i = 5; i <= 50; ++i) EXPECT_EQ(a[i], 0.0) << "coefficient " << i;
-}
-
-// Noise through a steep low-pass (four one-pole sections), whose model spans
-// some 85 dB: the floor lifts the model's spectrum, each scaled to its power,
-// by a white floor and changes nothing else (within half a dB: an all-pole
-// model of the lifted spectrum matches it only as far as its order goes).
-TEST(AddWhiteFloor, LiftsTheModelSpectrumByAWhiteFloor) {
-    std::vector<double> x = testsignals::noise(20000, 1, 1000.0, 3);
-    for (int section = 0; section < 4; ++section) {
-        double state = 0.0;
-        for (double& v : x) v = state = 0.9 * state + 0.1 * v;
-    }
-    const int order = 40, points = 512;
-    std::vector<double> model(order + 1), scratch(3 * (order + 1));
-    BurgWork work;
-    BurgModel(x.data(), static_cast<int>(x.size()), order, model.data(), work);
-    auto spectrum = [&](const std::vector<double>& a, double power) {
-        std::vector<double> s(points);
-        double sum = 0.0;
-        for (int k = 0; k < points; ++k) {
-            double re = 0.0, im = 0.0;
-            for (int i = 0; i <= order; ++i) {
-                re += a[i] * std::cos(testsignals::kPi * (k + 0.5) / points * i);
-                im += a[i] * std::sin(testsignals::kPi * (k + 0.5) / points * i);
-            }
-            sum += s[k] = 1.0 / (re * re + im * im);
-        }
-        for (double& v : s) v *= power * points / sum;
-        return s;
-    };
-    const std::vector<double> s0 = spectrum(model, 1.0);
-    ASSERT_LT(*std::min_element(s0.begin(), s0.end()), 1e-8) << "the model spans too little for the floor to show";
-    for (double floor : {0.0, 1e-7, 1e-4}) {
-        std::vector<double> lifted = model;
-        addWhiteFloor(lifted.data(), order, floor, scratch.data());
-        const std::vector<double> s1 = spectrum(lifted, 1.0 + floor);
-        for (int k = 0; k < points; ++k)
-            EXPECT_NEAR(10.0 * std::log10(s1[k]), 10.0 * std::log10(s0[k] + floor), 0.5) << floor << ", bin " << k;
-    }
 }
 
 }  // namespace

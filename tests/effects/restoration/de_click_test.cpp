@@ -427,13 +427,10 @@ TEST(DeClick, AResetForgetsTheOutputBeforeIt) {
     const std::vector<double> burst = testsignals::noise(30, 1, 4000.0, 41);
     for (int at : {200, emittedStretchStart(1) + 150})
         for (int j = 0; j < 30; ++j) tune[at + j] += burst[j];
-    DeClick fresh(kRate, 1);
-    const std::vector<double> expected = runStream(fresh, tune, 1);
-    DeClick used(kRate, 1);
+    DeClick fresh(kRate, 1), used(kRate, 1);
     runStream(used, testsignals::noise(10000, 1, 20000.0, 43), 1);
     used.reset();
-    const std::vector<double> out = runStream(used, tune, 1);
-    for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], expected[i]) << "sample " << i;
+    EXPECT_TRUE(runStream(used, tune, 1) == runStream(fresh, tune, 1));
 }
 
 }  // namespace
