@@ -401,6 +401,7 @@ void DeClick::repairClick(double* x, int& start, int& end, double limit, bool re
     const double repaired = predictionErrorEnergy(x, start, end, order);
     std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
     const double original = predictionErrorEnergy(x, start, end, order);
-    if (original > kMinErrorReduction * repaired && withinLimit(repair, length, limit))
+    const double reduction = order > kModelOrder ? kMinWideErrorReduction : kMinErrorReduction;
+    if (original > reduction * repaired && withinLimit(repair, length, limit))
         std::copy(repair, repair + length, x + start);
 }

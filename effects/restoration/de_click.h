@@ -62,6 +62,12 @@ public:
     // A repair must remove at least this share of the prediction-error
     // energy around a click (as a factor) for the click to count as one.
     static constexpr double kMinErrorReduction = 4.0;
+    // A wide click refined under a model of high order must remove twice
+    // that share: such a model and a fill of that many samples explain
+    // stretches of dense, loud music four times better than the music
+    // itself. Where the high order does not predict the context (noise),
+    // the click is judged at the usual order and share.
+    static constexpr double kMinWideErrorReduction = 8.0;
     // A region longer than kLongRegionSeconds where the level changes, the
     // mean energy of one side (kSideSeconds before it or after it) this many
     // times the other's, must stand out from the louder side by kStandOut in
