@@ -280,8 +280,8 @@ void DeClick::guardEdges(int& start, int& end, int order) {
 }
 
 // Order of the model a click is refined under: kModelOrder for short clicks,
-// higher for wide ones, as far as the frame holds that many samples on both
-// sides of the click.
+// higher for wide ones, as far as that many samples follow the click in the
+// frame and precede it in the frame and its history.
 int DeClick::refinementOrder(int start, int end) const {
     const int length = end - start + 1;
     const int wanted = length >= kMinWideClick ? std::min(kOrderPerSample * length, kMaxModelOrder) : kModelOrder;
