@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "registry/module_registry.h"
-#include "tools/morv/audio_file_reader.h"
-#include "tools/morv/effect_session.h"
-#include "tools/morv/render_job.h"
-#include "tools/morv/stream_renderer.h"
-#include "tools/morv/usage_error.h"
+#include "tools/morv/audio_io/audio_file_reader.h"
+#include "tools/morv/render/effect_session.h"
+#include "tools/morv/render/render_job.h"
+#include "tools/morv/render/stream_renderer.h"
+#include "tools/morv/commands/usage_error.h"
 
 namespace {
 

@@ -1,3 +1,3 @@
-#include "tools/morv/commands.h"
+#include "tools/morv/commands/commands.h"
 
 int main(int argc, char** argv) { return runMorv(argc, argv); }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../../support/morv_runner.h"
+#include "tests/support/morv_runner.h"
 
 namespace {
 

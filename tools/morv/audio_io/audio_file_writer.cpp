@@ -1,0 +1,151 @@
+#include "tools/morv/audio_io/audio_file_writer.h"
+
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/morv/commands/usage_error.h"
+
+namespace {
+
+int subtypeFor(const OutputFormat& format) {
+    if (format.floatingPoint) return SF_FORMAT_FLOAT;
+    switch (format.bits) {
+        case 16: return SF_FORMAT_PCM_16;
+        case 24: return SF_FORMAT_PCM_24;
+        default: return SF_FORMAT_PCM_32;
+    }
+}
+
+bool seekable(int fd) { return lseek(fd, 0, SEEK_CUR) >= 0; }
+
+}  // namespace
+
+std::string audioExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == "wav" || ext == "flac" ? ext : "";
+}
+
+AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int channels, const OutputFormat& format,
+                                 int64_t expectedFrames)
+    : cleanup_(path), path_(path), channels_(channels), floatingPoint_(format.floatingPoint) {
+    SF_INFO info{};
+    info.samplerate = sampleRate;
+    info.channels = channels;
+    info.format = (format.flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | subtypeFor(format);
+    if (!sf_format_check(&info)) throw FileError("cannot write " + path + " with this sample format");
+
+    if (path == "-") {
+        if (!format.flac && !seekable(1)) {
+            stream_.reset(new WavStreamWriter(1, sampleRate, channels, format.bits, format.floatingPoint,
+                                              expectedFrames));
+            return;
+        }
+        file_ = sf_open_fd(1, SFM_WRITE, &info, SF_FALSE);
+        if (!file_) throw FileError("cannot write to standard output: " + std::string(sf_strerror(nullptr)));
+        return;
+    }
+    // The temporary file sits beside the destination so the rename stays
+    // within one file system.
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = dir + "/." + base + ".XXXXXX";
+    InterruptCleanup::block();
+    int fd = mkstemp(&pattern[0]);
+    if (fd >= 0) cleanup_.setTemporary(pattern);
+    InterruptCleanup::unblock();
+    if (fd < 0) throw FileError("cannot write " + path + ": the folder " + dir + " is not writable or missing");
+    temporaryPath_ = pattern;
+    file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (!file_) {
+        unlink(temporaryPath_.c_str());
+        throw FileError("cannot write " + path + ": " + sf_strerror(nullptr));
+    }
+}
+
+AudioFileWriter::~AudioFileWriter() {
+    close();
+    if (!committed_ && !temporaryPath_.empty()) unlink(temporaryPath_.c_str());
+}
+
+void AudioFileWriter::close() {
+    if (file_) {
+        sf_close(file_);
+        file_ = nullptr;
+    }
+}
+
+void AudioFileWriter::write(const int32_t* interleaved, int frames) {
+    if (frames <= 0) return;
+    if (stream_) {
+        if (!stream_->write(interleaved, frames)) throw FileError("cannot write to standard output");
+        return;
+    }
+    sf_count_t put;
+    if (floatingPoint_) {
+        scratch_.assign(interleaved, interleaved + static_cast<size_t>(frames) * channels_);
+        for (double& v : scratch_) v /= 2147483648.0;
+        put = sf_writef_double(file_, scratch_.data(), frames);
+    } else {
+        put = sf_writef_int(file_, interleaved, frames);
+    }
+    if (put != frames) fail();
+}
+
+// The system's reason when libsndfile's is only that a write fell short.
+void AudioFileWriter::fail() {
+    const int error = errno;
+    std::string reason = sf_strerror(file_);
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT || error == EIO) reason = std::strerror(error);
+    throw FileError("cannot write " + path_ + ": " + reason);
+}
+
+void AudioFileWriter::commit() {
+    if (stream_) {
+        if (!stream_->flush()) throw FileError("cannot write to standard output");
+        committed_ = true;
+        return;
+    }
+    if (sf_error(file_) != SF_ERR_NO_ERROR) fail();
+    // Closing writes what libsndfile still holds (a FLAC encoder's last
+    // frames, the lengths in a WAV header): it can fail like any write.
+    errno = 0;
+    const int closed = sf_close(file_);
+    file_ = nullptr;
+    if (closed != SF_ERR_NO_ERROR) {
+        const int error = errno;
+        throw FileError("cannot write " + path_ + ": " + (error ? std::strerror(error) : sf_error_number(closed)));
+    }
+    if (temporaryPath_.empty()) {
+        committed_ = true;
+        return;
+    }
+    // Keep the permissions a newly created file would get.
+    const mode_t mask = umask(0);
+    umask(mask);
+    chmod(temporaryPath_.c_str(), 0666 & ~mask);
+    InterruptCleanup::block();
+    const bool renamed = std::rename(temporaryPath_.c_str(), path_.c_str()) == 0;
+    if (renamed) cleanup_.release();
+    InterruptCleanup::unblock();
+    if (!renamed) throw FileError("cannot write " + path_ + ": rename failed");
+    committed_ = true;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}

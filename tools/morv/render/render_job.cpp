@@ -1,0 +1,228 @@
+#include "tools/morv/render/render_job.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "host/engine.h"
+#include "tools/morv/render/effect_session.h"
+#include "registry/module_registry.h"
+#include "tools/morv/audio_io/audio_file_reader.h"
+#include "tools/morv/audio_io/audio_file_writer.h"
+#include "tools/morv/commands/module_names.h"
+#include "tools/morv/render/noise_snapper.h"
+#include "tools/morv/audio_io/output_sink.h"
+#include "tools/morv/render/stream_renderer.h"
+#include "tools/morv/commands/usage_error.h"
+
+namespace {
+
+// Silence fed after the input ends to drain a module's queued output is
+// bounded: no module holds back more than a few frames.
+constexpr double kMaxDrainSeconds = 10.0;
+
+class ProgressBar {
+public:
+    ProgressBar(bool enabled, int64_t total) : enabled_(enabled && total > 0), total_(total) {}
+    void update(int64_t done) {
+        if (!enabled_) return;
+        const int percent = static_cast<int>(100 * std::min(done, total_) / total_);
+        if (percent == shown_) return;
+        shown_ = percent;
+        const int width = 40, filled = width * percent / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
+                     std::string(width - filled, ' ').c_str(), percent);
+        std::fflush(stderr);
+    }
+    void finish() {
+        if (enabled_) std::fprintf(stderr, "\n");
+    }
+
+private:
+    bool enabled_;
+    int64_t total_;
+    int shown_ = -1;
+};
+
+// WAV or FLAC: --type, else the output's extension, else the input's kind.
+bool chooseFlac(const RenderJob& job, bool inputFlac) {
+    if (!job.type.empty()) {
+        if (job.type != "wav" && job.type != "flac") throw UsageError("--type must be wav or flac");
+        return job.type == "flac";
+    }
+    const std::string ext = audioExtension(job.output);
+    if (!ext.empty()) return ext == "flac";
+    if (job.output == "-") return inputFlac;
+    throw UsageError("output " + job.output + " must end in .wav or .flac (or give --type)");
+}
+
+// The width follows the input unless --bits says otherwise; floating point is
+// processed at 32 bits and written as float (at 24 bits into FLAC).
+OutputFormat chooseFormat(const RenderJob& job, const AudioFileReader& reader) {
+    OutputFormat format;
+    format.flac = chooseFlac(job, reader.flac());
+    format.bits = job.bits ? job.bits : reader.nativeBits();
+    if (format.flac && format.bits > 24) {
+        if (job.bits) throw UsageError("FLAC holds at most 24 bits; use --bits 16 or 24, or a WAV output");
+        format.bits = 24;
+    }
+    format.floatingPoint = !job.bits && !format.flac && reader.floatingPoint();
+    return format;
+}
+
+std::string describe(const OutputFormat& format) {
+    return std::string(format.flac ? "FLAC " : "WAV ") +
+           (format.floatingPoint ? std::string("float") : std::to_string(format.bits) + "-bit");
+}
+
+std::vector<int64_t> snapFrames(const RenderJob& job, const AudioFileReader& reader) {
+    std::vector<int64_t> frames;
+    // Past any length a file can have, a point is beyond the end whatever the
+    // input declares (and no longer rounds to a frame number).
+    constexpr double kFarFrame = 0x1p62;
+    for (double seconds : job.snapSeconds) {
+        const double position = seconds * reader.sampleRate();
+        if (!(position < kFarFrame)) {
+            throw UsageError("--snap-noise " + std::to_string(seconds).substr(0, 8) + " lies beyond the end of the input");
+        }
+        const int64_t frame = std::llround(position);
+        if (reader.expectedFrames() >= 0 && frame >= reader.expectedFrames()) {
+            throw UsageError("--snap-noise " + std::to_string(seconds).substr(0, 8) +
+                             " lies beyond the end of the input (" + std::to_string(reader.expectedFrames()) +
+                             " frames)");
+        }
+        frames.push_back(frame);
+    }
+    std::sort(frames.begin(), frames.end());
+    return frames;
+}
+
+}  // namespace
+
+RenderSummary renderFile(const RenderJob& job) {
+    const auto start = std::chrono::steady_clock::now();
+    if (job.blockFrames < 1 || job.blockFrames > 1 << 20) throw UsageError("--block must be 1 to 1048576 frames");
+    if (job.bits != 0 && job.bits != 16 && job.bits != 24 && job.bits != 32) {
+        throw UsageError("--bits must be 16, 24 or 32");
+    }
+    if (!job.snapSeconds.empty() && !moduleRow(job.choice.moduleIndex).has(kLearnsNoise)) {
+        throw UsageError("--snap-noise needs --module 3 (Restoration-DeNoise)");
+    }
+    if (job.output != "-" && job.type.empty() && audioExtension(job.output).empty()) {
+        throw UsageError("output " + job.output + " must end in .wav or .flac (or give --type)");
+    }
+    if (job.input != "-" && sameFile(job.input, job.output)) {
+        throw UsageError("output " + job.output + " is the input file");
+    }
+    if (job.bits == 32 && job.type != "wav" && (job.type == "flac" || audioExtension(job.output) == "flac")) {
+        throw UsageError("FLAC holds at most 24 bits; use --bits 16 or 24, or a WAV output");
+    }
+
+    AudioFileReader reader(job.input);
+    const int channels = reader.channels();
+    if (channels > kMaxRenderChannels) {
+        throw FileError(job.input + " has " + std::to_string(channels) +
+                        " channels; the pipeline takes mono or stereo");
+    }
+    const OutputFormat format = chooseFormat(job, reader);
+    EffectSession session(job.choice, reader.sampleRate(), channels);
+    Engine& engine = session.engine();
+    NoiseSnapper snapper(engine, snapFrames(job, reader), channels);
+
+    RenderSummary summary;
+    summary.input = job.input;
+    summary.output = job.output;
+    summary.sampleRate = reader.sampleRate();
+    summary.channels = channels;
+    summary.moduleIndex = engine.moduleIndex();
+    summary.module = moduleNameText(summary.moduleIndex);
+    summary.marker = moduleMarker(summary.moduleIndex);
+    summary.preset = session.presetName();
+    summary.gainDecibels = session.gainDecibels();
+    summary.parameters = session.parameters();
+    summary.bits = format.bits;
+    summary.outputFormat = describe(format);
+
+    // The pipeline leaves the module out altogether in PASS. A rate or tempo
+    // change delivers the input's length times its factor, which a stream's
+    // header declares ahead.
+    const bool processed = engine.channelMask() != 0;
+    const double lengthRatio =
+        engine.withModule([&](EffectModule* m) { return processed && m ? m->lengthRatio() : 1.0; });
+    const int64_t expectedOut =
+        reader.expectedFrames() >= 0 ? std::llround(static_cast<double>(reader.expectedFrames()) * lengthRatio) : -1;
+    AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, expectedOut);
+    OutputSink sink(&writer, channels, format.bits);
+    StreamRenderer renderer(engine, reader.sampleRate(), channels, format.bits, job.blockFrames);
+    std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
+    ProgressBar bar(job.progress, reader.expectedFrames());
+
+    // Modules that keep the stream's length deliver exactly the input's
+    // frames, a rate or tempo change the input's frames times its factor: the
+    // first output frames follow any latency, frames a module delivers ahead
+    // of the aligned output are dropped, the rest of the queued output is
+    // drained with silence after the input ends; the gaps of a snap go in
+    // where the module skipped frames.
+    int64_t wanted = -1;
+    int64_t leading = engine.withModule([&](EffectModule* m) -> int64_t { return processed && m ? m->leadingFrames() : 0; });
+    summary.leadingFramesDropped = leading;
+    auto deliver = [&](int produced) {
+        const int32_t* frames = renderer.output();
+        const int dropped = static_cast<int>(std::min<int64_t>(leading, produced));
+        frames += static_cast<size_t>(dropped) * channels;
+        produced -= dropped;
+        leading -= dropped;
+        while (produced > 0) {
+            const int64_t gap = snapper.nextGapFrame();
+            if (gap == sink.frames()) {
+                const std::vector<int32_t> fill = snapper.takeGap();
+                sink.write(fill.data(), static_cast<int>(fill.size() / channels), wanted);
+                continue;
+            }
+            int take = produced;
+            if (gap > sink.frames() && gap - sink.frames() < take) take = static_cast<int>(gap - sink.frames());
+            sink.write(frames, take, wanted);
+            frames += static_cast<size_t>(take) * channels;
+            produced -= take;
+        }
+    };
+
+    for (;;) {
+        const int got = reader.read(block.data(), job.blockFrames);
+        if (got == 0) break;
+        snapper.beforeBlock(block.data(), summary.framesIn, got);
+        summary.framesIn += got;
+        deliver(renderer.run(block.data(), got));
+        bar.update(summary.framesIn);
+    }
+    if (!snapper.allSnapped()) {
+        throw UsageError("--snap-noise lies beyond the end of the input (" + std::to_string(summary.framesIn) +
+                         " frames)");
+    }
+    wanted = std::llround(static_cast<double>(summary.framesIn) * lengthRatio);
+    std::fill(block.begin(), block.end(), 0);
+    const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * reader.sampleRate());
+    for (int64_t drained = 0; sink.frames() < wanted && drained < drainLimit; drained += job.blockFrames) {
+        deliver(renderer.run(block.data(), job.blockFrames));
+    }
+    if (sink.frames() < wanted) {
+        const char* outcome = job.output == "-" ? "the stream to standard output ends early" : "nothing written";
+        throw FileError("the module delivered " + std::to_string(sink.frames()) + " of " + std::to_string(wanted) +
+                        " frames; " + outcome);
+    }
+    writer.commit();
+    bar.finish();
+
+    summary.framesOut = sink.frames();
+    summary.framesExpected = reader.expectedFrames();
+    summary.damage = reader.damage();
+    summary.peakDbfs = sink.peakDbfs();
+    summary.clippedSamples = sink.clippedSamples();
+    summary.processingSeconds = renderer.processingSeconds();
+    summary.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double audioSeconds = static_cast<double>(summary.framesIn) / summary.sampleRate;
+    if (summary.processingSeconds > 0) summary.processingRealtimeFactor = audioSeconds / summary.processingSeconds;
+    if (summary.wallSeconds > 0) summary.realtimeFactor = audioSeconds / summary.wallSeconds;
+    return summary;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/morv/render/effect_session.h"
+
+// One file through one module, as the player would play it.
+struct RenderJob {
+    std::string input;   // "-" for standard input
+    std::string output;  // "-" for standard output
+    std::string type;    // "wav" or "flac"; empty: from the output's extension, else the input's
+    EffectChoice choice;
+    int blockFrames = 576;
+    int bits = 0;        // 16, 24 or 32; 0 follows the input
+    bool progress = false;  // draw a progress bar on standard error
+    std::vector<double> snapSeconds;  // DeNoise only: restart the noise capture there
+};
+
+struct RenderSummary {
+    std::string input;
+    std::string output;
+    int64_t framesIn = 0;
+    int64_t framesOut = 0;
+    int64_t leadingFramesDropped = 0;  // delivered ahead of the aligned output (a tempo change)
+    int64_t framesExpected = -1;  // what the input declares; -1 when it does not say
+    std::string damage;           // empty for a whole input
+    int sampleRate = 0;
+    int channels = 0;
+    int moduleIndex = 0;
+    std::string module;           // name without marker
+    std::string marker;
+    std::string preset;
+    double gainDecibels = 0.0;
+    std::vector<std::pair<std::string, double>> parameters;
+    int bits = 16;                // processing width
+    std::string outputFormat;     // "WAV 16-bit", "WAV float", "FLAC 24-bit"
+    double peakDbfs = -INFINITY;
+    int64_t clippedSamples = 0;   // output samples at either limit of the width
+    double wallSeconds = 0.0;
+    double processingSeconds = 0.0;
+    double realtimeFactor = 0.0;            // seconds of audio per second of the whole run
+    double processingRealtimeFactor = 0.0;  // seconds of audio per second inside the pipeline
+};
+
+// The most channels the pipeline's channel selection serves (left and right).
+constexpr int kMaxRenderChannels = 2;
+
+// Runs the job. Throws UsageError or FileError; an output file appears only
+// when the whole stream has been written.
+RenderSummary renderFile(const RenderJob& job);
