@@ -61,14 +61,18 @@ void convertIn(const unsigned char* __restrict samples, double* __restrict work,
     for (int i = 0; i < n; ++i) work[i] = SampleFormat<Bits>::read(samples, i);
 }
 
-// Gains the selected channels, clamps to -F..F-1 and truncates toward zero.
-// The loops are written so the compiler can vectorise them.
+// Gains the selected channels, clamps to -F..F-1 and truncates toward zero;
+// returns how many samples the clamp changed (those whose truncation falls
+// outside the width, and NaN). The loops are written so the compiler can
+// vectorise them.
 template <int Bits>
-void convertOut(const double* __restrict work, unsigned char* __restrict samples, int produced, int nch,
-                const double* gains) {
+int convertOut(const double* __restrict work, unsigned char* __restrict samples, int produced, int nch,
+                   const double* gains) {
     const double top = SamplePipeline::fullScale(Bits) - 1.0;
     const double bottom = -SamplePipeline::fullScale(Bits);
+    int clamped = 0;
     auto store = [&](int i, double x) {
+        clamped += !(x > bottom - 1.0 && x < top + 1.0);
         // Clamping first keeps the conversion defined; a value in [F-1, F)
         // truncates to F-1 either way.
         x = x > bottom ? x : bottom;
@@ -89,6 +93,7 @@ void convertOut(const double* __restrict work, unsigned char* __restrict samples
     } else {
         for (int i = 0; i < produced; ++i) store(i, work[i] * gains[i % nch]);
     }
+    return clamped;
 }
 
 // Largest absolute sample at even and at odd positions among the first count.
@@ -135,18 +140,17 @@ void peaksFor(int bps, const unsigned char* samples, int count, double* left, do
 }
 
 template <int Bits>
-void convertOutMasked(const double* work, unsigned char* samples, int produced, int nch, int mask, double gain) {
+int convertOutMasked(const double* work, unsigned char* samples, int produced, int nch, int mask, double gain) {
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
     for (int c = 0; c < gainChannels; ++c) gains[c] = channelSelected(c, mask) ? gain : 1.0;
-    if (nch <= kMaxGainChannels) {
-        convertOut<Bits>(work, samples, produced, nch, gains);
-        return;
-    }
+    if (nch <= kMaxGainChannels) return convertOut<Bits>(work, samples, produced, nch, gains);
+    int clamped = 0;
     for (int i = 0; i < produced; ++i) {
         const double g = channelSelected(i % nch, mask) ? gain : 1.0;
-        convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
+        clamped += convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
     }
+    return clamped;
 }
 
 }  // namespace
@@ -185,10 +189,10 @@ void SamplePipeline::convertIn(int bps, const unsigned char* samples, int n) {
 
 void SamplePipeline::convertOut(int bps, unsigned char* samples, int produced, int nch, int mask, double gain) {
     switch (bps) {
-        case 8: convertOutMasked<8>(work_.get(), samples, produced, nch, mask, gain); break;
-        case 16: convertOutMasked<16>(work_.get(), samples, produced, nch, mask, gain); break;
-        case 24: convertOutMasked<24>(work_.get(), samples, produced, nch, mask, gain); break;
-        case 32: convertOutMasked<32>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 8: clamped_ += convertOutMasked<8>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 16: clamped_ += convertOutMasked<16>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 24: clamped_ += convertOutMasked<24>(work_.get(), samples, produced, nch, mask, gain); break;
+        case 32: clamped_ += convertOutMasked<32>(work_.get(), samples, produced, nch, mask, gain); break;
         default: break;
     }
 }

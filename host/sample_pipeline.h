@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -24,6 +25,8 @@ public:
     // multiplied by gain where channel c is selected by mask, clamped to
     // -F..F-1 and truncated toward zero.
     void convertOut(int bps, unsigned char* samples, int produced, int nch, int mask, double gain);
+    // Samples whose value the clamp of convertOut changed, since construction.
+    int64_t clampedSamples() const { return clamped_; }
     // Largest absolute sample at even and at odd positions among the first
     // count samples of width bps (0 for a width it does not handle).
     static void peaks(int bps, const unsigned char* samples, int count, double* left, double* right);
@@ -38,6 +41,7 @@ private:
     // rather than an exception.
     std::unique_ptr<double[], Release> work_;
     int capacity_ = 0;
+    int64_t clamped_ = 0;
 };
 
 // Level 0..100 (decibels + 100) of a peak against full scale.

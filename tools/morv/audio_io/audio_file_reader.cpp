@@ -29,11 +29,13 @@ int widthOf(int subtype) {
     }
 }
 
-int32_t scaled(double x) {
-    const double v = std::nearbyint(x * kFullScale);
-    if (!(v > -kFullScale)) return INT32_MIN;  // NaN included
-    if (v >= kFullScale) return INT32_MAX;
-    return static_cast<int32_t>(v);
+// x (1.0 is full scale) on the 32-bit scale, rounded to a step of quantum;
+// counts a sample held within range (NaN included).
+int32_t scaled(double x, double quantum, int64_t* clipped) {
+    const double v = std::nearbyint(x * (kFullScale / quantum)) * quantum;
+    if (v > -kFullScale && v < kFullScale) return static_cast<int32_t>(v);
+    ++*clipped;
+    return v >= kFullScale ? INT32_MAX : INT32_MIN;
 }
 
 }  // namespace
@@ -62,8 +64,9 @@ AudioFileReader::AudioFileReader(const std::string& path) : path_(path) {
     }
     describe(format, !regular && (path != "-" || standardInput_.isStream()));
     if (regular) {
+        // An empty WAV makes libsndfile guess a length from nothing.
         const int64_t declared = declaredFrames(path);
-        if (declared > expectedFrames_) expectedFrames_ = declared;
+        if (declared > expectedFrames_ || declared == 0) expectedFrames_ = declared;
     }
 }
 
@@ -108,12 +111,21 @@ void AudioFileReader::describe(const SF_INFO& format, bool stream) {
 
 AudioFileReader::~AudioFileReader() = default;
 
+void AudioFileReader::setGain(double decibels) { gain_ = std::pow(10.0, decibels / 20.0); }
+
 int AudioFileReader::read(int32_t* interleaved, int frames) {
     sf_count_t got;
-    if (decodedAsFloat_) {
+    if (decodedAsFloat_ || gain_ != 1.0) {
         floatBlock_.resize(static_cast<size_t>(frames) * channels_);
         got = sf_readf_double(file_.get(), floatBlock_.data(), frames);
-        for (sf_count_t i = 0; i < got * channels_; ++i) interleaved[i] = scaled(floatBlock_[i]);
+        // Integer input keeps its own width; what was decoded from floating
+        // point takes the whole 32-bit scale.
+        const double quantum = decodedAsFloat_ ? 1.0 : std::ldexp(1.0, 32 - nativeBits_);
+        for (sf_count_t i = 0; i < got * channels_; ++i) {
+            const double x = floatBlock_[i] * gain_;
+            peak_ = std::fabs(x) > peak_ ? std::fabs(x) : peak_;
+            interleaved[i] = scaled(x, quantum, &clipped_);
+        }
     } else {
         got = sf_readf_int(file_.get(), interleaved, frames);
     }

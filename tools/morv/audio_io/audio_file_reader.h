@@ -10,7 +10,9 @@
 
 // Reads any file libsndfile understands ("-" is standard input) as
 // interleaved 32-bit integers, full scale 2^31 whatever the file's own width:
-// floating-point samples are scaled (1.0 is full scale) and held within range.
+// floating-point samples are scaled (1.0 is full scale) and held within range,
+// and the samples so clamped are counted. An input gain scales every sample
+// before that, so that float input above full scale can be made to fit.
 // It notices an input that ends before its header says or that the decoder
 // could not read to the end. Inputs it cannot play (no channels, a sample
 // rate outside kMinSampleRate..kMaxSampleRate) are refused with a FileError.
@@ -36,6 +38,15 @@ public:
     int nativeBits() const { return nativeBits_; }
     bool floatingPoint() const { return floatingPoint_; }
     bool flac() const { return flac_; }
+
+    // Scales every sample read from now on by decibels (0 reads the file's
+    // integers unchanged). A gain on integer input rounds to the input's
+    // own width.
+    void setGain(double decibels);
+    // Samples held within range since the start, and the largest magnitude
+    // read before that (1.0 is full scale, after the gain).
+    int64_t clippedSamples() const { return clipped_; }
+    double peak() const { return peak_; }
 
     // Reads up to frames frames; returns the number read (0 at the end).
     int read(int32_t* interleaved, int frames);
@@ -64,4 +75,7 @@ private:
     int64_t framesRead_ = 0;
     std::string decoderError_;
     std::vector<double> floatBlock_;
+    double gain_ = 1.0;
+    int64_t clipped_ = 0;
+    double peak_ = 0.0;
 };

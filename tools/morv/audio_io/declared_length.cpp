@@ -34,7 +34,8 @@ struct WaveFormat {
 
 // Walks the chunks of a RIFF or RF64 WAVE up to "data"; returns its length
 // in bytes (an RF64 file gives it in its "ds64" chunk), or -1 when there is
-// none or it is left open.
+// none or it is left open. A length of 0 is open unless the file ends right
+// there: then the file holds no frames.
 int64_t walkWave(FILE* f, WaveFormat* format) {
     int64_t longDataBytes = -1;
     unsigned char chunk[8];
@@ -42,7 +43,8 @@ int64_t walkWave(FILE* f, WaveFormat* format) {
         const uint32_t size = little32(chunk + 4);
         if (std::memcmp(chunk, "data", 4) == 0) {
             if (size == 0xFFFFFFFFu) return longDataBytes;
-            return size == 0 ? -1 : size;
+            if (size == 0) return std::fgetc(f) == EOF ? 0 : -1;
+            return size;
         }
         long skip = static_cast<long>(size + (size & 1));
         if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
@@ -94,7 +96,7 @@ int64_t declaredFrames(const std::string& path) {
     if (isWave(head)) {
         WaveFormat format;
         const int64_t bytes = walkWave(f.get(), &format);
-        return bytes > 0 && format.blockAlign > 0 ? bytes / format.blockAlign : -1;
+        return bytes >= 0 && format.blockAlign > 0 ? bytes / format.blockAlign : -1;
     }
     if (std::memcmp(head, "FORM", 4) == 0 &&
         (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0)) {

@@ -1,15 +1,10 @@
 #include "tools/morv/audio_io/output_sink.h"
 
 #include <cmath>
-#include <limits>
 
 #include "tools/morv/audio_io/audio_file_writer.h"
 
-OutputSink::OutputSink(AudioFileWriter* writer, int channels, int bits)
-    : writer_(writer),
-      channels_(channels),
-      // The largest sample of the width, on the 32-bit scale.
-      highest_(static_cast<int32_t>(((int64_t{1} << (bits - 1)) - 1) << (32 - bits))) {}
+OutputSink::OutputSink(AudioFileWriter* writer, int channels) : writer_(writer), channels_(channels) {}
 
 void OutputSink::write(const int32_t* interleaved, int frames, int64_t limit) {
     if (limit >= 0 && frames_ + frames > limit) frames = static_cast<int>(limit - frames_);
@@ -18,7 +13,6 @@ void OutputSink::write(const int32_t* interleaved, int frames, int64_t limit) {
         const int32_t v = interleaved[i];
         const double magnitude = std::fabs(static_cast<double>(v));
         if (magnitude > peak_) peak_ = magnitude;
-        clipped_ += v >= highest_ || v == std::numeric_limits<int32_t>::min();
     }
     writer_->write(interleaved, frames);
     frames_ += frames;

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr double kMaxInputGainDecibels = 100.0;
+
 std::string jsonSummary(const RenderSummary& s) {
     std::string parameters;
     for (const auto& p : s.parameters) {
@@ -28,6 +30,7 @@ std::string jsonSummary(const RenderSummary& s) {
         field("input_complete", s.damage.empty() ? "true" : "false"),
         field("input_problem", s.damage.empty() ? "null" : jsonString(s.damage)),
         field("leading_frames_dropped", std::to_string(s.leadingFramesDropped)),
+        field("length_factor", jsonNumber(s.lengthFactor)),
         field("sample_rate", std::to_string(s.sampleRate)),
         field("channels", std::to_string(s.channels)),
         field("module_index", std::to_string(s.moduleIndex)),
@@ -40,6 +43,8 @@ std::string jsonSummary(const RenderSummary& s) {
         field("output_format", jsonString(s.outputFormat)),
         field("peak_dbfs", jsonNumber(s.peakDbfs)),
         field("clipped_samples", std::to_string(s.clippedSamples)),
+        field("input_gain_db", jsonNumber(s.inputGainDecibels)),
+        field("input_clipped_samples", std::to_string(s.inputClippedSamples)),
         field("wall_seconds", jsonNumber(s.wallSeconds)),
         field("processing_seconds", jsonNumber(s.processingSeconds)),
         field("realtime_factor", jsonNumber(s.realtimeFactor)),
@@ -69,15 +74,46 @@ void printText(FILE* to, const RenderSummary& s) {
         std::fprintf(to, "peak level      silence\n");
     }
     std::fprintf(to, "clipped         %lld samples\n", static_cast<long long>(s.clippedSamples));
+    if (s.inputClippedSamples > 0 || s.inputGainDecibels != 0.0) {
+        std::fprintf(to, "input clipped   %lld samples (input gain %s dB)\n",
+                     static_cast<long long>(s.inputClippedSamples), jsonNumber(s.inputGainDecibels).c_str());
+    }
     std::fprintf(to, "time            %.3f s (%.3f s processing)\n", s.wallSeconds, s.processingSeconds);
     std::fprintf(to, "real-time       %.1fx whole run, %.1fx processing only\n", s.realtimeFactor,
                  s.processingRealtimeFactor);
 }
 
+// Every line a render prints names its input, so that a batch run in
+// parallel says which file a message belongs to.
+std::string aboutInput(const std::string& input, const std::string& message) {
+    const std::string name = input == "-" ? "standard input" : input;
+    if (message.find(name) != std::string::npos) return message;
+    return name + ": " + message;
+}
+
+void warnAbout(const RenderSummary& s) {
+    if (!s.damage.empty()) std::fprintf(stderr, "morv process: warning: %s\n", aboutInput(s.input, s.damage).c_str());
+    if (s.inputClippedSamples > 0) {
+        // The gain that brings the input's peak just under full scale.
+        const double room = -std::ceil(s.inputPeakDbfs * 10.0) / 10.0 - 0.1;
+        char advice[64] = "";
+        if (std::isfinite(room)) std::snprintf(advice, sizeof advice, "; --input-gain %.1f makes room", room);
+        std::fprintf(stderr, "morv process: warning: %s\n",
+                     aboutInput(s.input, std::to_string(s.inputClippedSamples) +
+                                             " input samples above full scale were clipped as they were read" +
+                                             advice).c_str());
+    }
+    if (s.clippedSamples > 0) {
+        std::fprintf(stderr, "morv process: warning: %s\n",
+                     aboutInput(s.input, std::to_string(s.clippedSamples) + " samples clipped at the limits of the " +
+                                             std::to_string(s.bits) + "-bit range").c_str());
+    }
+}
+
 }  // namespace
 
 int runProcessCommand(const std::vector<std::string>& args) {
-    CommandLine line(args, {"module", "preset", "set", "gain", "channels", "block", "bits", "type", "snap-noise"},
+    CommandLine line(args, {"module", "preset", "set", "gain", "input-gain", "channels", "block", "bits", "type", "snap-noise"},
                      {"json", "quiet"});
     if (line.positional().size() != 2) throw UsageError("process needs an input and an output file");
     RenderJob job;
@@ -86,6 +122,10 @@ int runProcessCommand(const std::vector<std::string>& args) {
     readEffectChoice(line, &job.choice);
     job.blockFrames = parseInt(line.value("block", "576"), "--block");
     if (line.has("bits")) job.bits = parseInt(line.value("bits"), "--bits");
+    job.inputGainDecibels = parseDouble(line.value("input-gain", "0"), "--input-gain");
+    if (!(std::fabs(job.inputGainDecibels) <= kMaxInputGainDecibels)) {
+        throw UsageError("--input-gain must be -100 to 100 dB");
+    }
     job.type = line.value("type");
     for (const std::string& text : line.values("snap-noise")) {
         const double seconds = parseDouble(text, "--snap-noise");
@@ -95,12 +135,15 @@ int runProcessCommand(const std::vector<std::string>& args) {
     const bool quiet = line.flag("quiet");
     job.progress = !quiet && isatty(2);
 
-    const RenderSummary summary = renderFile(job);
-    if (!summary.damage.empty()) std::fprintf(stderr, "morv process: warning: %s\n", summary.damage.c_str());
-    if (summary.clippedSamples > 0) {
-        std::fprintf(stderr, "morv process: warning: %lld samples clipped at the limits of the %d-bit range\n",
-                     static_cast<long long>(summary.clippedSamples), summary.bits);
+    RenderSummary summary;
+    try {
+        summary = renderFile(job);
+    } catch (const UsageError& e) {
+        throw UsageError(aboutInput(job.input, e.what()));
+    } catch (const FileError& e) {
+        throw FileError(aboutInput(job.input, e.what()));
     }
+    warnAbout(summary);
     // With the audio on standard output the summary goes to standard error.
     FILE* to = job.output == "-" ? stderr : stdout;
     if (line.flag("json")) {

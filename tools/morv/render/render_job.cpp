@@ -120,6 +120,7 @@ RenderSummary renderFile(const RenderJob& job) {
     }
 
     AudioFileReader reader(job.input);
+    reader.setGain(job.inputGainDecibels);
     const int channels = reader.channels();
     if (channels > kMaxRenderChannels) {
         throw FileError(job.input + " has " + std::to_string(channels) +
@@ -153,7 +154,7 @@ RenderSummary renderFile(const RenderJob& job) {
     const int64_t expectedOut =
         reader.expectedFrames() >= 0 ? std::llround(static_cast<double>(reader.expectedFrames()) * lengthRatio) : -1;
     AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, expectedOut);
-    OutputSink sink(&writer, channels, format.bits);
+    OutputSink sink(&writer, channels);
     StreamRenderer renderer(engine, reader.sampleRate(), channels, format.bits, job.blockFrames);
     std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
     ProgressBar bar(job.progress, reader.expectedFrames());
@@ -167,6 +168,7 @@ RenderSummary renderFile(const RenderJob& job) {
     int64_t wanted = -1;
     int64_t leading = engine.withModule([&](EffectModule* m) -> int64_t { return processed && m ? m->leadingFrames() : 0; });
     summary.leadingFramesDropped = leading;
+    summary.lengthFactor = lengthRatio;
     auto deliver = [&](int produced) {
         const int32_t* frames = renderer.output();
         const int dropped = static_cast<int>(std::min<int64_t>(leading, produced));
@@ -218,7 +220,10 @@ RenderSummary renderFile(const RenderJob& job) {
     summary.framesExpected = reader.expectedFrames();
     summary.damage = reader.damage();
     summary.peakDbfs = sink.peakDbfs();
-    summary.clippedSamples = sink.clippedSamples();
+    summary.clippedSamples = engine.pipeline().clampedSamples();
+    summary.inputGainDecibels = job.inputGainDecibels;
+    summary.inputClippedSamples = reader.clippedSamples();
+    if (reader.peak() > 0) summary.inputPeakDbfs = 20.0 * std::log10(reader.peak());
     summary.processingSeconds = renderer.processingSeconds();
     summary.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double audioSeconds = static_cast<double>(summary.framesIn) / summary.sampleRate;

@@ -16,6 +16,7 @@ struct RenderJob {
     EffectChoice choice;
     int blockFrames = 576;
     int bits = 0;        // 16, 24 or 32; 0 follows the input
+    double inputGainDecibels = 0.0;  // applied as the input is read, before the pipeline
     bool progress = false;  // draw a progress bar on standard error
     std::vector<double> snapSeconds;  // DeNoise only: restart the noise capture there
 };
@@ -26,6 +27,7 @@ struct RenderSummary {
     int64_t framesIn = 0;
     int64_t framesOut = 0;
     int64_t leadingFramesDropped = 0;  // delivered ahead of the aligned output (a tempo change)
+    double lengthFactor = 1.0;    // output frames per input frame, as the module delivers them
     int64_t framesExpected = -1;  // what the input declares; -1 when it does not say
     std::string damage;           // empty for a whole input
     int sampleRate = 0;
@@ -39,7 +41,10 @@ struct RenderSummary {
     int bits = 16;                // processing width
     std::string outputFormat;     // "WAV 16-bit", "WAV float", "FLAC 24-bit"
     double peakDbfs = -INFINITY;
-    int64_t clippedSamples = 0;   // output samples at either limit of the width
+    int64_t clippedSamples = 0;   // samples the pipeline's clamp changed
+    double inputGainDecibels = 0.0;
+    int64_t inputClippedSamples = 0;  // held within full scale as the input was read
+    double inputPeakDbfs = -INFINITY; // the input's peak after the gain, where it was measured
     double wallSeconds = 0.0;
     double processingSeconds = 0.0;
     double realtimeFactor = 0.0;            // seconds of audio per second of the whole run

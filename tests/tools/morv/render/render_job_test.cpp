@@ -56,9 +56,12 @@ TEST_F(RenderJobFaults, ARateOrTempoChangeSizesTheFileByItsFactor) {
                           Case{"--module 14 --preset SpeedUp", 1050.0 / 1385.0},
                           Case{"--module 15 --preset Child", 1.0},
                           Case{"--module 13 --preset UpSample --channels PASS", 1.0}}) {
-        const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --quiet " + c.options);
+        const MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --json " + c.options);
         ASSERT_EQ(r.status, 0) << c.options << ": " << r.err;
         EXPECT_EQ(static_cast<long>(read("out.wav").size() / 2), std::lround(frames * c.ratio)) << c.options;
+        const size_t factor = r.out.find("\"length_factor\": ");
+        ASSERT_NE(factor, std::string::npos) << r.out;
+        EXPECT_NEAR(std::stod(r.out.substr(factor + 17)), c.ratio, 1e-12) << c.options;
         // A WAV streamed into a pipe declares that length ahead.
         const MorvRun piped =
             runMorv("process " + q("in.wav") + " - --quiet " + c.options + " | cat > " + q("piped.wav"));
@@ -170,21 +173,55 @@ TEST_F(RenderJobFaults, DamagedInputIsReported) {
     }
 }
 
-TEST_F(RenderJobFaults, ClippedSamplesAreCountedAndReported) {
-    write("in.wav", stereoNoise(10000), 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --gain 20 --json");
-    ASSERT_EQ(r.status, 0) << r.err;
-    int atLimits = 0;
-    for (double v : read("out.wav")) atLimits += v == -1.0 || v == 32767.0 / 32768.0;
-    EXPECT_GT(atLimits, 10000);
-    EXPECT_NE(r.out.find("\"clipped_samples\": " + std::to_string(atLimits) + ","), std::string::npos) << r.out;
-    EXPECT_EQ(r.err, "morv process: warning: " + std::to_string(atLimits) +
-                         " samples clipped at the limits of the 16-bit range\n");
-
-    r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --gain 3 --json");
+// The count of clipped samples is what the clamp changed, not what sits at
+// full scale already; float input above full scale is counted as it is
+// read, and an input gain makes room for it. Every warning names its file.
+TEST_F(RenderJobFaults, ClippingIsCountedWhereItHappensAndNamesTheFile) {
+    std::vector<double> noise = stereoNoise(10000);
+    for (int i = 0; i < 100; ++i) noise[97 * i] = i % 2 ? 32767.0 / 32768.0 : -1.0;
+    const std::string in = write("in.wav", noise, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    MorvRun r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --json");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"clipped_samples\": 0,"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
+
+    r = runMorv("process " + q("in.wav") + " " + q("out.wav") + " --gain 20 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int overs = 0;
+    for (double v : noise) overs += std::fabs(std::pow(10.0, 1.0) * v * 32768.0) >= 32768.0 + (v < 0);
+    EXPECT_GT(overs, 10000);
+    EXPECT_NE(r.out.find("\"clipped_samples\": " + std::to_string(overs) + ","), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "morv process: warning: " + in + ": " + std::to_string(overs) +
+                         " samples clipped at the limits of the 16-bit range\n");
+
+    std::vector<double> hot = testsignals::sine(20000, 2, 44100, 440, std::pow(10.0, 3.0 / 20.0));
+    write("hot.wav", hot, 2, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    r = runMorv("process " + q("hot.wav") + " " + q("out.wav") + " --gain -12 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    int above = 0;
+    for (double v : hot) above += std::fabs(v) >= 1.0;
+    EXPECT_NE(r.out.find("\"input_clipped_samples\": " + std::to_string(above)), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.rfind("morv process: warning: " + dir + "hot.wav: " + std::to_string(above) +
+                              " input samples above full scale were clipped as they were read; "
+                              "--input-gain -3.1 makes room\n", 0),
+              0u)
+        << r.err;
+    r = runMorv("process " + q("hot.wav") + " " + q("out.wav") + " --gain -12 --input-gain -3.1 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("\"input_clipped_samples\": 0"), std::string::npos) << r.out;
+    double peak = 0.0;
+    for (double v : read("out.wav")) peak = std::max(peak, std::fabs(v));
+    EXPECT_NEAR(20.0 * std::log10(peak), 3.0 - 12.0 - 3.1, 0.01) << "the peak survives, not a flat top";
+
+    // Errors name the input too, and a WAV with no frames is whole.
+    const std::string empty = write("empty.wav", {}, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    r = runMorv("process " + q("empty.wav") + " " + q("out.wav") + " --bits 17");
+    EXPECT_EQ(r.err, "morv process: " + empty + ": --bits must be 16, 24 or 32\n");
+    r = runMorv("process " + q("empty.wav") + " " + q("out.wav") + " --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("\"frames_expected\": 0, \"input_complete\": true"), std::string::npos) << r.out;
 }
 
 }  // namespace
