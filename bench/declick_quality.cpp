@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "effects/restoration/de_click.h"
-#include "tools/morv/audio_file_reader.h"
+#include "tools/morv/audio_io/audio_file_reader.h"
 
 namespace {
 
