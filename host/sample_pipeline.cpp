@@ -61,25 +61,21 @@ void convertIn(const unsigned char* __restrict samples, double* __restrict work,
     for (int i = 0; i < n; ++i) work[i] = SampleFormat<Bits>::read(samples, i);
 }
 
-// Gains the selected channels, clamps to -F..F-1 and truncates toward zero;
-// returns how many samples the clamp changed (those whose truncation falls
-// outside the width, and NaN). The loops are written so the compiler can
-// vectorise them.
+// Gains the selected channels, clamps to -F..F-1 and truncates toward zero.
+// The loops are written so the compiler can vectorise them.
 template <int Bits>
-int convertOut(const double* __restrict work, unsigned char* __restrict samples, int produced, int nch,
-                   const double* gains) {
+void convertOut(const double* __restrict work, unsigned char* __restrict samples, int produced, int nch,
+                const double* gains) {
     const double top = SamplePipeline::fullScale(Bits) - 1.0;
     const double bottom = -SamplePipeline::fullScale(Bits);
-    int clamped = 0;
     auto store = [&](int i, double x) {
-        clamped += !(x > bottom - 1.0 && x < top + 1.0);
         // Clamping first keeps the conversion defined; a value in [F-1, F)
         // truncates to F-1 either way.
         x = x > bottom ? x : bottom;
         x = x < top ? x : top;
         SampleFormat<Bits>::write(samples, i, static_cast<int>(x));
     };
-    if (nch == 1) {
+    if (nch == 1 || (nch == 2 && gains[0] == gains[1])) {
         const double gain = gains[0];
         for (int i = 0; i < produced; ++i) store(i, work[i] * gain);
     } else if (nch == 2) {
@@ -92,6 +88,52 @@ int convertOut(const double* __restrict work, unsigned char* __restrict samples,
         if (produced & 1) store(produced - 1, work[produced - 1] * gainLeft);
     } else {
         for (int i = 0; i < produced; ++i) store(i, work[i] * gains[i % nch]);
+    }
+}
+
+// Whether any of count samples sits at either limit of the width: one
+// vectorised pass, since a clamp can only leave a sample there.
+template <int Bits>
+bool anyAtLimit(const unsigned char* samples, int count) {
+    const int top = static_cast<int>(SamplePipeline::fullScale(Bits) - 1.0);
+    int hit = 0;
+    for (int i = 0; i < count; ++i) {
+        const int v = SampleFormat<Bits>::readInt(samples, i);
+        hit |= (v == top) | (v == -top - 1);
+    }
+    return hit != 0;
+}
+
+template <>
+bool anyAtLimit<16>(const unsigned char* samples, int count) {
+    const int16_t* s = reinterpret_cast<const int16_t*>(samples);
+    int16_t hit = 0;
+    for (int i = 0; i < count; ++i) hit |= (s[i] == INT16_MAX) | (s[i] == INT16_MIN);
+    return hit != 0;
+}
+
+template <>
+bool anyAtLimit<32>(const unsigned char* samples, int count) {
+    const int32_t* s = reinterpret_cast<const int32_t*>(samples);
+    int32_t hit = 0;
+    for (int i = 0; i < count; ++i) hit |= (s[i] == INT32_MAX) | (s[i] == INT32_MIN);
+    return hit != 0;
+}
+
+// How many of the samples convertOut just wrote the clamp changed: those
+// whose gained value truncates outside the width, and NaN. Only blocks with
+// a sample at a limit are looked at closely.
+template <int Bits>
+int countClamped(const double* work, const unsigned char* samples, int produced, int nch, const double* gains) {
+    if (!anyAtLimit<Bits>(samples, produced)) return 0;
+    const double top = SamplePipeline::fullScale(Bits) - 1.0;
+    const double bottom = -SamplePipeline::fullScale(Bits);
+    int clamped = 0;
+    for (int i = 0; i < produced; ++i) {
+        const int v = SampleFormat<Bits>::readInt(samples, i);
+        if (v != static_cast<int>(top) && v != static_cast<int>(bottom)) continue;
+        const double x = work[i] * gains[i % nch];
+        clamped += !(x > bottom - 1.0 && x < top + 1.0);
     }
     return clamped;
 }
@@ -144,11 +186,15 @@ int convertOutMasked(const double* work, unsigned char* samples, int produced, i
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
     for (int c = 0; c < gainChannels; ++c) gains[c] = channelSelected(c, mask) ? gain : 1.0;
-    if (nch <= kMaxGainChannels) return convertOut<Bits>(work, samples, produced, nch, gains);
+    if (nch <= kMaxGainChannels) {
+        convertOut<Bits>(work, samples, produced, nch, gains);
+        return countClamped<Bits>(work, samples, produced, nch, gains);
+    }
     int clamped = 0;
     for (int i = 0; i < produced; ++i) {
         const double g = channelSelected(i % nch, mask) ? gain : 1.0;
-        clamped += convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
+        convertOut<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
+        clamped += countClamped<Bits>(work + i, samples + i * (Bits / 8), 1, 1, &g);
     }
     return clamped;
 }

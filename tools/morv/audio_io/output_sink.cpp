@@ -1,21 +1,44 @@
 #include "tools/morv/audio_io/output_sink.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tools/morv/audio_io/audio_file_writer.h"
 
-OutputSink::OutputSink(AudioFileWriter* writer, int channels) : writer_(writer), channels_(channels) {}
+namespace {
+
+// Frames gathered before a write: a few hundred kilobytes, so that the file
+// is written in large pieces rather than one player block at a time.
+constexpr int kGatherFrames = 32768;
+
+}  // namespace
+
+OutputSink::OutputSink(AudioFileWriter* writer, int channels) : writer_(writer), channels_(channels) {
+    pending_.reserve(static_cast<size_t>(kGatherFrames) * channels);
+}
 
 void OutputSink::write(const int32_t* interleaved, int frames, int64_t limit) {
     if (limit >= 0 && frames_ + frames > limit) frames = static_cast<int>(limit - frames_);
     if (frames <= 0) return;
-    for (int64_t i = 0; i < static_cast<int64_t>(frames) * channels_; ++i) {
-        const int32_t v = interleaved[i];
-        const double magnitude = std::fabs(static_cast<double>(v));
-        if (magnitude > peak_) peak_ = magnitude;
+    const size_t count = static_cast<size_t>(frames) * channels_;
+    // The extremes apart (a loop the compiler vectorises), then the peak.
+    int32_t highest = 0, lowest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        highest = interleaved[i] > highest ? interleaved[i] : highest;
+        lowest = interleaved[i] < lowest ? interleaved[i] : lowest;
     }
-    writer_->write(interleaved, frames);
+    peak_ = std::max({peak_, static_cast<int64_t>(highest), -static_cast<int64_t>(lowest)});
+    pending_.insert(pending_.end(), interleaved, interleaved + count);
     frames_ += frames;
+    if (pending_.size() >= static_cast<size_t>(kGatherFrames) * channels_) flush();
 }
 
-double OutputSink::peakDbfs() const { return peak_ > 0 ? 20.0 * std::log10(peak_ / 2147483648.0) : -INFINITY; }
+void OutputSink::flush() {
+    if (pending_.empty()) return;
+    writer_->write(pending_.data(), static_cast<int>(pending_.size() / channels_));
+    pending_.clear();
+}
+
+double OutputSink::peakDbfs() const {
+    return peak_ > 0 ? 20.0 * std::log10(static_cast<double>(peak_) / 2147483648.0) : -INFINITY;
+}

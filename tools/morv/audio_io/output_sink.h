@@ -1,17 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 class AudioFileWriter;
 
-// The end of the render: counts the frames written and measures the peak.
+// The end of the render: gathers the frames into large writes, counts them
+// and measures the peak.
 class OutputSink {
 public:
     OutputSink(AudioFileWriter* writer, int channels);
 
-    // Writes up to frames frames of interleaved 32-bit samples, none past
+    // Takes up to frames frames of interleaved 32-bit samples, none past
     // limit when limit is not negative.
     void write(const int32_t* interleaved, int frames, int64_t limit);
+    // Hands what is gathered to the writer; call before committing it.
+    void flush();
 
     int64_t frames() const { return frames_; }
     // Peak in dB relative to full scale; -infinity for silence.
@@ -21,5 +25,6 @@ private:
     AudioFileWriter* writer_;
     int channels_;
     int64_t frames_ = 0;
-    double peak_ = 0.0;
+    int64_t peak_ = 0;
+    std::vector<int32_t> pending_;
 };

@@ -21,6 +21,8 @@ namespace {
 // Silence fed after the input ends to drain a module's queued output is
 // bounded: no module holds back more than a few frames.
 constexpr double kMaxDrainSeconds = 10.0;
+// Frames read from the input at once (rounded down to whole blocks).
+constexpr int kReadFrames = 16384;
 
 class ProgressBar {
 public:
@@ -156,6 +158,10 @@ RenderSummary renderFile(const RenderJob& job) {
     AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, expectedOut);
     OutputSink sink(&writer, channels);
     StreamRenderer renderer(engine, reader.sampleRate(), channels, format.bits, job.blockFrames);
+    // The input is read in large pieces and handed to the pipeline a block
+    // at a time, so that the blocks are the same whatever the read size.
+    const int readFrames = std::max(job.blockFrames, kReadFrames / job.blockFrames * job.blockFrames);
+    std::vector<int32_t> piece(static_cast<size_t>(readFrames) * channels);
     std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
     ProgressBar bar(job.progress, reader.expectedFrames());
 
@@ -191,11 +197,15 @@ RenderSummary renderFile(const RenderJob& job) {
     };
 
     for (;;) {
-        const int got = reader.read(block.data(), job.blockFrames);
-        if (got == 0) break;
-        snapper.beforeBlock(block.data(), summary.framesIn, got);
-        summary.framesIn += got;
-        deliver(renderer.run(block.data(), got));
+        const int read = reader.read(piece.data(), readFrames);
+        if (read == 0) break;
+        for (int start = 0; start < read; start += job.blockFrames) {
+            const int got = std::min(job.blockFrames, read - start);
+            int32_t* frames = piece.data() + static_cast<size_t>(start) * channels;
+            snapper.beforeBlock(frames, summary.framesIn, got);
+            summary.framesIn += got;
+            deliver(renderer.run(frames, got));
+        }
         bar.update(summary.framesIn);
     }
     if (!snapper.allSnapped()) {
@@ -213,6 +223,7 @@ RenderSummary renderFile(const RenderJob& job) {
         throw FileError("the module delivered " + std::to_string(sink.frames()) + " of " + std::to_string(wanted) +
                         " frames; " + outcome);
     }
+    sink.flush();
     writer.commit();
     bar.finish();
 

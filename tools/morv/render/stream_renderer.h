@@ -28,7 +28,6 @@ private:
     int channels_;
     int bits_;
     int blockFrames_;
-    int bytesPerSample_;
     double processingSeconds_ = 0.0;
     std::vector<unsigned char> hostBuffer_;
     std::vector<int32_t> output_;
