@@ -139,19 +139,30 @@ int countClamped(const double* work, const unsigned char* samples, int produced,
 }
 
 // Largest absolute sample at even and at odd positions among the first count.
-template <int Bits>
+// The extremes are kept per lane of kPeakLanes samples (a loop the compiler
+// vectorises); even lanes hold even positions, odd lanes odd ones.
+template <int Bits, typename Lane = int>
 void measurePeaks(const unsigned char* samples, int count, double* peakEven, double* peakOdd) {
-    int even = 0, odd = 0;
+    constexpr int kPeakLanes = 8;
+    Lane highest[kPeakLanes] = {}, lowest[kPeakLanes] = {};
     int i = 0;
-    for (; i + 1 < count; i += 2) {
-        const int a = std::abs(SampleFormat<Bits>::readInt(samples, i));
-        const int b = std::abs(SampleFormat<Bits>::readInt(samples, i + 1));
-        even = a > even ? a : even;
-        odd = b > odd ? b : odd;
+    for (; i + kPeakLanes <= count; i += kPeakLanes) {
+        for (int k = 0; k < kPeakLanes; ++k) {
+            const Lane v = static_cast<Lane>(SampleFormat<Bits>::readInt(samples, i + k));
+            highest[k] = v > highest[k] ? v : highest[k];
+            lowest[k] = v < lowest[k] ? v : lowest[k];
+        }
     }
-    if (i < count) {
-        const int a = std::abs(SampleFormat<Bits>::readInt(samples, i));
-        even = a > even ? a : even;
+    for (int k = 0; i < count; ++i, ++k) {
+        const Lane v = static_cast<Lane>(SampleFormat<Bits>::readInt(samples, i));
+        highest[k] = v > highest[k] ? v : highest[k];
+        lowest[k] = v < lowest[k] ? v : lowest[k];
+    }
+    int even = 0, odd = 0;
+    for (int k = 0; k < kPeakLanes; ++k) {
+        const int peak = highest[k] > -lowest[k] ? highest[k] : -static_cast<int>(lowest[k]);
+        int& side = (k & 1) ? odd : even;
+        side = peak > side ? peak : side;
     }
     *peakEven = even;
     *peakOdd = odd;
@@ -174,7 +185,7 @@ void measurePeaks<32>(const unsigned char* samples, int count, double* peakEven,
 void peaksFor(int bps, const unsigned char* samples, int count, double* left, double* right) {
     switch (bps) {
         case 8: measurePeaks<8>(samples, count, left, right); break;
-        case 16: measurePeaks<16>(samples, count, left, right); break;
+        case 16: measurePeaks<16, int16_t>(samples, count, left, right); break;
         case 24: measurePeaks<24>(samples, count, left, right); break;
         case 32: measurePeaks<32>(samples, count, left, right); break;
         default: *left = *right = 0.0; break;
