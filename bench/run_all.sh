@@ -26,3 +26,5 @@ for script in "$here"/*_compare.sh; do
   echo "== $(basename "$script")"
   "$script" "$build"
 done
+echo "== peer_table.sh"
+"$here/peer_table.sh" "$build"
