@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/double_pair.h"
 #include "framework/tiny_state.h"
 
 namespace {
@@ -94,7 +95,10 @@ void GraphicEqualizer::swapDesign() { sections_.swap(stagedSections_); }
 
 void GraphicEqualizer::processPlanes(int channelMask) {
     const int frames = inputFrames();
-    for (int c = 0; c < channels_; ++c) {
+    int c = 0;
+    for (; c + 1 < channels_ && effectiveBandCount_ <= kMaxPairBands; c += 2)
+        filterPair(c, channelSelected(c, channelMask), channelSelected(c + 1, channelMask), frames);
+    for (; c < channels_; ++c) {
         BiquadState* states = states_.data() + static_cast<size_t>(c) * effectiveBandCount_;
         if (channelSelected(c, channelMask))
             filterSelected(inputPlane(c), outputPlane(c), states, frames);
@@ -117,6 +121,47 @@ void GraphicEqualizer::filterSelected(const double* in, double* out, BiquadState
         double x = in[i];
         for (int b = 0; b < bands; ++b) x = runSection(sections[b], states[b], x);
         out[i] = x;
+    }
+}
+
+// Two channels at once, one in each lane of a register: every operation is
+// the one runSection does, in the same order, so each lane's result is what
+// the channel alone would give.
+void GraphicEqualizer::filterPair(int channel, bool firstSelected, bool secondSelected, int frames) {
+    const int bands = effectiveBandCount_;
+    DoublePair b0[kMaxPairBands], b1[kMaxPairBands], b2[kMaxPairBands], a1[kMaxPairBands], a2[kMaxPairBands];
+    DoublePair z1[kMaxPairBands], z2[kMaxPairBands];
+    BiquadState* first = states_.data() + static_cast<size_t>(channel) * bands;
+    BiquadState* second = first + bands;
+    for (int b = 0; b < bands; ++b) {
+        const BiquadSection& s = sections_[b];
+        b0[b] = splatPair(s.b0);
+        b1[b] = splatPair(s.b1);
+        b2[b] = splatPair(s.b2);
+        a1[b] = splatPair(s.a1);
+        a2[b] = splatPair(s.a2);
+        z1[b] = DoublePair{first[b].z1, second[b].z1};
+        z2[b] = DoublePair{first[b].z2, second[b].z2};
+    }
+    const double* inFirst = inputPlane(channel);
+    const double* inSecond = inputPlane(channel + 1);
+    double* outFirst = outputPlane(channel);
+    double* outSecond = outputPlane(channel + 1);
+    for (int i = 0; i < frames; ++i) {
+        const DoublePair input = {inFirst[i], inSecond[i]};
+        DoublePair x = input;
+        for (int b = 0; b < bands; ++b) {
+            const DoublePair y = b0[b] * x + z1[b];
+            z1[b] = b1[b] * x + z2[b] - a1[b] * y;
+            z2[b] = b2[b] * x - a2[b] * y;
+            x = y;
+        }
+        outFirst[i] = firstSelected ? x[0] : input[0];
+        outSecond[i] = secondSelected ? x[1] : input[1];
+    }
+    for (int b = 0; b < bands; ++b) {
+        first[b] = BiquadState{z1[b][0], z2[b][0]};
+        second[b] = BiquadState{z1[b][1], z2[b][1]};
     }
 }
 

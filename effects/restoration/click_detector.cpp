@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "effects/restoration/double_pair.h"
+#include "framework/double_pair.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "effects/restoration/double_pair.h"
+#include "framework/double_pair.h"
 
 namespace {
 
