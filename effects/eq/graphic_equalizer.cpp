@@ -95,10 +95,15 @@ void GraphicEqualizer::swapDesign() { sections_.swap(stagedSections_); }
 
 void GraphicEqualizer::processPlanes(int channelMask) {
     const int frames = inputFrames();
-    int c = 0;
-    for (; c + 1 < channels_ && effectiveBandCount_ <= kMaxPairBands; c += 2)
-        filterPair(c, channelSelected(c, channelMask), channelSelected(c + 1, channelMask), frames);
-    for (; c < channels_; ++c) {
+    for (int c = 0; c < channels_; ++c) {
+        // A selected pair runs together; an unselected channel feeds every
+        // section its raw input, so it runs alone.
+        if (c + 1 < channels_ && effectiveBandCount_ <= kMaxPairBands && channelSelected(c, channelMask) &&
+            channelSelected(c + 1, channelMask)) {
+            filterPair(c, frames);
+            ++c;
+            continue;
+        }
         BiquadState* states = states_.data() + static_cast<size_t>(c) * effectiveBandCount_;
         if (channelSelected(c, channelMask))
             filterSelected(inputPlane(c), outputPlane(c), states, frames);
@@ -127,7 +132,7 @@ void GraphicEqualizer::filterSelected(const double* in, double* out, BiquadState
 // Two channels at once, one in each lane of a register: every operation is
 // the one runSection does, in the same order, so each lane's result is what
 // the channel alone would give.
-void GraphicEqualizer::filterPair(int channel, bool firstSelected, bool secondSelected, int frames) {
+void GraphicEqualizer::filterPair(int channel, int frames) {
     const int bands = effectiveBandCount_;
     DoublePair b0[kMaxPairBands], b1[kMaxPairBands], b2[kMaxPairBands], a1[kMaxPairBands], a2[kMaxPairBands];
     DoublePair z1[kMaxPairBands], z2[kMaxPairBands];
@@ -148,16 +153,15 @@ void GraphicEqualizer::filterPair(int channel, bool firstSelected, bool secondSe
     double* outFirst = outputPlane(channel);
     double* outSecond = outputPlane(channel + 1);
     for (int i = 0; i < frames; ++i) {
-        const DoublePair input = {inFirst[i], inSecond[i]};
-        DoublePair x = input;
+        DoublePair x = {inFirst[i], inSecond[i]};
         for (int b = 0; b < bands; ++b) {
             const DoublePair y = b0[b] * x + z1[b];
             z1[b] = b1[b] * x + z2[b] - a1[b] * y;
             z2[b] = b2[b] * x - a2[b] * y;
             x = y;
         }
-        outFirst[i] = firstSelected ? x[0] : input[0];
-        outSecond[i] = secondSelected ? x[1] : input[1];
+        outFirst[i] = x[0];
+        outSecond[i] = x[1];
     }
     for (int b = 0; b < bands; ++b) {
         first[b] = BiquadState{z1[b][0], z2[b][0]};

@@ -52,8 +52,9 @@ private:
     void designSections(const std::vector<double>& gainsDb, std::vector<BiquadSection>& sections) const;
     void filterSelected(const double* in, double* out, BiquadState* states, int frames) const;
     void filterUnselected(const double* in, double* out, BiquadState* states, int frames) const;
-    // Channels channel and channel + 1 together, for up to kMaxPairBands bands.
-    void filterPair(int channel, bool firstSelected, bool secondSelected, int frames);
+    // Selected channels channel and channel + 1 together, for up to
+    // kMaxPairBands bands.
+    void filterPair(int channel, int frames);
     static constexpr int kMaxPairBands = 32;
 
     double sampleRate_;
