@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // Two doubles processed together (one SSE2 register on x86), through the
 // compiler's vector extension. Loads and stores need no alignment.
 typedef double DoublePair __attribute__((vector_size(16)));
@@ -10,6 +12,7 @@ inline DoublePair loadPair(const double* p) { return *reinterpret_cast<const Una
 inline void storePair(double* p, DoublePair v) { *reinterpret_cast<UnalignedDoublePair*>(p) = v; }
 inline DoublePair splatPair(double v) { return DoublePair{v, v}; }
 inline double sumPair(DoublePair v) { return v[0] + v[1]; }
+inline DoublePair sqrtPair(DoublePair v) { return DoublePair{std::sqrt(v[0]), std::sqrt(v[1])}; }
 inline DoublePair absPair(DoublePair v) {
     const PairMask magnitude = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
     return reinterpret_cast<DoublePair>(reinterpret_cast<PairMask>(v) & magnitude);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/double_pair.h"
 #include "framework/packed_spectrum.h"
 #include "framework/tiny_state.h"
 
@@ -139,8 +140,45 @@ void DeNoise::suppress(double* spectrum, int channel, const FrameGains& gains) {
         return next;
     };
 
+    // The same steps for the two bins k and k + 1 at once, one in each lane,
+    // with the same operations in the same order as binGain.
+    const DoublePair lambdaPair = splatPair(lambda), keepPair = splatPair(1.0 - lambda);
+    const DoublePair alphaPair = splatPair(alpha), freshPair = splatPair(1.0 - alpha), muPair = splatPair(mu);
+    const DoublePair tiny = splatPair(kTinyState), zero = splatPair(0.0), one = splatPair(1.0);
+    auto flushed = [&](DoublePair v) { return absPair(v) < tiny ? zero : v; };
+    auto pairGains = [&](int k, DoublePair magnitude) {
+        const DoublePair s = lambdaPair * magnitude + keepPair * loadPair(smoothed + k);
+        storePair(smoothed + k, flushed(s));
+        const DoublePair posterior = s * s * loadPair(inverseNoise + k);
+        const DoublePair g = loadPair(gain + k);
+        const DoublePair excess = posterior - one;
+        const DoublePair prior = alphaPair * g * g * loadPair(previous + k) + freshPair * (excess < zero ? zero : excess);
+        storePair(previous + k, posterior);
+        const DoublePair next = prior / (muPair + prior);
+        storePair(gain + k, flushed(next));
+        return next;
+    };
+
     // Scaling the real and imaginary parts by the gain equals rebuilding the
     // bin from its scaled magnitude and its phase, to rounding, without the
     // arc tangent, cosine and sine. DC and Nyquist keep their sign.
-    forEachBin(spectrum, frameLength(), [&](int k, auto bin) { bin.scale(binGain(k, bin.magnitude())); });
+    const int length = frameLength();
+    const int last = length / 2;
+    RealBin<double> dc{spectrum[0]};
+    dc.scale(binGain(0, dc.magnitude()));
+    int k = 1;
+    for (; k + 1 < last; k += 2) {
+        double* pair = spectrum + 2 * k - 1;  // re k, im k, re k + 1, im k + 1
+        const DoublePair first = loadPair(pair), second = loadPair(pair + 2);
+        const DoublePair re = {first[0], second[0]}, im = {first[1], second[1]};
+        const DoublePair next = pairGains(k, sqrtPair(re * re + im * im));
+        storePair(pair, first * splatPair(next[0]));
+        storePair(pair + 2, second * splatPair(next[1]));
+    }
+    for (; k < last; ++k) {
+        const ComplexBin<double> bin = complexBin(spectrum, k);
+        bin.scale(binGain(k, bin.magnitude()));
+    }
+    RealBin<double> nyquist{spectrum[length - 1]};
+    nyquist.scale(binGain(last, nyquist.magnitude()));
 }
