@@ -16,7 +16,7 @@ const char kPresetKeyUri[] = "https://morv.studio/lv2/state#preset";
 template <typename T>
 T* findFeature(const LV2_Feature* const* features, const char* uri) {
     for (int i = 0; features && features[i]; ++i) {
-        if (std::strcmp(features[i]->URI, uri) == 0) return static_cast<T*>(features[i]->data);
+        if (features[i]->URI && std::strcmp(features[i]->URI, uri) == 0) return static_cast<T*>(features[i]->data);
     }
     return nullptr;
 }
@@ -183,6 +183,7 @@ int MorvPlugin::presetInForce() const {
         for (int k = 0; same && k < count; ++k) same = record.values[k + 1] == values_[k];
         if (same) return i;
     }
+
     return table.count - 1;
 }
 

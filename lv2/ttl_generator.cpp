@@ -66,14 +66,13 @@ const char* unitFor(const ParameterInfo& p) {
 
 // The shortest decimal that reads back as the same double, with a point.
 std::string number(double value) {
-    char text[40];
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, value);
-        if (std::strtod(text, nullptr) == value) break;
+    char text[64];
+    for (int decimals = 1; decimals <= 17; ++decimals) {
+        std::snprintf(text, sizeof text, "%.*f", decimals, value);
+        if (std::strtod(text, nullptr) == value) return text;
     }
-    std::string s = text;
-    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
-    return s;
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
 }
 
 std::string quoted(const std::string& text) {
