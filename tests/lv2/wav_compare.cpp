@@ -1,12 +1,16 @@
-// morv_wav_compare PLUGIN_OUT REFERENCE SHIFT: the largest difference, in
+// morv_wav_compare PLUGIN_OUT REFERENCE SHIFT [FRAMES]: the largest difference, in
 // steps of 24 bits, between frame SHIFT + i of the plug-in's output and
 // frame i of the reference, over every frame both hold; fails on a sample
-// that is not finite or on files of different shapes.
+// that is not finite or on files of different shapes. SHIFT "auto" lines the
+// files up by their first sample above silence and allows different lengths
+// (a recording with silence around it). FRAMES limits the comparison to the
+// reference's first frames.
 #include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 static std::vector<double> readAll(const char* path, SF_INFO* info) {
@@ -21,16 +25,24 @@ static std::vector<double> readAll(const char* path, SF_INFO* info) {
     return samples;
 }
 
+// The first frame holding a sample above a quarter of a 24-bit step.
+static long firstSound(const std::vector<double>& samples, int channels) {
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (std::fabs(samples[i]) * 8388608.0 > 0.25) return static_cast<long>(i / channels);
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: morv_wav_compare PLUGIN_OUT REFERENCE SHIFT\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: morv_wav_compare PLUGIN_OUT REFERENCE SHIFT [FRAMES]\n");
         return 2;
     }
     SF_INFO a{}, b{};
     const std::vector<double> out = readAll(argv[1], &a);
     const std::vector<double> ref = readAll(argv[2], &b);
-    const long shift = std::atol(argv[3]);
-    if (a.channels != b.channels || a.frames != b.frames) {
+    const bool automatic = std::string(argv[3]) == "auto";
+    long shift = automatic ? firstSound(out, a.channels) - firstSound(ref, b.channels) : std::atol(argv[3]);
+    if (a.channels != b.channels || (!automatic && a.frames != b.frames)) {
         std::printf("shapes differ: %ld x %d against %ld x %d\n", static_cast<long>(a.frames), a.channels,
                     static_cast<long>(b.frames), b.channels);
         return 1;
@@ -44,7 +56,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const long frames = static_cast<long>(a.frames) - shift;
+    long frames = static_cast<long>(a.frames) - shift;
+    if (frames > static_cast<long>(b.frames)) frames = static_cast<long>(b.frames);
+    if (argc == 5 && frames > std::atol(argv[4])) frames = std::atol(argv[4]);
+    if (shift < 0 || frames <= 0) {
+        std::printf("nothing to compare (shift %ld)\n", shift);
+        return 1;
+    }
     for (long f = 0; f < frames; ++f) {
         for (int c = 0; c < a.channels; ++c) {
             const double d = std::fabs(out[(f + shift) * a.channels + c] - ref[f * a.channels + c]) * steps;
@@ -54,6 +72,6 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::printf("max_lsb=%.3f at_frame=%ld frames=%ld\n", worst, worstAt, frames);
+    std::printf("max_lsb=%.3f at_frame=%ld frames=%ld shift=%ld\n", worst, worstAt, frames, shift);
     return 0;
 }
