@@ -132,7 +132,10 @@ struct Worker {
         }
         deliver();
     }
-    ~Worker() {
+    ~Worker() { join(); }
+    // Lets the request in hand finish and ends the thread: before the
+    // instance goes.
+    void join() {
         if (thread.joinable()) {
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -143,6 +146,7 @@ struct Worker {
         }
     }
 };
+
 
 struct ControlPort {
     uint32_t index;
@@ -162,6 +166,12 @@ struct Host {
     int latencyIndex = -1;
     std::vector<std::string> unitless;  // parameter ports without a unit (for the report)
 };
+
+void freeInstance(Host& host, LilvInstance* instance) {
+    host.worker.join();
+    lilv_instance_free(instance);
+    lilv_world_free(host.world);
+}
 
 bool loadPlugin(Host& host, const char* uri) {
     host.world = lilv_world_new();
@@ -398,8 +408,7 @@ int check(const char* uri) {
                         fine ? "" : "  FAULT");
             ok = ok && fine;
             lilv_instance_deactivate(inst.instance);
-            lilv_instance_free(inst.instance);
-            lilv_world_free(host.world);
+            freeInstance(host, inst.instance);
         }
     }
     // Controls at both ends and moving between blocks, inline and with the
@@ -417,8 +426,7 @@ int check(const char* uri) {
                         names[static_cast<int>(sweep)], r.finite ? "yes" : "NO", r.finite ? "" : "  FAULT");
             ok = ok && r.finite;
             if (withWorker && sweep == Sweep::kMoving) ok = checkState(host, inst) && ok;
-            lilv_instance_free(inst.instance);
-            lilv_world_free(host.world);
+            freeInstance(host, inst.instance);
         }
     }
     std::printf("%s %s\n", ok ? "ok" : "FAULT", uri);
@@ -436,8 +444,7 @@ int bench(const char* uri, int block, double seconds) {
                 block, 1e6 * r.totalSeconds / r.runs, 100.0 * r.totalSeconds / r.runs / blockSeconds,
                 1e6 * r.worstSeconds, 100.0 * r.worstSeconds / blockSeconds);
     host.worker.settle();
-    lilv_instance_free(inst.instance);
-    lilv_world_free(host.world);
+    freeInstance(host, inst.instance);
     return 0;
 }
 
@@ -510,8 +517,7 @@ int processFile(int argc, char** argv) {
     sf_close(in);
     sf_close(out);
     host.worker.settle();
-    lilv_instance_free(inst.instance);
-    lilv_world_free(host.world);
+    freeInstance(host, inst.instance);
     return 0;
 }
 
@@ -523,8 +529,7 @@ int latency(const char* uri) {
     lilv_instance_activate(inst.instance);
     lilv_instance_run(inst.instance, 1);
     std::printf("%.0f\n", inst.latency);
-    lilv_instance_free(inst.instance);
-    lilv_world_free(host.world);
+    freeInstance(host, inst.instance);
     return 0;
 }
 

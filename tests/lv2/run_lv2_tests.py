@@ -106,7 +106,8 @@ def main():
         if only not in uri:
             continue
         info = run(["lv2info", uri])
-        report(info.returncode == 0 and not info.stderr.strip(), f"lv2info {uri} without a warning")
+        report(info.returncode == 0 and not info.stderr.strip(),
+               f"lv2info {uri} without a warning" + (f": {info.stderr.strip()[:300]}" if info.stderr.strip() else ""))
         symbols, presets = parse_lv2info(info.stdout)
         label = re.search(r"Name:\s+MORV (.*)", info.stdout).group(1)
         mono = label.endswith(" (mono)")
