@@ -12,7 +12,8 @@ export LV2_PATH=$build/lv2:/usr/lib/lv2
 frames=$((44100 * seconds))
 # Neighbours: LSP's 32- and 16-band graphic equalisers and Calf's 30-band one
 # (the 31-band equaliser), Calf Reverb and Dragonfly Room (the room reverb),
-# Rubber Band and SWH's pitch scalers (the pitch scaler).
+# Rubber Band and SWH's pitch scalers (the pitch scaler). lv2bench offers no
+# options feature, which Dragonfly requires.
 others="http://lsp-plug.in/plugins/lv2/graph_equalizer_x32_stereo
 http://lsp-plug.in/plugins/lv2/graph_equalizer_x16_stereo
 http://calf.sourceforge.net/plugins/Equalizer30Band
@@ -25,13 +26,14 @@ echo "== lv2bench: seconds of processor time for ${seconds} s of audio (${frames
 for block in 64 1024; do
   for uri in $ours $others; do
     if ! lv2ls | grep -qx "$uri"; then echo "(not installed) $uri"; continue; fi
-    line=$(lv2bench -b "$block" -n "$frames" "$uri" 2>/dev/null | tail -1)
-    time=${line%% *}
+    output=$(lv2bench -b "$block" -n "$frames" "$uri" 2>&1 | tail -1)
+    time=${output%% *}
+    if ! [[ "$time" =~ ^[0-9.]+$ ]]; then echo "(lv2bench cannot run it: $output)"; continue; fi
     printf '%5d  %9s s  %6.2f%% of real time  %s\n' "$block" "$time" \
       "$(echo "$time * 100 / $seconds" | bc -l)" "$uri"
   done
 done
-echo "== morv_lv2_host: each run while the controls sweep"
+echo "== morv_lv2_host: processor time of each run while the controls sweep"
 for block in 64 1024; do
   for uri in $ours; do
     "$build/morv_lv2_host" bench "$uri" "$block" "$seconds"
