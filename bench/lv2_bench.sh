@@ -21,11 +21,12 @@ http://calf.sourceforge.net/plugins/Reverb
 urn:dragonfly:room
 http://breakfastquay.com/rdf/lv2-rubberband#stereo
 http://plugin.org.uk/swh-plugins/pitchScaleHQ"
-ours=$(lv2ls | grep '^https://morv.studio/lv2/')
+installed=$(lv2ls)
+ours=$(grep '^https://morv.studio/lv2/' <<< "$installed")
 echo "== lv2bench: seconds of processor time for ${seconds} s of audio (${frames} frames)"
 for block in 64 1024; do
   for uri in $ours $others; do
-    if ! lv2ls | grep -qx "$uri"; then echo "(not installed) $uri"; continue; fi
+    if ! grep -qx "$uri" <<< "$installed"; then echo "(not installed) $uri"; continue; fi
     output=$(lv2bench -b "$block" -n "$frames" "$uri" 2>&1 | tail -1)
     time=${output%% *}
     if ! [[ "$time" =~ ^[0-9.]+$ ]]; then echo "(lv2bench cannot run it: $output)"; continue; fi

@@ -25,8 +25,8 @@ T* findFeature(const LV2_Feature* const* features, const char* uri) {
 // channel by channel take any of PASS, L, R and both; the others only PASS
 // and all their channels.
 int channelMaskFor(float value, int channels, bool pairOnly) {
+    if (!(value > 0.5f)) return kChannelsPass;  // PASS, and a value that is not a number
     const long choice = std::lround(value);
-    if (!(value == value) || choice <= kChannelsPass) return kChannelsPass;
     if (channels == 1) return kChannelsLeft;
     if (pairOnly) return kChannelsBoth;
     return choice >= kChannelsBoth ? kChannelsBoth : static_cast<int>(choice);

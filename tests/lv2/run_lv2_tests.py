@@ -153,6 +153,15 @@ def main():
         report(ok, f"lv2apply {uri} matches morv process {' '.join(morv_args)} after {latency} frames: "
                    f"{diff.stdout.strip() or r.stderr.strip()}")
 
+        # The channel choice: the left channel alone, as the player's "L".
+        if not mono and module["name"].startswith("GEQ-10"):
+            left = os.path.join(tmp, "left.wav")
+            r = run([morv, "process", source, left, "--block", "64", "--bits", "24", "-q", "--channels", "L"]
+                    + morv_args)
+            out = os.path.join(tmp, "lv2apply-left.wav")
+            r = run(["lv2apply", "-i", source, "-o", out, "-c", "channels", "1"] + controls + [uri])
+            check_output(r, out, left, latency, f"lv2apply {uri} channels 1 matches morv process --channels L")
+
         # lv2file with its own block size, and our lilv host with every block
         # size, the worker and the preset applied by name as a host's menu does.
         for block in LV2FILE_BLOCKS:
