@@ -346,21 +346,19 @@ LV2_State_Status storeValue(LV2_State_Handle h, uint32_t key, const void* value,
     return LV2_STATE_SUCCESS;
 }
 
-// Applies the plug-in's first preset through lilv, saves the state and
-// expects the preset's name back; modules without presets store "" .
-bool checkState(Host& host, Instance& inst) {
+// Applies the preset labelled `name` through lilv, as a host's preset menu does.
+bool applyPreset(Host& host, Instance& inst, const char* name) {
     LilvNode* presetClass = lilv_new_uri(host.world, LV2_PRESETS__Preset);
-    LilvNodes* presets = lilv_plugin_get_related(host.plugin, presetClass);
-    std::string expected;
     LilvNode* label = lilv_new_uri(host.world, LILV_NS_RDFS "label");
+    LilvNodes* presets = lilv_plugin_get_related(host.plugin, presetClass);
+    bool found = false;
     std::pair<Host*, Instance*> target(&host, &inst);
     LILV_FOREACH (nodes, i, presets) {
         const LilvNode* preset = lilv_nodes_get(presets, i);
         lilv_world_load_resource(host.world, preset);
-        LilvState* state = lilv_state_new_from_world(host.world, &host.map, preset);
         LilvNodes* labels = lilv_world_find_nodes(host.world, preset, label, nullptr);
-        if (state && labels) {
-            expected = lilv_node_as_string(lilv_nodes_get_first(labels));
+        if (labels && std::strcmp(lilv_node_as_string(lilv_nodes_get_first(labels)), name) == 0) {
+            LilvState* state = lilv_state_new_from_world(host.world, &host.map, preset);
             lilv_state_restore(
                 state, inst.instance,
                 [](const char* symbol, void* data, const void* value, uint32_t, uint32_t) {
@@ -369,10 +367,31 @@ bool checkState(Host& host, Instance& inst) {
                         if (c.symbol == symbol) pair->second->controlValues[c.index] = *static_cast<const float*>(value);
                 },
                 &target, 0, nullptr);
+            lilv_state_free(state);
+            found = true;
         }
         lilv_nodes_free(labels);
-        lilv_state_free(state);
-        break;
+    }
+    lilv_nodes_free(presets);
+    lilv_node_free(label);
+    lilv_node_free(presetClass);
+    return found;
+}
+
+// Applies the plug-in's first preset through lilv, saves the state and
+// expects the preset's name back; modules without presets store "" .
+bool checkState(Host& host, Instance& inst) {
+    std::string expected;
+    LilvNode* presetClass = lilv_new_uri(host.world, LV2_PRESETS__Preset);
+    LilvNode* label = lilv_new_uri(host.world, LILV_NS_RDFS "label");
+    LilvNodes* presets = lilv_plugin_get_related(host.plugin, presetClass);
+    if (lilv_nodes_size(presets) > 0) {
+        const LilvNode* preset = lilv_nodes_get_first(presets);
+        lilv_world_load_resource(host.world, preset);
+        LilvNodes* labels = lilv_world_find_nodes(host.world, preset, label, nullptr);
+        expected = lilv_node_as_string(lilv_nodes_get_first(labels));
+        lilv_nodes_free(labels);
+        applyPreset(host, inst, expected.c_str());
     }
     lilv_nodes_free(presets);
     lilv_node_free(label);
@@ -455,38 +474,6 @@ int bench(const char* uri, int block, double seconds) {
     host.worker.settle();
     freeInstance(host, inst.instance);
     return 0;
-}
-
-// Applies the preset labelled `name` through lilv, as a host's preset menu does.
-bool applyPreset(Host& host, Instance& inst, const char* name) {
-    LilvNode* presetClass = lilv_new_uri(host.world, LV2_PRESETS__Preset);
-    LilvNode* label = lilv_new_uri(host.world, LILV_NS_RDFS "label");
-    LilvNodes* presets = lilv_plugin_get_related(host.plugin, presetClass);
-    bool found = false;
-    std::pair<Host*, Instance*> target(&host, &inst);
-    LILV_FOREACH (nodes, i, presets) {
-        const LilvNode* preset = lilv_nodes_get(presets, i);
-        lilv_world_load_resource(host.world, preset);
-        LilvNodes* labels = lilv_world_find_nodes(host.world, preset, label, nullptr);
-        if (labels && std::strcmp(lilv_node_as_string(lilv_nodes_get_first(labels)), name) == 0) {
-            LilvState* state = lilv_state_new_from_world(host.world, &host.map, preset);
-            lilv_state_restore(
-                state, inst.instance,
-                [](const char* symbol, void* data, const void* value, uint32_t, uint32_t) {
-                    auto* pair = static_cast<std::pair<Host*, Instance*>*>(data);
-                    for (const ControlPort& c : pair->first->controls)
-                        if (c.symbol == symbol) pair->second->controlValues[c.index] = *static_cast<const float*>(value);
-                },
-                &target, 0, nullptr);
-            lilv_state_free(state);
-            found = true;
-        }
-        lilv_nodes_free(labels);
-    }
-    lilv_nodes_free(presets);
-    lilv_node_free(label);
-    lilv_node_free(presetClass);
-    return found;
 }
 
 int processFile(int argc, char** argv) {
