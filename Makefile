@@ -4,6 +4,7 @@
 #                short time, thread stress test under ThreadSanitizer, Windows DLL under Wine)
 #   make fuzz    build the fuzz targets and run each for FUZZ_SECONDS (default 60)
 #   make bench   build and run the benchmarks
+#   make lv2     build the LV2 bundle and install it into the first folder of LV2_PATH (default ~/.lv2)
 JOBS ?= 2
 BUILD := build
 ASAN_BUILD := build-asan
@@ -16,7 +17,7 @@ FUZZ_TEST_SECONDS ?= 15
 FUZZ_TEST_SEED ?= 1
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all deps build demo test test-native test-asan test-fuzz test-tsan test-wine windows fuzz fuzz-build bench clean
+.PHONY: all deps build demo test test-native test-asan test-fuzz test-tsan test-wine test-lv2 lv2 lv2-build windows fuzz fuzz-build bench clean
 
 all: build
 
@@ -30,10 +31,28 @@ build: deps
 demo: build
 	./$(BUILD)/morv demo demo-output
 
-test: test-native test-asan test-fuzz test-tsan test-wine
+test: test-native test-asan test-fuzz test-tsan test-wine test-lv2
 
+# The LV2 cases run in test-lv2, once their hosts are installed.
 test-native: build
-	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS) -E '^lv2[.]'
+
+# The LV2 bundle through lilv's tools, lv2file, our lilv host and a headless
+# PipeWire filter-chain, against morv process.
+test-lv2: lv2-build
+	ctest --test-dir $(BUILD) --output-on-failure -R '^lv2[.]'
+
+lv2-build: deps
+	@scripts/install_deps.sh lv2
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+LV2_INSTALL_DIR = $(firstword $(subst :, ,$(or $(LV2_PATH),$(HOME)/.lv2)))
+lv2: lv2-build
+	mkdir -p $(LV2_INSTALL_DIR)
+	rm -rf $(LV2_INSTALL_DIR)/morv.lv2
+	cp -r $(BUILD)/lv2/morv.lv2 $(LV2_INSTALL_DIR)/
+	@echo "Installed $(LV2_INSTALL_DIR)/morv.lv2"
 
 # The same tests built with Clang's AddressSanitizer and
 # UndefinedBehaviorSanitizer; any report aborts the test and fails the run.

@@ -412,6 +412,26 @@ int Engine::runBlock(unsigned char* samples, int n, int nch, int bps, int mask) 
     return produced;
 }
 
+int Engine::processScaled(double* samples, int n) {
+    const int mask = channelMask_;
+    if (mask == 0) return n;
+    int produced;
+    {
+        ProcessingLock::Guard guard(lock_);
+        if (!module_) return -1;
+        produced = module_->process(samples, samples, n, n, mask);
+    }
+    if (produced > n) produced = n;
+    if (produced < 0) produced = 0;
+    const int nch = channelCount_;
+    const double gain = masterGain_;
+    for (int c = 0; c < nch; ++c) {
+        if (!channelSelected(c, mask)) continue;
+        for (int i = c; i < produced; i += nch) samples[i] *= gain;
+    }
+    return produced;
+}
+
 int Engine::modifySamples(short* samples, int numsamples, int bps, int nch, int srate) {
     unsigned char* bytes = reinterpret_cast<unsigned char*>(samples);
     if (meterResetFlag_) {

@@ -66,6 +66,14 @@ public:
     // the master gain to the selected channels, clamps back to the sample
     // width and updates the meters. Returns the frames now in the buffer.
     int modifySamples(short* samples, int numsamples, int bps, int nch, int srate);
+    // A floating-point host's block (the LV2 plug-in): n interleaved samples
+    // of the stream set by setStreamFormat, as doubles on the integer scale,
+    // run through the module in place with outCapacity n, then every selected
+    // channel multiplied by the master gain; nothing is clamped or truncated,
+    // and no meter is painted. A mask of 0 leaves the block as it is. Returns
+    // the samples written (a module still filling a frame writes fewer), -1
+    // without a module.
+    int processScaled(double* samples, int n);
 
     // ---- Control side
 

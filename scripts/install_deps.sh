@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build step needs, only when some are missing.
-#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz
+#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz lv2 lv2-bench
 # "sources" makes Debian's source packages reachable (a deb-src entry beside
 # every Debian deb entry), for the libraries the DLL builds from source.
 set -euo pipefail
@@ -16,6 +16,13 @@ packages_for() {
     sources) echo "" ;;
     # Clang with libFuzzer and the sanitizer runtimes; llvm for the symbolizer.
     fuzz) echo "clang libclang-rt-14-dev llvm-14" ;;
+    # The LV2 bundle's headers and the hosts that test it: lilv's tools
+    # (lv2ls, lv2info, lv2apply, lv2bench) and its library for our own test
+    # host, lv2file, and PipeWire with WirePlumber under a D-Bus session for
+    # the filter-chain test.
+    lv2) echo "lv2-dev liblilv-dev lilv-utils lv2file python3 pipewire pipewire-bin wireplumber dbus-daemon" ;;
+    # Free LV2 plug-ins from Debian that the benchmark runs beside ours.
+    lv2-bench) echo "lsp-plugins-lv2 calf-plugins dragonfly-reverb-lv2 swh-lv2 rubberband-lv2" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac
 }
