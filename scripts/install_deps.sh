@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build step needs, only when some are missing.
-#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz
+#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz install
 # "sources" makes Debian's source packages reachable (a deb-src entry beside
 # every Debian deb entry), for the libraries the DLL builds from source.
 set -euo pipefail
@@ -16,6 +16,8 @@ packages_for() {
     sources) echo "" ;;
     # Clang with libFuzzer and the sanitizer runtimes; llvm for the symbolizer.
     fuzz) echo "clang libclang-rt-14-dev llvm-14" ;;
+    # make install: man reads the installed page (man-db brings groff-base).
+    install) echo "man-db" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac
 }
