@@ -5,6 +5,8 @@
 #   make fuzz    build the fuzz targets and run each for FUZZ_SECONDS (default 60)
 #   make bench   build and run the benchmarks
 #   make lv2     build the LV2 bundle and install it into the first folder of LV2_PATH (default ~/.lv2)
+#   make install install morv, its manual page and, once built, the LV2 bundle under
+#                PREFIX (default /usr/local); DESTDIR is put in front for staging
 JOBS ?= 2
 BUILD := build
 ASAN_BUILD := build-asan
@@ -16,8 +18,12 @@ FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 15
 FUZZ_TEST_SEED ?= 1
 CLANG := -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+PREFIX ?= /usr/local
+DESTDIR ?=
+# The LV2 bundle, installed when it has been built (by `make lv2`).
+LV2_BUNDLE ?= $(BUILD)/lv2/morv.lv2
 
-.PHONY: all deps build demo test test-native test-asan test-fuzz test-tsan test-wine test-lv2 lv2 lv2-build windows fuzz fuzz-build bench clean
+.PHONY: all deps build install install-files uninstall demo test test-native test-asan test-fuzz test-tsan test-wine test-lv2 lv2 lv2-build windows fuzz fuzz-build bench clean
 
 all: build
 
@@ -27,6 +33,27 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD) -j$(JOBS)
+
+# man-db (and the groff it needs) so that `man morv` works on a fresh machine.
+install: build
+	@scripts/install_deps.sh install
+	@$(MAKE) --no-print-directory install-files
+
+# The copying alone, from a finished build.
+install-files:
+	install -D -m 755 $(BUILD)/morv $(DESTDIR)$(PREFIX)/bin/morv
+	install -D -m 644 $(BUILD)/morv.1 $(DESTDIR)$(PREFIX)/share/man/man1/morv.1
+	@if [ -d "$(LV2_BUNDLE)" ]; then \
+		echo "installing $(LV2_BUNDLE) into $(DESTDIR)$(PREFIX)/lib/lv2/"; \
+		mkdir -p "$(DESTDIR)$(PREFIX)/lib/lv2" && rm -rf "$(DESTDIR)$(PREFIX)/lib/lv2/morv.lv2" && \
+		cp -R "$(LV2_BUNDLE)" "$(DESTDIR)$(PREFIX)/lib/lv2/morv.lv2"; \
+	else \
+		echo "no LV2 bundle at $(LV2_BUNDLE): not installed"; \
+	fi
+
+uninstall:
+	rm -f $(DESTDIR)$(PREFIX)/bin/morv $(DESTDIR)$(PREFIX)/share/man/man1/morv.1
+	rm -rf $(DESTDIR)$(PREFIX)/lib/lv2/morv.lv2
 
 demo: build
 	./$(BUILD)/morv demo demo-output

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build step needs, only when some are missing.
-#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz lv2 lv2-bench
+#   scripts/install_deps.sh GROUP...   groups: native bench windows wine sources fuzz lv2 lv2-bench install
 # "sources" makes Debian's source packages reachable (a deb-src entry beside
 # every Debian deb entry), for the libraries the DLL builds from source.
 set -euo pipefail
@@ -23,6 +23,8 @@ packages_for() {
     lv2) echo "lv2-dev liblilv-dev lilv-utils lv2file python3 pipewire pipewire-bin wireplumber dbus-daemon" ;;
     # Free LV2 plug-ins from Debian that the benchmark runs beside ours.
     lv2-bench) echo "lsp-plugins-lv2 calf-plugins dragonfly-reverb-lv2 swh-lv2 rubberband-lv2" ;;
+    # make install: man reads the installed page (man-db brings groff-base).
+    install) echo "man-db" ;;
     *) echo "unknown package group: $1" >&2; exit 2 ;;
   esac
 }

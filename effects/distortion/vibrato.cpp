@@ -14,12 +14,13 @@ constexpr double kMicrosecondsPerSecond = 1000000.0;
 
 // The depth slider is the base-10 logarithm of seconds; it shows microseconds.
 double shownDelay(double value) { return std::pow(10.0, value) * kMicrosecondsPerSecond; }
+double delayLogOf(double microseconds) { return std::log10(microseconds / kMicrosecondsPerSecond); }
 
 const ParameterInfo kParameters[] = {
     {{"VibF", Vibrato::kMaxFrequency, Vibrato::kMinFrequency, Vibrato::kDefaultFrequency}, "Hz", "vibrato frequency",
      nullptr},
     {{"Delay", Vibrato::kMaxDelayLog, Vibrato::kMinDelayLog, Vibrato::kDefaultDelayLog}, "\xC2\xB5s",
-     "depth of the delay", shownDelay},
+     "depth 10^Delay s (the delay swings from 0 to twice the depth)", shownDelay, delayLogOf},
 };
 
 }  // namespace

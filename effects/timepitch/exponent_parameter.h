@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include "framework/param_descriptor.h"
 #include "framework/portable_math.h"
 
@@ -23,6 +25,9 @@ public:
     double lowestFactor() const { return factor(min_); }
     // What the slider shows: the factor, unheld.
     double shown(double value) const { return portable::powerOfTwo(value * log2OfBase_); }
+    // The exponent of a factor (positive), unheld: the value the slider
+    // stands at when it shows that factor.
+    double exponent(double factor) const { return std::log2(factor) / log2OfBase_; }
 
 private:
     double max_;

@@ -12,14 +12,16 @@ namespace {
 
 constexpr int kCapacity = 5000;
 double shownFactor(double value);
+double exponentOf(double factor);
 
 constexpr ParameterInfo kParameters[] = {
-    {{"Pitch", 1.0, -1.0, 0.0}, "\xC3\x97", "pitch factor", shownFactor},
+    {{"Pitch", 1.0, -1.0, 0.0}, "\xC3\x97", "pitch \xC3\x97" "3^Pitch, length kept", shownFactor, exponentOf},
 };
 constexpr ExponentParameter kPitch(kParameters[0].descriptor, kLog2Of3);
 
 // The slider shows the factor.
 double shownFactor(double value) { return kPitch.shown(value); }
+double exponentOf(double factor) { return kPitch.exponent(factor); }
 
 }  // namespace
 

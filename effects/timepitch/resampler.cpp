@@ -11,14 +11,19 @@ namespace {
 // The base's buffers start with room for this many samples.
 constexpr int kCapacity = 6000;
 double shownFactor(double value);
+double exponentOf(double factor);
 
+// The factor is output samples per input sample: 2 plays at half
+// the speed and an octave lower.
 constexpr ParameterInfo kParameters[] = {
-    {{"Ratio", 1.0, -1.5, 0.0}, "", "speed factor as a power of 2", shownFactor},
+    {{"Ratio", 1.0, -1.5, 0.0}, "\xC3\x97",
+     "output length \xC3\x97" "2^Ratio (speed and pitch \xC3\x97" "2^-Ratio)", shownFactor, exponentOf},
 };
 constexpr ExponentParameter kRatio(kParameters[0].descriptor, kLog2Of2);
 
 // The slider shows the factor.
 double shownFactor(double value) { return kRatio.shown(value); }
+double exponentOf(double factor) { return kRatio.exponent(factor); }
 
 }  // namespace
 

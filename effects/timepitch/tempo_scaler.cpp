@@ -12,14 +12,17 @@ namespace {
 
 constexpr int kCapacity = 5000;
 double shownFactor(double value);
+double exponentOf(double factor);
 
+// The stretch factor is output length over input length.
 constexpr ParameterInfo kParameters[] = {
-    {{"Tempo", 1.0, -1.3, 0.0}, "", "stretch factor as a power of 2", shownFactor},
+    {{"Tempo", 1.0, -1.3, 0.0}, "\xC3\x97", "output length \xC3\x97" "2^Tempo, pitch kept", shownFactor, exponentOf},
 };
 constexpr ExponentParameter kTempo(kParameters[0].descriptor, kLog2Of2);
 
 // The slider shows the factor.
 double shownFactor(double value) { return kTempo.shown(value); }
+double exponentOf(double factor) { return kTempo.exponent(factor); }
 // Within this distance of 1 the stretch is taken as none: no lag is sought.
 constexpr double kNoStretch = 0.001;
 

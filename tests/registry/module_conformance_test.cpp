@@ -134,6 +134,10 @@ TEST_P(ModuleConformance, TheBuiltModuleAgreesWithItsRow) {
         EXPECT_NE(std::string(described[k].meaning), "") << d.name;
         for (double v : {d.max, d.min, 0.5 * (d.max + d.min)})
             EXPECT_EQ(module.displayValue(k, v), shownValue(described[k], v)) << d.name << " at " << v;
+        // A shown form reads back: morv's --set takes the shown quantity.
+        EXPECT_EQ(described[k].shown == nullptr, described[k].stored == nullptr) << d.name;
+        for (double v : {d.max, d.min, d.defaultValue, 0.3 * d.max + 0.7 * d.min})
+            EXPECT_NEAR(storedValue(described[k], shownValue(described[k], v)), v, 1e-12) << d.name << " at " << v;
     }
     const PresetRecord* own = nullptr;
     EXPECT_EQ(module.presets(&own), row().presets.count);

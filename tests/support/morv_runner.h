@@ -22,10 +22,12 @@ struct MorvRun {
     std::string err;
 };
 
-inline MorvRun runMorv(const std::string& args) {
+// Runs a shell command line whose last command's standard error is
+// captured, with the standard output and the exit status.
+inline MorvRun runCapturing(const std::string& command) {
     // One capture file per process: tests run in parallel.
     const std::string errFile = testing::TempDir() + "morv_stderr_" + std::to_string(getpid()) + ".txt";
-    FILE* pipe = popen((std::string(MORV_BINARY) + " " + args + " 2>" + errFile).c_str(), "r");
+    FILE* pipe = popen((command + " 2>" + errFile).c_str(), "r");
     MorvRun result{};
     char buffer[4096];
     size_t got;
@@ -37,6 +39,11 @@ inline MorvRun runMorv(const std::string& args) {
     std::remove(errFile.c_str());
     return result;
 }
+
+inline MorvRun runMorv(const std::string& args) { return runCapturing(std::string(MORV_BINARY) + " " + args); }
+
+// A whole shell command line, every standard error captured.
+inline MorvRun runShell(const std::string& command) { return runCapturing("{ " + command + "; }"); }
 
 // A private folder per test with audio files written and read through
 // libsndfile; samples are interleaved doubles with full scale 1.0.

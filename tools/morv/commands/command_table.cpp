@@ -7,45 +7,36 @@
 #include <string>
 #include <vector>
 
+#include "tools/morv/commands/command_line.h"
 #include "tools/morv/commands/commands.h"
+#include "tools/morv/commands/help_text.h"
 #include "tools/morv/commands/usage_error.h"
 
 namespace {
 
-const char kVersion[] = "morv (MORV Studio) 1.0";
-
 struct Command {
     const char* name;
     int (*run)(const std::vector<std::string>& args);
-    const char* usage;
 };
 
 const Command kCommands[] = {
-    {"list", runListCommand, "morv list [--json]"},
-    {"process", runProcessCommand,
-     "morv process IN OUT [-m|--module INDEX|NAME] [-p|--preset NAME|INDEX] [-s|--set NAME=VALUE]...\n"
-     "             [-g|--gain DB] [--channels LR|L|R|PASS] [--block FRAMES] [--bits 16|24|32]\n"
-     "             [--type wav|flac] [--snap-noise SECONDS]... [--json] [-q|--quiet]\n"
-     "    IN or OUT \"-\": standard input or output. The output's width follows the input's\n"
-     "    unless --bits is given; --snap-noise (module 3) restarts the noise capture there."},
-    {"demo", runDemoCommand, "morv demo [DIR]"},
-    {"response", runResponseCommand,
-     "morv response [-m|--module INDEX|NAME] [-p|--preset NAME|INDEX] [-s|--set NAME=VALUE]... [--rate HZ]\n"
-     "              [--svg FILE] [--csv FILE]"},
-    {"manual", runManualCommand, "morv manual --html   (the plug-in's manual page, to standard output)"},
+    {"list", runListCommand},         {"process", runProcessCommand}, {"demo", runDemoCommand},
+    {"response", runResponseCommand}, {"manual", runManualCommand},
 };
 
-void printUsage(FILE* to) {
-    std::fprintf(to, "MORV Studio audio effects\nusage:\n");
-    for (const Command& command : kCommands) std::fprintf(to, "  %s\n", command.usage);
-    std::fprintf(to, "  morv help [COMMAND] | morv COMMAND --help | morv --version\n");
-}
+void printUsage(FILE* to) { std::fputs(overviewText().c_str(), to); }
 
 const Command* findCommand(const std::string& name) {
     for (const Command& command : kCommands) {
         if (name == command.name) return &command;
     }
     return nullptr;
+}
+
+// Every command has its help record (a test runs each).
+void printCommandHelp(const std::string& name) {
+    const CommandHelp* help = findCommandHelp(name);
+    std::fputs(help ? commandHelpText(*help).c_str() : overviewText().c_str(), stdout);
 }
 
 // --help or -h among the options (not after "--").
@@ -67,6 +58,29 @@ int unknownCommand(const std::string& name) {
 
 namespace {
 
+// morv help [COMMAND|values] [--man]
+int runHelpCommand(const std::vector<std::string>& args) {
+    CommandLine line(args, {}, {"man"});
+    if (line.positional().size() > 1) throw UsageError("help takes at most one command");
+    if (line.flag("man")) {
+        if (!line.positional().empty()) throw UsageError("--man prints the whole manual page; give no command");
+        std::fputs(manPage().c_str(), stdout);
+        return 0;
+    }
+    if (line.positional().empty()) {
+        printUsage(stdout);
+        return 0;
+    }
+    const std::string& topic = line.positional()[0];
+    if (topic == "values") {
+        std::fputs(valuesHelpText().c_str(), stdout);
+        return 0;
+    }
+    if (!findCommandHelp(topic)) return unknownCommand(topic);
+    printCommandHelp(topic);
+    return 0;
+}
+
 int runCommand(int argc, char** argv) {
     if (argc < 2) {
         printUsage(stderr);
@@ -75,23 +89,25 @@ int runCommand(int argc, char** argv) {
     const std::string name = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     if (name == "--version" || name == "version") {
-        std::printf("%s (libsndfile %s)\n", kVersion, sf_version_string());
+        std::printf("%s (libsndfile %s)\n", kMorvVersion, sf_version_string());
         return 0;
     }
     if (name == "help" || name == "--help" || name == "-h") {
-        if (args.empty()) {
-            printUsage(stdout);
+        if (asksForHelp(args)) {
+            printCommandHelp("help");
             return 0;
         }
-        const Command* command = findCommand(args[0]);
-        if (!command) return unknownCommand(args[0]);
-        std::printf("usage: %s\n", command->usage);
-        return 0;
+        try {
+            return runHelpCommand(args);
+        } catch (const UsageError& e) {
+            std::fprintf(stderr, "morv help: %s\n", e.what());
+            return 2;
+        }
     }
     const Command* command = findCommand(name);
     if (!command) return unknownCommand(name);
     if (asksForHelp(args)) {
-        std::printf("usage: %s\n", command->usage);
+        printCommandHelp(name);
         return 0;
     }
     try {

@@ -7,6 +7,7 @@
 #include "tools/morv/commands/commands.h"
 #include "tools/morv/commands/module_names.h"
 #include "tools/morv/commands/json_text.h"
+#include "tools/morv/commands/parameter_values.h"
 #include "tools/morv/commands/usage_error.h"
 
 namespace {
@@ -18,7 +19,7 @@ struct ModuleListing {
     int index;
     const char* description;
     int parameterCount;
-    ParamDescriptor parameters[kMaxParameters];
+    ParameterInfo parameters[kMaxParameters];
     const PresetRecord* presets;
     int presetCount;
 };
@@ -28,31 +29,51 @@ ModuleListing listingOf(int index) {
     ModuleListing listing{};
     listing.index = index;
     listing.description = row.description;
-    listing.parameterCount = describeModule(index, kListedRate, listing.parameters);
+    listing.parameterCount = describeModuleParameters(index, kListedRate, listing.parameters);
     listing.presets = row.presets.records;
     listing.presetCount = row.presets.count;
     return listing;
 }
 
+// Text followed by spaces up to a width in characters (UTF-8 counted once).
+std::string padded(const std::string& text, size_t width) {
+    size_t characters = 0;
+    for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
+    return text + std::string(characters < width ? width - characters : 0, ' ');
+}
+
+// "Ratio    -1.5 to 1, default 0    output length ×2^Ratio, ...: 0.354× to 2×":
+// the range and default as stored (what --set takes bare), then what the
+// value means, with the range of the quantity the knob shows.
+std::string parameterLine(const ParameterInfo& p) {
+    const ParamDescriptor& d = p.descriptor;
+    const std::string range = storedRangeText(p) + ", default " + valueWithShown(p, d.defaultValue);
+    std::string meaning = p.meaning;
+    if (hasShownForm(p)) meaning += ": " + shownRangeText(p);
+    return padded(d.name, 8) + " " + padded(range, 32) + " " + meaning;
+}
+
 void printText(const ModuleListing& m) {
     std::printf("%2d %s %s\n", m.index, moduleMarker(m.index), moduleNameText(m.index));
     std::printf("      %s\n", m.description);
-    for (int k = 0; k < m.parameterCount; ++k) {
-        const ParamDescriptor& d = m.parameters[k];
-        std::printf("      %-8s max %-10g min %-10g default %g\n", d.name, d.max, d.min, d.defaultValue);
-    }
+    for (int k = 0; k < m.parameterCount; ++k) std::printf("      %s\n", parameterLine(m.parameters[k]).c_str());
     for (int p = 0; p < m.presetCount; ++p) {
-        std::string values;
-        char number[32];
-        std::snprintf(number, sizeof number, "%g dB", m.presets[p].values[0]);
-        values = number;
+        std::string values = jsonNumber(m.presets[p].values[0]) + " dB";
         for (int k = 0; k < m.parameterCount; ++k) {
-            std::snprintf(number, sizeof number, ", %g", m.presets[p].values[k + 1]);
-            values += number;
+            values += ", " + valueWithShown(m.parameters[k], m.presets[p].values[k + 1]);
         }
         std::printf("      preset %2d %-16s %s\n", p, (std::string("\"") + m.presets[p].name + "\"").c_str(),
                     values.c_str());
     }
+}
+
+// The quantity the knob shows at the top, bottom and default, for a
+// parameter shown in another form; null otherwise.
+std::string jsonShown(const ParameterInfo& p) {
+    if (!hasShownForm(p)) return "null";
+    const ParamDescriptor& d = p.descriptor;
+    return "{\"max\": " + jsonNumber(shownValue(p, d.max)) + ", \"min\": " + jsonNumber(shownValue(p, d.min)) +
+           ", \"default\": " + jsonNumber(shownValue(p, d.defaultValue)) + "}";
 }
 
 void printJson(const std::vector<ModuleListing>& modules) {
@@ -64,11 +85,15 @@ void printJson(const std::vector<ModuleListing>& modules) {
                     "   \"parameters\": [",
                     m.index, jsonString(moduleNameText(m.index)).c_str(), jsonString(moduleMarker(m.index)).c_str(),
                     jsonString(m.description).c_str());
+        // Values as stored; "unit" is the unit of the value, or of "shown"
+        // (what the knob shows) when the parameter has a shown form.
         for (int k = 0; k < m.parameterCount; ++k) {
-            const ParamDescriptor& d = m.parameters[k];
-            std::printf("%s{\"name\": %s, \"max\": %s, \"min\": %s, \"default\": %s}", k ? ", " : "",
-                        jsonString(d.name).c_str(), jsonNumber(d.max).c_str(), jsonNumber(d.min).c_str(),
-                        jsonNumber(d.defaultValue).c_str());
+            const ParamDescriptor& d = m.parameters[k].descriptor;
+            std::printf("%s{\"name\": %s, \"max\": %s, \"min\": %s, \"default\": %s, \"unit\": %s, \"meaning\": %s, "
+                        "\"shown\": %s}",
+                        k ? ", " : "", jsonString(d.name).c_str(), jsonNumber(d.max).c_str(), jsonNumber(d.min).c_str(),
+                        jsonNumber(d.defaultValue).c_str(), jsonString(m.parameters[k].unit).c_str(),
+                        jsonString(m.parameters[k].meaning).c_str(), jsonShown(m.parameters[k]).c_str());
         }
         std::printf("],\n   \"presets\": [");
         for (int p = 0; p < m.presetCount; ++p) {

@@ -14,6 +14,7 @@
 #include "tools/morv/commands/command_line.h"
 #include "tools/morv/commands/commands.h"
 #include "tools/morv/commands/module_names.h"
+#include "tools/morv/commands/parameter_values.h"
 #include "tools/morv/commands/usage_error.h"
 
 namespace {
@@ -62,26 +63,26 @@ ModulePage describe(int index) {
     return page;
 }
 
-// What a slider's knob shows for a value.
-std::string shown(const ModulePage& page, int k, double value) { return number(shownValue(page.parameters[k], value)); }
-
 void printParameters(const ModulePage& page) {
-    std::printf("<table>\n<tr><th>Slider</th><th>Top</th><th>Bottom</th><th>Default</th><th>Unit</th>"
-                "<th>What it sets</th></tr>\n");
+    std::printf("<table>\n<tr><th>Slider</th><th>Top</th><th>Bottom</th><th>Default</th><th>What it sets</th></tr>\n");
     for (int k = 0; k < page.parameterCount; ++k) {
-        const ParamDescriptor& d = page.parameters[k].descriptor;
-        std::printf("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>\n",
-                    escaped(d.name).c_str(), shown(page, k, d.max).c_str(), shown(page, k, d.min).c_str(),
-                    shown(page, k, d.defaultValue).c_str(), escaped(page.parameters[k].unit).c_str(),
-                    escaped(page.parameters[k].meaning).c_str());
+        const ParameterInfo& p = page.parameters[k];
+        const ParamDescriptor& d = p.descriptor;
+        std::printf("<tr><td>%s</td><td>%s</td><td>%s</td><td>%s</td><td>%s</td></tr>\n", escaped(d.name).c_str(),
+                    escaped(valueWithUnit(p, d.max)).c_str(), escaped(valueWithUnit(p, d.min)).c_str(),
+                    escaped(valueWithUnit(p, d.defaultValue)).c_str(), escaped(p.meaning).c_str());
     }
     std::printf("</table>\n");
 }
 
 void printPresets(const ModulePage& page) {
     std::printf("<table class=\"presets\">\n<tr><th>Preset</th><th>Gain (dB)</th>");
-    for (int k = 0; k < page.parameterCount; ++k)
-        std::printf("<th>%s</th>", escaped(page.parameters[k].descriptor.name).c_str());
+    for (int k = 0; k < page.parameterCount; ++k) {
+        const ParameterInfo& p = page.parameters[k];
+        // The unit of a plain value heads its column; a shown form stands in each cell.
+        const std::string unit = !hasShownForm(p) && *p.unit ? std::string(" (") + p.unit + ")" : "";
+        std::printf("<th>%s</th>", escaped(p.descriptor.name + unit).c_str());
+    }
     std::printf("</tr>\n");
     for (int p = 0; p < page.presetCount; ++p) {
         const PresetRecord& record = page.presets[p];
@@ -92,7 +93,8 @@ void printPresets(const ModulePage& page) {
             continue;
         }
         std::printf("<td>%s</td>", number(record.values[0]).c_str());
-        for (int k = 0; k < page.parameterCount; ++k) std::printf("<td>%s</td>", shown(page, k, record.values[k + 1]).c_str());
+        for (int k = 0; k < page.parameterCount; ++k)
+            std::printf("<td>%s</td>", escaped(valueWithShown(page.parameters[k], record.values[k + 1])).c_str());
         std::printf("</tr>\n");
     }
     std::printf("</table>\n");
@@ -130,6 +132,10 @@ void printWindowGuide() {
         "<li>\"Gain\" is the master gain, from +60 dB at the top to -60 dB at the bottom; each further slider is "
         "one parameter of the module. Every knob shows its value. Moving any slider switches the preset list to "
         "\"Custom\".</li>\n"
+        "<li>The tables below give each value as the module stores it, the number the presets hold and "
+        "<code>morv list</code> and <code>morv process --set</code> take. Where the knob shows another quantity "
+        "(the factor of Ratio, Tempo and Pitch, the depth of Delay in microseconds), that quantity follows in "
+        "brackets: Ratio \"-1 (0.5&times;)\" shows 0.5 on its knob.</li>\n"
         "<li>\"L\" and \"R\" choose the channels the effect and the gain apply to; modules that work on the "
         "stereo pair, and mono streams, show \"PASS\" instead, which bypasses the effect when on.</li>\n"
         "<li>The two bars on the left are the level meters of the left and right channel.</li>\n"

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "registry/module_registry.h"
 #include "tools/morv/commands/command_line.h"
 #include "tools/morv/commands/commands.h"
 #include "tools/morv/commands/json_text.h"
+#include "tools/morv/commands/parameter_values.h"
 #include "tools/morv/render/render_job.h"
 #include "tools/morv/commands/usage_error.h"
 
@@ -55,11 +57,22 @@ std::string jsonSummary(const RenderSummary& s) {
     return json + "}\n";
 }
 
-void printText(FILE* to, const RenderSummary& s) {
+// "Ratio=-1 (0.5×), ...": as stored, what the knob shows beside.
+std::string parametersText(const RenderSummary& s) {
+    ParameterInfo info[kMaxParameters];
+    const int count = describeModuleParameters(s.moduleIndex, s.sampleRate, info);
     std::string parameters;
-    for (const auto& p : s.parameters) {
-        parameters += (parameters.empty() ? "" : ", ") + p.first + "=" + jsonNumber(p.second);
+    for (size_t k = 0; k < s.parameters.size(); ++k) {
+        const auto& p = s.parameters[k];
+        const bool described = static_cast<int>(k) < count && p.first == info[k].descriptor.name;
+        parameters += (parameters.empty() ? "" : ", ") + p.first + "=" +
+                      (described ? valueWithShown(info[k], p.second) : jsonNumber(p.second));
     }
+    return parameters;
+}
+
+void printText(FILE* to, const RenderSummary& s) {
+    const std::string parameters = parametersText(s);
     std::fprintf(to, "input           %s\n", s.input.c_str());
     std::fprintf(to, "output          %s (%s, %d-bit processing)\n", s.output.c_str(), s.outputFormat.c_str(), s.bits);
     std::fprintf(to, "frames in       %lld\n", static_cast<long long>(s.framesIn));

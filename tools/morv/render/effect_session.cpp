@@ -8,6 +8,7 @@
 #include "registry/module_registry.h"
 #include "tools/morv/commands/command_line.h"
 #include "tools/morv/commands/module_names.h"
+#include "tools/morv/commands/parameter_values.h"
 #include "tools/morv/commands/usage_error.h"
 
 namespace {
@@ -91,8 +92,11 @@ EffectSession::EffectSession(const EffectChoice& choice, int sampleRate, int cha
         engine_.applyPreset(preset, nullptr);
         gainDecibels_ = engine_.presets().records[preset].values[0];
     }
+    ParameterInfo parameters[kMaxParameters];
+    describeModuleParameters(choice.moduleIndex, sampleRate, parameters);
     for (const auto& setting : choice.settings) {
-        setParameter(resolveParameter(setting.first), parseDouble(setting.second, "value of " + setting.first));
+        const int k = resolveParameter(setting.first);
+        setParameter(k, parameterValueFromText(parameters[k], setting.second));
     }
     if (choice.hasGain) {
         if (choice.gainDecibels < -60.0 || choice.gainDecibels > 60.0) {
