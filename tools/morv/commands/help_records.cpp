@@ -47,7 +47,8 @@ std::vector<CommandHelp> buildCommandHelps() {
           "or --gain after a preset shows the preset list at \"Custom\". The output is as long as the input "
           "and aligned with it, except after a rate or tempo change (the factor times the input's length) "
           "and for a module with a tail (see --tail). It appears only when complete.",
-          "Warnings (a damaged input, clipped samples) are one line each on standard error. Exit status: 0 "
+          "Warnings (a damaged input, clipped samples) are one line each on standard error, naming the input. "
+          "Exit status: 0 "
           "done, 1 a file could not be read or written, 2 a wrong command line."},
          {{"IN", "", "required", "the input file, or - for standard input"},
           {"OUT", "", "required", "the output file, .wav or .flac, or - for standard output"},
@@ -55,6 +56,8 @@ std::vector<CommandHelp> buildCommandHelps() {
           kPresetOption,
           kSetOption,
           {"-g, --gain", "DB", "0, or the preset's gain", "the master gain in dB, -60 to 60, on the chosen channels"},
+          {"--input-gain", "DB", "0", "scales the input as it is read, before the pipeline, -100 to 100: room for "
+           "float input above full scale, which is otherwise clipped (with a warning)"},
           {"--channels", "LR|L|R|PASS", "LR", "the channels the effect and the gain apply to; PASS bypasses the effect"},
           {"--block", "FRAMES", "576", "frames handed to the pipeline per call, as the player's buffer, 1 to 1048576"},
           {"--bits", "16|24|32", "the input's width (16 for 8-bit and compressed input, 32 for float)",
