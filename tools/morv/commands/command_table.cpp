@@ -25,7 +25,7 @@ const Command kCommands[] = {
     {"process", runProcessCommand,
      "morv process IN OUT [-m|--module INDEX|NAME] [-p|--preset NAME|INDEX] [-s|--set NAME=VALUE]...\n"
      "             [-g|--gain DB] [--channels LR|L|R|PASS] [--block FRAMES] [--bits 16|24|32]\n"
-     "             [--type wav|flac] [--snap-noise SECONDS]... [--json] [-q|--quiet]\n"
+     "             [--type wav|flac] [--snap-noise SECONDS]... [--tail SECONDS] [--seed N] [--json] [-q|--quiet]\n"
      "    IN or OUT \"-\": standard input or output. The output's width follows the input's\n"
      "    unless --bits is given; --snap-noise (module 3) restarts the noise capture there."},
     {"demo", runDemoCommand, "morv demo [DIR]"},
