@@ -40,9 +40,10 @@ soxCopy=$(measure sox "$in" "$out")
 soxReverb=$(measure sox "$in" "$out" reverb)
 soxFir=$(measure sox "$in" "$out" fir "$work/fir.txt")
 morvCopy=$(measure "$morv" process "$in" "$out" --module 0 --quiet)
-morvDefaults=$(measure "$morv" process "$in" "$out" --module 11 --quiet)
-morvHall=$(measure "$morv" process "$in" "$out" --module 11 --preset "Large Hall" --quiet)
-morvLargest=$(measure "$morv" process "$in" "$out" --module 11 --set Size=12 --set RefC=0.99 --quiet)
+# The reverb at the input's length (--tail 0), as sox's reverb renders it.
+morvDefaults=$(measure "$morv" process "$in" "$out" --module 11 --tail 0 --quiet)
+morvHall=$(measure "$morv" process "$in" "$out" --module 11 --preset "Large Hall" --tail 0 --quiet)
+morvLargest=$(measure "$morv" process "$in" "$out" --module 11 --set Size=12 --set RefC=0.99 --tail 0 --quiet)
 morv3d=$(measure "$morv" process "$in" "$out" --module 12 --preset Left --quiet)
 
 awk -v s="$seconds" -v runs="$runs" -v sc="$soxCopy" -v sr="$soxReverb" -v sf="$soxFir" -v mc="$morvCopy" \

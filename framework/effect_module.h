@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "framework/param_descriptor.h"
@@ -64,6 +65,21 @@ public:
     // drops them and drains as many more at its end, so that it keeps the end
     // of its input. 0 for modules whose first output lines up.
     virtual int leadingFrames() { return 0; }
+    // Frames by which the output lags the input within the signal the module
+    // delivers: a partitioned convolution's first partition (the reverb, the
+    // 3D placement). 0 for modules whose output frame p is input frame p (a
+    // frame effect holds its output back rather than delaying it). Channels
+    // that a module hands back dry are delayed by as much.
+    virtual int latencyFrames() { return 0; }
+    // The most frames, counted after latencyFrames past the end of the input,
+    // for which the output may still sound: a reverberation's ring. 0 for
+    // modules without a tail (a frame's smear or a short kernel is not one).
+    virtual int64_t tailFrames() { return 0; }
+    // Draws the module's random values from seed where it would read the
+    // clock (the reverb's tail, seeded from the clock's second in the
+    // player), from the next design on. Modules that draw nothing from the
+    // clock ignore it.
+    virtual void fixRandomSeed(uint32_t /*seed*/) {}
 
     // Hands values to setParameters, each held first within its slider's range
     // widened by the range's own width on either side (a value that is not a

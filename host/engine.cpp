@@ -89,6 +89,7 @@ std::unique_ptr<EffectModule> Engine::swapIn(Built& built, bool keep) {
         return old;
     }
     module_->setDeferredDesign(designWorker_);
+    if (seedFixed_) module_->fixRandomSeed(randomSeed_);
     std::memcpy(descriptors_, built.descriptors, sizeof descriptors_);
     parameterCount_ = built.count;
     if (!keep) {
@@ -207,6 +208,13 @@ void Engine::switchToCustom() {
 void Engine::snapNoise() {
     ProcessingLock::Guard guard(lock_);
     if (module_) module_->snapNoise();
+}
+
+void Engine::fixRandomSeed(uint32_t seed) {
+    ProcessingLock::Guard guard(lock_);
+    seedFixed_ = true;
+    randomSeed_ = seed;
+    if (module_) module_->fixRandomSeed(seed);
 }
 
 void Engine::loadSettings(const unsigned char* bytes, int length, bool readOk) {
@@ -332,6 +340,8 @@ void Engine::reset() {
     {
         ProcessingLock::Guard guard(lock_);
         designWorker_ = false;
+        seedFixed_ = false;
+        randomSeed_ = 0;
         std::memset(descriptors_, 0, sizeof descriptors_);
         std::memset(values_, 0, sizeof values_);
     }

@@ -118,6 +118,11 @@ public:
     void switchToCustom();
     // Restarts the noise capture of a module that learns noise ("Snap Noise").
     void snapNoise();
+    // Fixes the seed of the random draws that modules take from the clock
+    // (the reverb's tail, seeded from the clock's second), for the module in
+    // force and every module built after it: the command line's same output
+    // every run. The player never calls it and keeps the clock.
+    void fixRandomSeed(uint32_t seed);
 
     // ---- Designs on a worker thread (a plug-in host's worker)
 
@@ -239,6 +244,9 @@ private:
     // time. The module index is written only under it.
     std::mutex buildMutex_;
     bool designWorker_ = false;  // guarded by the lock
+    // The seed fixed in place of the clock, if any; guarded by the lock.
+    bool seedFixed_ = false;
+    uint32_t randomSeed_ = 0;
 
     // Guarded by the lock.
     std::unique_ptr<EffectModule> module_;

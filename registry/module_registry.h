@@ -46,6 +46,13 @@ enum ModuleFlag : unsigned {
     kHasTail = 1u << 2,
     // Learns a noise profile and can restart learning ("Snap Noise").
     kLearnsNoise = 1u << 3,
+    // Renders or removes on the left/right pair alone: on a stream of more
+    // channels the others come back dry, delayed by the module's latency, in
+    // line with the pair.
+    kTakesOnlyThePair = 1u << 4,
+    // Renders two ears from one source: a file of one channel comes out with
+    // two in the command line (a player keeps its stream's layout).
+    kRendersTwoEars = 1u << 5,
 };
 
 // Control window width in pixels, for hosts with the OUT button (version

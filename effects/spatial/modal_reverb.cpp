@@ -1,14 +1,10 @@
 #include "effects/spatial/modal_reverb.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 
 #include "effects/spatial/spatial_presets.h"
-
-namespace {
-
-
-}  // namespace
 
 long long ModalReverb::wallClockSeconds() { return static_cast<long long>(std::time(nullptr)); }
 
@@ -16,7 +12,8 @@ ModalReverb::ModalReverb(double sampleRate, int channels, SecondsClock clock)
     : PlanarEffect(channels, 5000),
       sampleRate_(sampleRate),
       clock_(clock),
-      mix_{kConstructionLevel, kConstructionLevel, kConstructionLevel} {
+      mix_{kConstructionLevel, kConstructionLevel, kConstructionLevel},
+      followers_(channels - 2, ReverbChannel::kPartitionLength) {
     placeEars(kDefaultSize, kDefaultReflection);
     const int ears = std::min(channels, 2);
     for (int c = 0; c < ears; ++c) {
@@ -65,6 +62,7 @@ int ModalReverb::presetCount() { return kModalReverbPresets.count; }
 
 int ModalReverb::reset() {
     for (auto& ear : ears_) ear->convolver().reset();
+    followers_.reset();
     EffectModule::reset();
     return 0;
 }
@@ -73,6 +71,14 @@ void ModalReverb::captureDesignRequest() {
     requestedGeometry_[0] = geometry_[0];
     requestedGeometry_[1] = geometry_[1];
     requestedMix_ = mix_;
+    requestedSeedFixed_ = seedFixed_;
+    requestedSeed_ = fixedSeed_;
+}
+
+void ModalReverb::fixRandomSeed(uint32_t seed) {
+    seedFixed_ = true;
+    fixedSeed_ = seed;
+    requestRedesign();
 }
 
 // The clock is read for each ear's tail: both ears of one rebuild normally
@@ -80,7 +86,7 @@ void ModalReverb::captureDesignRequest() {
 // the generator, so it may do so beside process.
 void ModalReverb::buildDesign() {
     for (size_t c = 0; c < ears_.size(); ++c) {
-        random_.seed(static_cast<uint32_t>(clock_()));
+        random_.seed(requestedSeedFixed_ ? requestedSeed_ : static_cast<uint32_t>(clock_()));
         ears_[c]->prepare(requestedGeometry_[c], requestedMix_, random_);
     }
 }
@@ -94,10 +100,25 @@ void ModalReverb::processPlanes(int channelMask) {
     for (int c = 0; c < channels_; ++c) {
         const double* in = inputPlane(c);
         double* out = outputPlane(c);
-        if (c >= reverbChannelCount() || !channelSelected(c, channelMask)) {
+        if (c >= 2) {
+            followers_.push(c - 2, in, frames, 1);
+            followers_.pop(c - 2, out, frames, 1);
+        } else if (!channelSelected(c, channelMask)) {
             std::copy(in, in + frames, out);
-            continue;
+        } else if (ears_[c]->convolver().process(in, out, frames, frames) == 0) {
+            std::fill(out, out + frames, 0.0);
         }
-        if (ears_[c]->convolver().process(in, out, frames, frames) == 0) std::fill(out, out + frames, 0.0);
     }
+}
+
+int ModalReverb::latencyFrames() { return ReverbChannel::kPartitionLength; }
+
+int64_t ModalReverb::tailFrames() {
+    int64_t longest = 0;
+    for (const auto& ear : ears_) {
+        const double ring = std::ceil(kTailReverberationTimes * ear->reverberationTime() * sampleRate_);
+        const int64_t response = static_cast<int64_t>(ear->response().size());
+        longest = std::max(longest, std::min(response, static_cast<int64_t>(ring)));
+    }
+    return longest;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "effects/spatial/reverb_channel.h"
+#include "framework/follower_channels.h"
 #include "framework/module_random.h"
 #include "framework/parameter_info.h"
 #include "framework/planar_effect.h"
@@ -14,7 +15,12 @@
 // room and the positions), "RefC" (reflection coefficient of every wall),
 // "DirR", "RefR" and "RevR" (levels of the direct sound, the early
 // reflections and the late tail). A parameter change rebuilds the responses
-// at the next process. Channels past the second pass unchanged.
+// at the next process. Channels past the second hold no ear: they come back
+// dry, delayed by the convolution's latency (one partition), in line with
+// the pair.
+//
+// The tail is random: each rebuild seeds it from the clock's second, as the
+// player does, unless fixRandomSeed has fixed the seed (the command line).
 class ModalReverb : public PlanarEffect {
 public:
     // Whole seconds of the current time: the seed of the random tail.
@@ -32,6 +38,14 @@ public:
     // Silences every convolver's history and queues, and buffers A and B.
     int reset() override;
     void processPlanes(int channelMask) override;
+    // One partition of the convolution: 2048 frames.
+    int latencyFrames() override;
+    // The longest ear's response, at most kTailReverberationTimes times the
+    // room's reverberation time T60. The response normally ends first (its
+    // tail spans one T60 from the strongest reflection, falling 61 dB), and
+    // past it the output is exactly silent.
+    int64_t tailFrames() override;
+    void fixRandomSeed(uint32_t seed) override;
 
     // The rendering channels (one per ear in use).
     int reverbChannelCount() const { return static_cast<int>(ears_.size()); }
@@ -42,6 +56,8 @@ public:
     static constexpr double kDefaultDirect = 0.2, kDefaultReflections = 0.3, kDefaultReverberation = 0.5;
     // The levels a new module renders with until its first setParameters.
     static constexpr double kConstructionLevel = 0.33;
+    // How many reverberation times (T60) a tail may ring at most.
+    static constexpr double kTailReverberationTimes = 1.5;
 
 protected:
     void captureDesignRequest() override;
@@ -59,5 +75,11 @@ private:
     ReverbMix mix_;
     RoomGeometry requestedGeometry_[2];
     ReverbMix requestedMix_{};
+    // The seed in place of the clock's second, when fixed.
+    bool seedFixed_ = false;
+    uint32_t fixedSeed_ = 0;
+    bool requestedSeedFixed_ = false;
+    uint32_t requestedSeed_ = 0;
+    FollowerChannels followers_;
     std::vector<std::unique_ptr<ReverbChannel>> ears_;
 };

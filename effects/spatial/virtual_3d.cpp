@@ -23,7 +23,8 @@ Virtual3D::Virtual3D(double, int channels, const unsigned char* table, double az
       azimuth_(azimuth),
       elevation_(elevation),
       azimuthParameter_(azimuth),
-      elevationParameter_(elevation) {
+      elevationParameter_(elevation),
+      followers_(channels - 2, kPartitionLength) {
     table_.assign(headgrid::kTableValues + headgrid::kPairValues, 0.0);
     hasKernels_ = table != nullptr;
     if (table) convertTable(table);
@@ -77,6 +78,7 @@ int Virtual3D::presetCount() { return kVirtual3DPresets.count; }
 
 int Virtual3D::reset() {
     for (auto& ear : ears_) ear->reset();
+    followers_.reset();
     EffectModule::reset();
     return 0;
 }
@@ -135,7 +137,8 @@ void Virtual3D::processPlanes(int) {
         const double* in = inputPlane(c);
         double* out = outputPlane(c);
         if (c >= 2) {
-            std::copy(in, in + frames, out);
+            followers_.push(c - 2, in, frames, 1);
+            followers_.pop(c - 2, out, frames, 1);
         } else if (ears_[c]->process(in, out, frames, frames) == 0) {
             std::fill(out, out + frames, 0.0);
         }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "effects/spatial/partitioned_convolver.h"
+#include "framework/follower_channels.h"
 #include "framework/planar_effect.h"
 #include "framework/parameter_info.h"
 
@@ -14,8 +15,10 @@
 // (a position along a fixed path around the head; 0 stands still).
 //
 // Both ears are rendered whatever the channel mask. A mono stream is rendered
-// at both ears and mixed back to one channel; channels past the second pass
-// unchanged.
+// at both ears and mixed back to one channel (a player keeps its stream's
+// layout; the command line gives a mono file two channels instead, one per
+// ear). Channels past the second come back dry, delayed by the ears' latency
+// (one partition), in line with the pair.
 class Virtual3D : public PlanarEffect {
 public:
     static constexpr int kPartitionLength = 200;
@@ -34,6 +37,8 @@ public:
     // Silences both ears' history and queues, and buffers A and B.
     int reset() override;
     void processPlanes(int channelMask) override;
+    // One partition of the ears' convolution: 200 frames.
+    int latencyFrames() override { return kPartitionLength; }
 
     bool hasKernels() const { return hasKernels_; }
     // The grid point whose kernels are in use.
@@ -62,4 +67,5 @@ private:
     bool hasKernels_ = false;
     std::vector<double> table_;  // the converted table, then the two current kernels
     std::vector<double> mono_;   // the right ear's output when the stream is mono
+    FollowerChannels followers_;  // the channels past the pair
 };

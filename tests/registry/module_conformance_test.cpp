@@ -146,6 +146,7 @@ TEST_P(ModuleConformance, TheBuiltModuleAgreesWithItsRow) {
         EXPECT_EQ(own, row().presets.records);
     }
     EXPECT_EQ(dynamic_cast<DeNoise*>(&module) != nullptr, row().has(kLearnsNoise));
+    EXPECT_EQ(module.tailFrames() > 0, row().has(kHasTail));
 }
 
 TEST_P(ModuleConformance, SteadyStateProcessingAllocatesNothingAndStaysFinite) {
@@ -242,6 +243,31 @@ TEST_P(ModuleConformance, APairModuleProcessesBothChannelsWhateverTheMask) {
     size_t changed = 0;
     for (size_t i = 1; i < std::min(input.size(), outputs[0].size()); i += 2) changed += outputs[0][i] != input[i];
     EXPECT_GT(changed, outputs[0].size() / 4) << "the unselected right channel is processed";
+}
+
+// A 5.1 stream: channels past the second follow the pair. A module that
+// takes only the pair hands them back dry, delayed by its latency; any other
+// processes them as it processes the pair, so that copies of the left and
+// right channels come out as those do.
+TEST_P(ModuleConformance, ChannelsPastTheSecondStayInLineWithThePair) {
+    if (index() == kModuleWhisper) GTEST_SKIP() << "draws its phases anew for every channel";
+    const std::vector<double> pair = programme(rate(), 2);
+    std::vector<double> wide(3 * pair.size());
+    for (size_t i = 0; i < wide.size(); ++i) wide[i] = pair[2 * (i / 6) + i % 2];
+    EffectModule& module = build(6);
+    const size_t latency = module.latencyFrames();
+    const bool dry = row().has(kTakesOnlyThePair);
+    if (!dry) {
+        EXPECT_EQ(latency, 0u) << "only a module of the pair delays within the signal";
+    }
+    const std::vector<double> out = stream(module, wide, 6, 3);
+    ASSERT_GT(out.size(), wide.size() / 2);
+    for (size_t f = 0; f < out.size() / 6; ++f) {
+        for (size_t c = 2; c < 6; ++c) {
+            const double expected = !dry ? out[6 * f + c % 2] : f < latency ? 0.0 : wide[6 * (f - latency) + c];
+            ASSERT_EQ(out[6 * f + c], expected) << "frame " << f << " channel " << c;
+        }
+    }
 }
 
 // Frames from the first sample above the threshold to the last.

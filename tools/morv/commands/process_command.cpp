@@ -35,6 +35,9 @@ std::string jsonSummary(const RenderSummary& s) {
         field("length_factor", jsonNumber(s.lengthFactor)),
         field("sample_rate", std::to_string(s.sampleRate)),
         field("channels", std::to_string(s.channels)),
+        field("input_channels", std::to_string(s.inputChannels)),
+        field("tail_frames", std::to_string(s.tailFrames)),
+        field("seed", std::to_string(s.seed)),
         field("module_index", std::to_string(s.moduleIndex)),
         field("module", jsonString(s.module)),
         field("marker", jsonString(s.marker)),
@@ -77,6 +80,7 @@ void printText(FILE* to, const RenderSummary& s) {
     std::fprintf(to, "output          %s (%s, %d-bit processing)\n", s.output.c_str(), s.outputFormat.c_str(), s.bits);
     std::fprintf(to, "frames in       %lld\n", static_cast<long long>(s.framesIn));
     std::fprintf(to, "frames out      %lld\n", static_cast<long long>(s.framesOut));
+    if (s.tailFrames > 0) std::fprintf(to, "tail            %lld frames\n", static_cast<long long>(s.tailFrames));
     std::fprintf(to, "module          %d %s  %s\n", s.moduleIndex, s.module.c_str(), s.marker.c_str());
     std::fprintf(to, "preset          %s\n", s.preset.empty() ? "(none)" : s.preset.c_str());
     std::fprintf(to, "gain            %s dB\n", jsonNumber(s.gainDecibels).c_str());
@@ -126,7 +130,8 @@ void warnAbout(const RenderSummary& s) {
 }  // namespace
 
 int runProcessCommand(const std::vector<std::string>& args) {
-    CommandLine line(args, {"module", "preset", "set", "gain", "input-gain", "channels", "block", "bits", "type", "snap-noise"},
+    CommandLine line(args, {"module", "preset", "set", "gain", "input-gain", "channels", "block", "bits", "type",
+                            "snap-noise", "tail", "seed"},
                      {"json", "quiet"});
     if (line.positional().size() != 2) throw UsageError("process needs an input and an output file");
     RenderJob job;
@@ -144,6 +149,10 @@ int runProcessCommand(const std::vector<std::string>& args) {
         const double seconds = parseDouble(text, "--snap-noise");
         if (seconds < 0.0) throw UsageError("--snap-noise must be 0 or more seconds");
         job.snapSeconds.push_back(seconds);
+    }
+    if (line.has("tail")) {
+        job.tailSeconds = parseDouble(line.value("tail"), "--tail");
+        if (job.tailSeconds < 0.0) throw UsageError("--tail must be 0 to 3600 seconds");
     }
     const bool quiet = line.flag("quiet");
     job.progress = !quiet && isatty(2);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "registry/module_registry.h"
 #include "tools/morv/commands/command_line.h"
@@ -26,6 +27,17 @@ int channelMaskFor(const std::string& channels, int streamChannels) {
     }
     if (channels == "PASS") return 0;
     throw UsageError("--channels must be LR, L, R or PASS, not \"" + channels + "\"");
+}
+
+// A whole number that a 32-bit generator state holds.
+uint32_t parseSeed(const std::string& text) {
+    constexpr unsigned long long kLargest = 4294967295ULL;
+    const bool whole = isWholeNumber(text) && text.size() <= 10;
+    const unsigned long long value = whole ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+    if (!whole || value > kLargest) {
+        throw UsageError("--seed must be a whole number from 0 to 4294967295, not \"" + text + "\"");
+    }
+    return static_cast<uint32_t>(value);
 }
 
 }  // namespace
@@ -80,6 +92,7 @@ void EffectSession::setParameter(int k, double value) {
 
 EffectSession::EffectSession(const EffectChoice& choice, int sampleRate, int channels) {
     const int mask = channelMaskFor(choice.channels, channels);
+    engine_.fixRandomSeed(choice.seed);
     engine_.setStreamFormat(sampleRate, channels);
     engine_.buildModule(choice.moduleIndex, false);
     // As after a module change in the control window: "Custom" starts from
@@ -131,6 +144,7 @@ void readEffectChoice(const CommandLine& line, EffectChoice* choice) {
         choice->gainDecibels = parseDouble(line.value("gain"), "--gain");
     }
     choice->channels = line.value("channels", "LR");
+    if (line.has("seed")) choice->seed = parseSeed(line.value("seed"));
 }
 
 std::vector<std::pair<std::string, double>> EffectSession::parameters() const {

@@ -1,13 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/engine.h"
 
+// The seed that stands in for the clock's second where a module seeds its
+// random draws from the clock (the reverb's tail): the C library
+// generator's own start.
+constexpr uint32_t kDefaultRandomSeed = 1;
+
 // What the user chose on the command line: the module, its preset, single
-// parameter values, the master gain and the processed channels.
+// parameter values, the master gain, the processed channels and the seed.
 struct EffectChoice {
     int moduleIndex = 0;
     std::string preset;                                    // name or list position; empty for none
@@ -15,13 +21,16 @@ struct EffectChoice {
     bool hasGain = false;
     double gainDecibels = 0.0;
     std::string channels = "LR";                           // LR, L, R or PASS
+    uint32_t seed = kDefaultRandomSeed;                    // --seed
 };
 
 // An engine set up for a stream exactly as the player's control window
 // would: builds the module, applies the preset through the same preset
 // functions, then each NAME=VALUE as a slider move, then the gain (also a
 // slider move: either shows "Custom" in the preset list) and the channel
-// selection. The constructor throws UsageError for an unknown preset or
+// selection. The seed in place of the clock is fixed before the module is
+// built, so every run of the same choice gives the same output. The
+// constructor throws UsageError for an unknown preset or
 // parameter, a value out of range or a channel choice the stream lacks.
 class EffectSession {
 public:
@@ -45,7 +54,7 @@ private:
     double gainDecibels_ = 0.0;
 };
 
-// Adds the --module, --preset, --set, --gain and --channels options of a
-// parsed command line to choice.
+// Adds the --module, --preset, --set, --gain, --channels and --seed options
+// of a parsed command line to choice.
 class CommandLine;
 void readEffectChoice(const CommandLine& line, EffectChoice* choice);

@@ -14,6 +14,7 @@
 #include "tools/morv/render/noise_snapper.h"
 #include "tools/morv/audio_io/output_sink.h"
 #include "tools/morv/render/stream_renderer.h"
+#include "tools/morv/render/tail_gate.h"
 #include "tools/morv/commands/usage_error.h"
 
 namespace {
@@ -100,6 +101,35 @@ std::vector<int64_t> snapFrames(const RenderJob& job, const AudioFileReader& rea
     return frames;
 }
 
+// The channels of the stream through the pipeline: a mono file given to a
+// module that renders two ears comes out with one channel per ear.
+int streamChannelsFor(int moduleIndex, int inputChannels) {
+    return inputChannels == 1 && moduleRow(moduleIndex).has(kRendersTwoEars) ? 2 : inputChannels;
+}
+
+// What follows the aligned end: --tail's frames, or the module's own tail
+// when it has one, rendered until silent.
+struct TailPlan {
+    int64_t limit = 0;
+    bool untilSilent = false;
+};
+
+TailPlan planTail(const RenderJob& job, int moduleIndex, int sampleRate, bool processed) {
+    TailPlan plan;
+    if (job.tailSeconds >= 0.0) {
+        plan.limit = std::llround(job.tailSeconds * sampleRate);
+    } else {
+        plan.untilSilent = processed && moduleRow(moduleIndex).has(kHasTail);
+    }
+    return plan;
+}
+
+// The most frames a tail rendered until silent may take: the module's latency
+// and its ring, for the design in force once the input has gone through.
+int64_t ringLimit(Engine& engine) {
+    return engine.withModule([](EffectModule* m) -> int64_t { return m ? m->latencyFrames() + m->tailFrames() : 0; });
+}
+
 }  // namespace
 
 RenderSummary renderFile(const RenderJob& job) {
@@ -117,17 +147,17 @@ RenderSummary renderFile(const RenderJob& job) {
     if (job.input != "-" && sameFile(job.input, job.output)) {
         throw UsageError("output " + job.output + " is the input file");
     }
+    if (!(job.tailSeconds <= kMaxTailSeconds)) throw UsageError("--tail must be 0 to 3600 seconds");
     if (job.bits == 32 && job.type != "wav" && (job.type == "flac" || audioExtension(job.output) == "flac")) {
         throw UsageError("FLAC holds at most 24 bits; use --bits 16 or 24, or a WAV output");
     }
 
     AudioFileReader reader(job.input);
     reader.setGain(job.inputGainDecibels);
-    const int channels = reader.channels();
-    if (channels > kMaxRenderChannels) {
-        throw FileError(job.input + " has " + std::to_string(channels) +
-                        " channels; the pipeline takes mono or stereo");
-    }
+    // Every channel count goes through the pipeline as the player's would:
+    // channels past the second follow the pair.
+    const int inputChannels = reader.channels();
+    const int channels = streamChannelsFor(job.choice.moduleIndex, inputChannels);
     const OutputFormat format = chooseFormat(job, reader);
     EffectSession session(job.choice, reader.sampleRate(), channels);
     Engine& engine = session.engine();
@@ -138,6 +168,8 @@ RenderSummary renderFile(const RenderJob& job) {
     summary.output = job.output;
     summary.sampleRate = reader.sampleRate();
     summary.channels = channels;
+    summary.inputChannels = inputChannels;
+    summary.seed = job.choice.seed;
     summary.moduleIndex = engine.moduleIndex();
     summary.module = moduleNameText(summary.moduleIndex);
     summary.marker = moduleMarker(summary.moduleIndex);
@@ -153,15 +185,20 @@ RenderSummary renderFile(const RenderJob& job) {
     const bool processed = engine.channelMask() != 0;
     const double lengthRatio =
         engine.withModule([&](EffectModule* m) { return processed && m ? m->lengthRatio() : 1.0; });
-    const int64_t expectedOut =
-        reader.expectedFrames() >= 0 ? std::llround(static_cast<double>(reader.expectedFrames()) * lengthRatio) : -1;
+    TailPlan tail = planTail(job, engine.moduleIndex(), reader.sampleRate(), processed);
+    // A tail rendered until silent has no length known ahead.
+    const int64_t expectedOut = reader.expectedFrames() >= 0 && !tail.untilSilent
+                                    ? std::llround(static_cast<double>(reader.expectedFrames()) * lengthRatio) +
+                                          tail.limit
+                                    : -1;
     AudioFileWriter writer(job.output, reader.sampleRate(), channels, format, expectedOut);
     OutputSink sink(&writer, channels);
     StreamRenderer renderer(engine, reader.sampleRate(), channels, format.bits, job.blockFrames);
+    TailGate gate(sink, channels);
     // The input is read in large pieces and handed to the pipeline a block
     // at a time, so that the blocks are the same whatever the read size.
     const int readFrames = std::max(job.blockFrames, kReadFrames / job.blockFrames * job.blockFrames);
-    std::vector<int32_t> piece(static_cast<size_t>(readFrames) * channels);
+    std::vector<int32_t> piece(static_cast<size_t>(readFrames) * inputChannels);
     std::vector<int32_t> block(static_cast<size_t>(job.blockFrames) * channels);
     ProgressBar bar(job.progress, reader.expectedFrames());
 
@@ -170,8 +207,7 @@ RenderSummary renderFile(const RenderJob& job) {
     // first output frames follow any latency, frames a module delivers ahead
     // of the aligned output are dropped, the rest of the queued output is
     // drained with silence after the input ends; the gaps of a snap go in
-    // where the module skipped frames.
-    int64_t wanted = -1;
+    // where the module skipped frames. A tail follows the aligned end.
     int64_t leading = engine.withModule([&](EffectModule* m) -> int64_t { return processed && m ? m->leadingFrames() : 0; });
     summary.leadingFramesDropped = leading;
     summary.lengthFactor = lengthRatio;
@@ -183,14 +219,14 @@ RenderSummary renderFile(const RenderJob& job) {
         leading -= dropped;
         while (produced > 0) {
             const int64_t gap = snapper.nextGapFrame();
-            if (gap == sink.frames()) {
+            if (gap == gate.taken()) {
                 const std::vector<int32_t> fill = snapper.takeGap();
-                sink.write(fill.data(), static_cast<int>(fill.size() / channels), wanted);
+                gate.write(fill.data(), static_cast<int>(fill.size() / channels));
                 continue;
             }
             int take = produced;
-            if (gap > sink.frames() && gap - sink.frames() < take) take = static_cast<int>(gap - sink.frames());
-            sink.write(frames, take, wanted);
+            if (gap > gate.taken() && gap - gate.taken() < take) take = static_cast<int>(gap - gate.taken());
+            gate.write(frames, take);
             frames += static_cast<size_t>(take) * channels;
             produced -= take;
         }
@@ -201,7 +237,11 @@ RenderSummary renderFile(const RenderJob& job) {
         if (read == 0) break;
         for (int start = 0; start < read; start += job.blockFrames) {
             const int got = std::min(job.blockFrames, read - start);
-            int32_t* frames = piece.data() + static_cast<size_t>(start) * channels;
+            int32_t* frames = piece.data() + static_cast<size_t>(start) * inputChannels;
+            if (channels != inputChannels) {  // one source for two ears
+                for (int f = 0; f < got; ++f) block[2 * f] = block[2 * f + 1] = frames[f];
+                frames = block.data();
+            }
             snapper.beforeBlock(frames, summary.framesIn, got);
             summary.framesIn += got;
             deliver(renderer.run(frames, got));
@@ -212,15 +252,19 @@ RenderSummary renderFile(const RenderJob& job) {
         throw UsageError("--snap-noise lies beyond the end of the input (" + std::to_string(summary.framesIn) +
                          " frames)");
     }
-    wanted = std::llround(static_cast<double>(summary.framesIn) * lengthRatio);
+    const int64_t wanted = std::llround(static_cast<double>(summary.framesIn) * lengthRatio);
+    if (tail.untilSilent) tail.limit = ringLimit(engine);
+    gate.close(wanted, tail.limit, tail.untilSilent);
     std::fill(block.begin(), block.end(), 0);
-    const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * reader.sampleRate());
-    for (int64_t drained = 0; sink.frames() < wanted && drained < drainLimit; drained += job.blockFrames) {
+    const int64_t drainLimit = static_cast<int64_t>(kMaxDrainSeconds * reader.sampleRate()) +
+                               static_cast<int64_t>(std::ceil(static_cast<double>(tail.limit) / lengthRatio));
+    for (int64_t drained = 0; !gate.full() && drained < drainLimit; drained += job.blockFrames) {
         deliver(renderer.run(block.data(), job.blockFrames));
     }
-    if (sink.frames() < wanted) {
+    const int64_t required = wanted + (tail.untilSilent ? 0 : tail.limit);
+    if (gate.taken() < required) {
         const char* outcome = job.output == "-" ? "the stream to standard output ends early" : "nothing written";
-        throw FileError("the module delivered " + std::to_string(sink.frames()) + " of " + std::to_string(wanted) +
+        throw FileError("the module delivered " + std::to_string(gate.taken()) + " of " + std::to_string(required) +
                         " frames; " + outcome);
     }
     sink.flush();
@@ -228,6 +272,7 @@ RenderSummary renderFile(const RenderJob& job) {
     bar.finish();
 
     summary.framesOut = sink.frames();
+    summary.tailFrames = gate.tailFrames();
     summary.framesExpected = reader.expectedFrames();
     summary.damage = reader.damage();
     summary.peakDbfs = sink.peakDbfs();

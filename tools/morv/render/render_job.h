@@ -19,6 +19,9 @@ struct RenderJob {
     double inputGainDecibels = 0.0;  // applied as the input is read, before the pipeline
     bool progress = false;  // draw a progress bar on standard error
     std::vector<double> snapSeconds;  // DeNoise only: restart the noise capture there
+    // --tail: seconds rendered past the input's end; negative: the module's
+    // own tail (a module with a tail rings until silent, the others add none).
+    double tailSeconds = -1.0;
 };
 
 struct RenderSummary {
@@ -31,7 +34,10 @@ struct RenderSummary {
     int64_t framesExpected = -1;  // what the input declares; -1 when it does not say
     std::string damage;           // empty for a whole input
     int sampleRate = 0;
-    int channels = 0;
+    int channels = 0;             // of the output (and of the stream through the pipeline)
+    int inputChannels = 0;        // of the input: one less for a mono file given two ears
+    int64_t tailFrames = 0;       // frames rendered past the aligned end (a tail)
+    uint32_t seed = 0;            // the seed in place of the clock's second
     int moduleIndex = 0;
     std::string module;           // name without marker
     std::string marker;
@@ -51,8 +57,8 @@ struct RenderSummary {
     double processingRealtimeFactor = 0.0;  // seconds of audio per second inside the pipeline
 };
 
-// The most channels the pipeline's channel selection serves (left and right).
-constexpr int kMaxRenderChannels = 2;
+// The longest --tail.
+constexpr double kMaxTailSeconds = 3600.0;
 
 // Runs the job. Throws UsageError or FileError; an output file appears only
 // when the whole stream has been written.

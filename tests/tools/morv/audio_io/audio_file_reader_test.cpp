@@ -80,7 +80,6 @@ TEST_F(HostileHeaders, AreRefusedWithOneClearLineAndNoOutput) {
         {"rate0.wav", wave(2, 0, audio), "rate0.wav: its header gives a sample rate of 0 Hz"},
         {"rate1.wav", wave(2, 1, audio), "rate1.wav has a sample rate of 1 Hz; morv takes 1000 to 768000 Hz"},
         {"fast.wav", wave(1, 2147483647u, audio), "fast.wav has a sample rate of 2147483647 Hz"},
-        {"wide.wav", wave(256, 44100, std::string(2048, '\0')), "wide.wav has 256 channels"},
     };
     for (const auto& c : cases) {
         save(c.name, c.bytes);
