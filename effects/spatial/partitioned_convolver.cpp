@@ -65,7 +65,10 @@ PartitionedConvolver::PartitionedConvolver(int partitionLength)
       inputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, partitionLength)), 0.0),
       outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, kOutputQueuePartitions * partitionLength)), 0.0) {
     levels_.reserve(kPlanLevels);
-    levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0));
+    // The head level remembers enough input for any response it may take
+    // alone, so that a change from a long response to a shorter one keeps
+    // the past input's reverberation.
+    levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0, kUniformPartitions));
     ready_ = partition_;
 }
 

@@ -104,21 +104,24 @@ INSTANTIATE_TEST_SUITE_P(Lengths, PartitionedConvolverLevels,
 
 TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
     // Reloading at every call would repeat or drop blocks if a reload cost a
-    // partition; the output must follow the new response one block late.
-    const std::vector<double> a = sparseResponse(9000, 9000, 1);
-    const std::vector<double> b = sparseResponse(9000, 9000, 2);
+    // partition; the output must follow the new response one block late, over
+    // the past input too, though the long old one kept fewer partitions in
+    // the head level than the new one has.
+    const std::vector<double> a = sparseResponse(100000, 4000, 1);
+    const std::vector<double> b = sparseResponse(33000, 3000, 2);
     const std::vector<double> x = testsignals::noise(60000, 1, 10000.0, 4);
     PartitionedConvolver c(kPartition);
-    c.loadResponse(a.data(), 9000);
+    c.loadResponse(a.data(), 100000);
     std::vector<double> out(x.size());
     const int block = 576, switchCall = 40;
     for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
-        if (call >= switchCall) c.loadResponse(b.data(), 9000);
+        if (call >= switchCall) c.loadResponse(b.data(), 33000);
         const int n = std::min(block, static_cast<int>(x.size()) - call * block);
         ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
     }
-    // Partitions taken from the switch on use b over the whole input.
-    const int firstNew = ((switchCall * block) / kPartition + 1) * kPartition;
+    // Partitions taken from the switch on use b over the whole input, once
+    // the coarse output computed before it (up to 4 partitions ahead) is out.
+    const int firstNew = ((switchCall * block) / kPartition + 5) * kPartition;
     const std::vector<double> yb = directConvolution(b, x);
     std::vector<double> tailOut(out.begin() + firstNew, out.end());
     std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
