@@ -31,12 +31,13 @@ void multiplySpectra(const double* s, const double* w, const double* add, double
 
 }  // namespace
 
-ConvolutionLevel::ConvolutionLevel(int blockLength, int offset)
+ConvolutionLevel::ConvolutionLevel(int blockLength, int offset, int historySlots)
     : fft_(2 * blockLength),
       block_(blockLength),
       length_(2 * blockLength),
       offset_(offset),
-      history_(static_cast<size_t>(2 * blockLength), 0.0),
+      history_(static_cast<size_t>(historySlots) * 2 * blockLength, 0.0),
+      slots_(historySlots),
       window_(static_cast<size_t>(2 * blockLength), 0.0),
       product_(static_cast<size_t>(2 * blockLength), 0.0) {}
 

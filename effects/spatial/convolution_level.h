@@ -13,8 +13,10 @@
 // gives the next Bs output samples.
 class ConvolutionLevel {
 public:
-    // blockLength is Bs; the level convolves the response from sample offset on.
-    ConvolutionLevel(int blockLength, int offset);
+    // blockLength is Bs; the level convolves the response from sample offset
+    // on. It keeps at least historySlots window spectra, so that a response
+    // of up to that many partitions applies at once to the past input too.
+    ConvolutionLevel(int blockLength, int offset, int historySlots = 1);
 
     // Transforms count response samples (those from a level's offset on)
     // into ceil(count / Bs) partition spectra in spectra, with a transform of
@@ -58,7 +60,7 @@ private:
     int filled_ = 0;  // new samples in the window's second half
     std::vector<double> spectra_;  // P partition spectra
     std::vector<double> history_;  // ring of window spectra, slots_ of them
-    int slots_ = 1;
+    int slots_;
     int newest_ = 0;
     std::vector<double> window_;   // the last N inputs
     std::vector<double> product_;  // the output spectrum, then the output block in its second half

@@ -10,24 +10,44 @@ constexpr int kInitialQueueCapacity = 4096;
 // the front only every few partitions.
 constexpr int kOutputQueuePartitions = 8;
 
-// The levels, in partitions of B: block length, offset into the response and
-// the most partitions each takes (the last takes the rest). A level's output
-// for its step at time T covers the times from T - Bs + offset on, so an
-// offset of at least Bs keeps it ahead of the output. A coarse level costs
-// about as much as 16 partitions of B, so it starts only after 32 of them.
+// The levels, in partitions of B: block length Bs, offset into the response
+// and the most partitions each takes (the last takes the rest). A level's
+// output for its step at time T covers the times from T - Bs + offset on and
+// joins the output before the partition that ends at T is emitted, so an
+// offset of at least Bs - B keeps it in time.
+//
+// A step of a level costs one transform pair of 2Bs points and, per
+// partition, one spectrum product; per sample the transforms of a coarse
+// level cost about as much as 20 products of level 0. A response of up to
+// kUniformPartitions partitions is cheapest in level 0 alone. A longer one
+// keeps 3 partitions in level 0 (the least that lets partitions of 4B
+// follow) and the rest in blocks of 4B up to 63B, then of 64B: far fewer
+// products for a few transforms more.
 struct LevelPlan {
     int block;
     int offset;
     int maxPartitions;
 };
-constexpr LevelPlan kPlan[] = {{1, 0, 32}, {16, 32, 2}, {64, 64, 0}};
-constexpr int kPlanLevels = 3;
+constexpr LevelPlan kPlan[] = {{1, 0, 3}, {4, 3, 15}, {64, 63, 0}};
+constexpr int kPlanLevels = static_cast<int>(sizeof(kPlan) / sizeof(kPlan[0]));
 static_assert(kPlanLevels == ConvolverResponse::kMaxLevels, "a staged response holds every level");
+constexpr int kUniformPartitions = 32;
 // Ring slots: the furthest a level writes ahead, offset + B, in partitions.
-constexpr int kRingSlots = 64 + 1;
+constexpr int kRingSlots = kPlan[kPlanLevels - 1].offset + 1;
+
+// Level j ends where level j + 1 starts, which is early enough for its block.
+constexpr bool levelsFollow(int j) {
+    if (j + 1 >= kPlanLevels) return true;
+    const LevelPlan& level = kPlan[j];
+    const LevelPlan& next = kPlan[j + 1];
+    return level.offset + level.block * level.maxPartitions == next.offset && next.offset >= next.block - 1 &&
+           levelsFollow(j + 1);
+}
+static_assert(levelsFollow(0), "each level starts where the last ends, in time for the output");
 
 // Samples of the response that level j convolves.
 int levelSamples(int j, int partition, int length) {
+    if (length <= kUniformPartitions * partition) return j == 0 ? length : 0;
     const int from = kPlan[j].offset * partition;
     if (length <= from) return 0;
     if (kPlan[j].maxPartitions == 0) return length - from;
@@ -45,7 +65,10 @@ PartitionedConvolver::PartitionedConvolver(int partitionLength)
       inputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, partitionLength)), 0.0),
       outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, kOutputQueuePartitions * partitionLength)), 0.0) {
     levels_.reserve(kPlanLevels);
-    levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0));
+    // The head level remembers enough input for any response it may take
+    // alone, so that a change from a long response to a shorter one keeps
+    // the past input's reverberation.
+    levels_.push_back(std::make_unique<ConvolutionLevel>(partition_, 0, kUniformPartitions));
     ready_ = partition_;
 }
 

@@ -10,13 +10,14 @@
 // one partition (B samples) whatever the block sizes.
 //
 // Input is queued and taken in partitions of B samples, each only once a
-// further sample waits behind it. The head of the response, up to 32
-// partitions, is convolved in partitions of B with 2B-point transforms. A
-// longer response continues in coarser levels that keep the cost per sample
-// low (partitions of 16B from 32B on, up to 64B, then partitions of 64B):
-// their output lies at least one partition ahead and waits in a ring until it
-// is due. The output queue starts with B samples of silence and then takes B
-// samples per partition, so every call finds its m samples ready.
+// further sample waits behind it. A response of up to 32 partitions is
+// convolved in partitions of B with 2B-point transforms. A longer one keeps
+// its first 3 partitions there and continues in coarser levels, partitions
+// of 4B up to 63B and of 64B beyond, which need far fewer spectrum products
+// per sample: their output lies at least one partition ahead and waits in a
+// ring until it is due. The output queue starts with B samples of silence
+// and then takes B samples per partition, so every call finds its m samples
+// ready.
 class PartitionedConvolver {
 public:
     explicit PartitionedConvolver(int partitionLength);

@@ -66,42 +66,62 @@ double worstRelativeError(const std::vector<double>& out, const std::vector<doub
     return worst / peak;
 }
 
-TEST(PartitionedConvolverTest, MatchesDirectConvolutionOneBlockLate) {
-    const std::vector<int> sizes = {576, 37, 4096, 1, 2048, 5000, 2049};
-    // One partition, the head level alone, then the coarse levels.
-    const struct {
-        int length, head, partitions, levels;
-    } cases[] = {{1, 1, 1, 1}, {2048, 2048, 1, 1}, {33314, 33314, 17, 1}, {100000, 4000, 34, 2}, {300000, 3000, 36, 3}};
-    for (const auto& k : cases) {
-        const std::vector<double> h = sparseResponse(k.length, k.head, 5 + k.length);
-        PartitionedConvolver c(kPartition);
-        c.loadResponse(h.data(), k.length);
-        EXPECT_EQ(c.partitionCount(), k.partitions) << k.length;
-        EXPECT_EQ(c.levelCount(), k.levels) << k.length;
-        const std::vector<double> x = testsignals::noise(k.length + 6 * kPartition, 1, 10000.0, 3);
-        const std::vector<double> out = stream(c, x, sizes);
-        EXPECT_LT(worstRelativeError(out, directConvolution(h, x), kPartition), 1e-9) << k.length;
-        for (int t = 0; t < kPartition; ++t) ASSERT_EQ(out[t], 0.0) << "latency sample " << t;
-    }
+struct ResponseCase {
+    int length, head, levels;
+};
+
+class PartitionedConvolverLevels : public ::testing::TestWithParam<ResponseCase> {};
+
+// Noise in blocks of cycling sizes against a direct convolution, and an
+// impulse in the player's blocks, which must return the response itself:
+// a level whose output lands in the wrong partition fails either.
+TEST_P(PartitionedConvolverLevels, MatchDirectConvolutionOneBlockLate) {
+    const ResponseCase k = GetParam();
+    const std::vector<double> h = sparseResponse(k.length, k.head, 5 + k.length);
+    PartitionedConvolver c(kPartition);
+    c.loadResponse(h.data(), k.length);
+    EXPECT_EQ(c.levelCount(), k.levels);
+    const std::vector<double> x = testsignals::noise(k.length + 6 * kPartition, 1, 10000.0, 3);
+    const std::vector<double> out = stream(c, x, {576, 37, 4096, 1, 2048, 5000, 2049});
+    EXPECT_LT(worstRelativeError(out, directConvolution(h, x), kPartition), 1e-9);
+    for (int t = 0; t < kPartition; ++t) ASSERT_EQ(out[t], 0.0) << "latency sample " << t;
+
+    c.reset();
+    std::vector<double> impulse(k.length + 2 * kPartition, 0.0);
+    impulse[0] = 1.0;
+    std::vector<double> padded(h);
+    padded.resize(impulse.size(), 0.0);
+    EXPECT_LT(worstRelativeError(stream(c, impulse, {576}), padded, kPartition), 1e-12);
 }
+
+// One partition; the most that level 0 takes alone; just more than that; the
+// first two levels; all three.
+INSTANTIATE_TEST_SUITE_P(Lengths, PartitionedConvolverLevels,
+                         ::testing::Values(ResponseCase{1, 1, 1}, ResponseCase{2048, 2048, 1},
+                                           ResponseCase{33314, 33314, 1}, ResponseCase{65536, 3000, 1},
+                                           ResponseCase{65537, 3000, 2}, ResponseCase{100000, 4000, 2},
+                                           ResponseCase{300000, 3000, 3}));
 
 TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
     // Reloading at every call would repeat or drop blocks if a reload cost a
-    // partition; the output must follow the new response one block late.
-    const std::vector<double> a = sparseResponse(9000, 9000, 1);
-    const std::vector<double> b = sparseResponse(9000, 9000, 2);
+    // partition; the output must follow the new response one block late, over
+    // the past input too, though the long old one kept fewer partitions in
+    // the head level than the new one has.
+    const std::vector<double> a = sparseResponse(100000, 4000, 1);
+    const std::vector<double> b = sparseResponse(33000, 3000, 2);
     const std::vector<double> x = testsignals::noise(60000, 1, 10000.0, 4);
     PartitionedConvolver c(kPartition);
-    c.loadResponse(a.data(), 9000);
+    c.loadResponse(a.data(), 100000);
     std::vector<double> out(x.size());
     const int block = 576, switchCall = 40;
     for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
-        if (call >= switchCall) c.loadResponse(b.data(), 9000);
+        if (call >= switchCall) c.loadResponse(b.data(), 33000);
         const int n = std::min(block, static_cast<int>(x.size()) - call * block);
         ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
     }
-    // Partitions taken from the switch on use b over the whole input.
-    const int firstNew = ((switchCall * block) / kPartition + 1) * kPartition;
+    // Partitions taken from the switch on use b over the whole input, once
+    // the coarse output computed before it (up to 4 partitions ahead) is out.
+    const int firstNew = ((switchCall * block) / kPartition + 5) * kPartition;
     const std::vector<double> yb = directConvolution(b, x);
     std::vector<double> tailOut(out.begin() + firstNew, out.end());
     std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
