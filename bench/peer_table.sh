@@ -79,8 +79,8 @@ echo "|---|---|---|---|---|"
 row "pass-through (sox vol 1)" ">= 1x" "$in" -- --module 0 -- sox "$in" "$out" vol 1
 row "31-band equaliser, bands +-3 dB" ">= 3x" "$in" -- --module 8 "${eq_morv[@]}" -- sox "$in" "$out" "${eq_sox[@]}"
 row "noise reduction (sox noisered 0.21)" ">= 3x" "$in" -- --module 3 -- sox "$in" "$out" noisered "$work/noise.prof" 0.21
-row "reverb at defaults (sox reverb)" ">= 2x" "$in" -- --module 11 -- sox "$in" "$out" reverb
-row "reverb Large Hall (sox reverb)" ">= 1x" "$in" -- --module 11 --preset "Large Hall" -- sox "$in" "$out" reverb
+row "reverb at defaults (sox reverb)" ">= 2x" "$in" -- --module 11 --tail 0 -- sox "$in" "$out" reverb
+row "reverb Large Hall (sox reverb)" ">= 1x" "$in" -- --module 11 --preset "Large Hall" --tail 0 -- sox "$in" "$out" reverb
 row "tempo x0.758 SlowDown (sox tempo)" ">= 2x" "$in" -- --module 14 --preset SlowDown -- sox "$in" "$out" tempo 0.758
 row "pitch +7.6 st Child (sox pitch 761)" ">= 2x" "$in" -- --module 15 --preset Child -- sox "$in" "$out" pitch 761
 row "pitch x3, 20 s (sox pitch 1902)" ">= 2x" "$work/short.wav" -- --module 15 --set Pitch=1 -- sox "$work/short.wav" "$out" pitch 1902
