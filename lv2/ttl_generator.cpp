@@ -32,24 +32,20 @@ const char kPrefixes[] =
 
 const char kGenerated[] = "# Generated from the module registry by morv_lv2_ttl; do not edit.\n\n";
 
-// The LV2 class of each length-keeping module, by module index.
+// The LV2 class of a module's kind.
 const char* pluginClass(int moduleIndex) {
-    switch (moduleIndex) {
-        case kModuleLevelTuning: return "lv2:AmplifierPlugin";
-        case kModuleDeClick: return "lv2:FilterPlugin";
-        case kModuleDeHiss:
-        case kModuleDeNoise: return "lv2:SpectralPlugin";
-        case kModuleDeVocalMono:
-        case kModuleDeVocalStereo:
-        case kModuleVirtual3D: return "lv2:SpatialPlugin";
-        case kModuleModalReverb: return "lv2:ReverbPlugin";
-        case kModulePitchScaler: return "lv2:PitchPlugin";
-        case kModuleVibrato: return "lv2:ModulatorPlugin";
-        case kModuleWhisper: return "lv2:SpectralPlugin";
-        default:
-            if (moduleIndex >= kModuleFirstEqualizer && moduleIndex <= kModuleLastEqualizer) return "lv2:MultiEQPlugin";
-            return "lv2:UtilityPlugin";
+    switch (moduleRow(moduleIndex).kind) {
+        case ModuleKind::kAmplifier: return "lv2:AmplifierPlugin";
+        case ModuleKind::kFilter: return "lv2:FilterPlugin";
+        case ModuleKind::kSpectral: return "lv2:SpectralPlugin";
+        case ModuleKind::kEqualiser: return "lv2:MultiEQPlugin";
+        case ModuleKind::kSpatial: return "lv2:SpatialPlugin";
+        case ModuleKind::kReverb: return "lv2:ReverbPlugin";
+        case ModuleKind::kPitch: return "lv2:PitchPlugin";
+        case ModuleKind::kModulator: return "lv2:ModulatorPlugin";
+        case ModuleKind::kTimeAndPitch: break;
     }
+    return "lv2:UtilityPlugin";
 }
 
 // The units extension's unit of a registry unit; null when the port holds a

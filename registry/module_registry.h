@@ -64,6 +64,19 @@ struct WindowWidths {
 
 // One row of the registry: everything known about a module index without
 // building the module.
+// What a module does, in the families plug-in hosts sort effects into.
+enum class ModuleKind {
+    kAmplifier,     // level only
+    kFilter,        // repairs in the time domain
+    kSpectral,      // works on the spectrum of frames
+    kEqualiser,
+    kSpatial,       // places or removes sources in the stereo image
+    kReverb,
+    kPitch,
+    kTimeAndPitch,  // changes the rate or the tempo
+    kModulator,
+};
+
 struct ModuleRow {
     const char* name;             // display name, starting with its two-byte marker
     const char* description;      // what the module does, in one line
@@ -72,6 +85,7 @@ struct ModuleRow {
     PresetTable presets;          // the one table; its last record is "Custom"
     unsigned flags;               // ModuleFlag bits
     WindowWidths width;
+    ModuleKind kind;
 
     bool has(ModuleFlag flag) const { return (flags & flag) != 0; }
 };
