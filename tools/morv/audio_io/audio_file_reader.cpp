@@ -143,6 +143,15 @@ int AudioFileReader::read(int32_t* interleaved, int frames) {
     return static_cast<int>(got);
 }
 
+std::vector<int> AudioFileReader::channelMap() const {
+    std::vector<int> map(static_cast<size_t>(channels_));
+    if (sf_command(file_.get(), SFC_GET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(sizeof(int) * map.size())) !=
+        SF_TRUE) {
+        map.clear();
+    }
+    return map;
+}
+
 std::string AudioFileReader::damage() const {
     const std::string name = path_ == "-" ? "standard input" : path_;
     const std::string counts = std::to_string(framesRead_) + " of " +

@@ -38,6 +38,9 @@ public:
     int nativeBits() const { return nativeBits_; }
     bool floatingPoint() const { return floatingPoint_; }
     bool flac() const { return flac_; }
+    // The speakers of the channels as the file names them (libsndfile's
+    // SF_CHANNEL_MAP values); empty when it names none.
+    std::vector<int> channelMap() const;
 
     // Scales every sample read from now on by decibels (0 reads the file's
     // integers unchanged). A gain on integer input rounds to the input's

@@ -43,7 +43,10 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int ch
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
-    info.format = (format.flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | subtypeFor(format);
+    // A WAV that names its speakers is written in the extensible format,
+    // which has room for the map.
+    const bool mapped = !format.flac && static_cast<int>(format.channelMap.size()) == channels;
+    info.format = (format.flac ? SF_FORMAT_FLAC : mapped ? SF_FORMAT_WAVEX : SF_FORMAT_WAV) | subtypeFor(format);
     if (!sf_format_check(&info)) throw FileError("cannot write " + path + " with this sample format");
 
     if (path == "-") {
@@ -54,6 +57,7 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int ch
         }
         file_ = sf_open_fd(1, SFM_WRITE, &info, SF_FALSE);
         if (!file_) throw FileError("cannot write to standard output: " + std::string(sf_strerror(nullptr)));
+        if (mapped) keepChannelMap(format.channelMap);
         return;
     }
     // The temporary file sits beside the destination so the rename stays
@@ -73,6 +77,12 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int ch
         unlink(temporaryPath_.c_str());
         throw FileError("cannot write " + path + ": " + sf_strerror(nullptr));
     }
+    if (mapped) keepChannelMap(format.channelMap);
+}
+
+void AudioFileWriter::keepChannelMap(const std::vector<int>& map) {
+    std::vector<int> copy = map;
+    sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, copy.data(), static_cast<int>(sizeof(int) * copy.size()));
 }
 
 AudioFileWriter::~AudioFileWriter() {

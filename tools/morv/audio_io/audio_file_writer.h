@@ -15,6 +15,9 @@ struct OutputFormat {
     bool flac = false;           // FLAC, else WAV
     int bits = 16;               // 16, 24 or 32
     bool floatingPoint = false;  // 32-bit float samples (WAV only)
+    // The speakers of the channels (libsndfile's SF_CHANNEL_MAP values), kept
+    // in a WAV file; empty when the input names none.
+    std::vector<int> channelMap;
 };
 
 // Writes WAV or FLAC. A named file is written to a temporary file beside the
@@ -42,6 +45,8 @@ public:
 private:
     void close();
     [[noreturn]] void fail();
+
+    void keepChannelMap(const std::vector<int>& map);
 
     InterruptCleanup cleanup_;
     SNDFILE* file_ = nullptr;

@@ -71,6 +71,7 @@ OutputFormat chooseFormat(const RenderJob& job, const AudioFileReader& reader) {
         format.bits = 24;
     }
     format.floatingPoint = !job.bits && !format.flac && reader.floatingPoint();
+    format.channelMap = reader.channelMap();
     return format;
 }
 

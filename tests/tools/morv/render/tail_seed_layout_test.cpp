@@ -98,6 +98,25 @@ TEST_F(MorvRender, ChannelsPastThePairFollowItAndMonoGetsTwoEars) {
             }
         }
     }
+    // The speakers a 5.1 WAV names are named in the output too.
+    std::vector<int> speakers = {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER, SF_CHANNEL_MAP_LFE,
+                                 SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT};
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 6;
+    info.format = SF_FORMAT_WAVEX | SF_FORMAT_PCM_16;
+    SNDFILE* mapped = sf_open((dir + "6x.wav").c_str(), SFM_WRITE, &info);
+    sf_command(mapped, SFC_SET_CHANNEL_MAP_INFO, speakers.data(), sizeof(int) * 6);
+    sf_writef_double(mapped, x.data(), static_cast<sf_count_t>(x.size() / 6));
+    sf_close(mapped);
+    ASSERT_EQ(process("6x.wav", "o6x.wav", "-m Reverb").status, 0);
+    SF_INFO outInfo{};
+    SNDFILE* out = sf_open((dir + "o6x.wav").c_str(), SFM_READ, &outInfo);
+    std::vector<int> kept(6);
+    sf_command(out, SFC_GET_CHANNEL_MAP_INFO, kept.data(), sizeof(int) * 6);
+    sf_close(out);
+    EXPECT_EQ(kept, speakers);
+
     const MorvRun ears = process("1.wav", "e1.wav", "-m Virtual3D --set Azim=-45");
     EXPECT_EQ(field(ears, "channels"), 2);
     std::vector<double> both;
