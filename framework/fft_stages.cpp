@@ -145,6 +145,5 @@ void runComplexStage(FftPlan& plan, int s) {
 }
 
 void runMiddleStages(FftPlan& plan) {
-    plan.buildStageTwiddles();
     for (int s = 2; s < plan.stageCount; ++s) runComplexStage(plan, s);
 }

@@ -11,6 +11,6 @@ struct FftPlan;
 // there is no dedicated one).
 void runComplexStage(FftPlan& plan, int s);
 
-// Rebuilds the stage twiddles and runs stages 2 .. J - 1 (stage 1 and the
+// Runs stages 2 .. J - 1 (stage 1 and the
 // last stage are fused with the packing and the output).
 void runMiddleStages(FftPlan& plan);
