@@ -41,6 +41,7 @@ inline namespace MORV_FFT_ISA {
 //   loadDescending                       p - l (mirror bins walked downwards)
 //   loadComplex, storeComplex            the (real, imaginary) pair at p + 2 l
 //   loadComplexDescending, ...Descending the pair at p - 2 l
+//   storeColumns<R>                      z[j] lane l at out[l] + j, j < R
 // and lane(v, l) reads one lane of a register.
 template <class T>
 struct Lanes;
@@ -66,6 +67,11 @@ struct Lanes<double> {
         p[1] = im;
     }
     static MORV_FFT_INLINE void storeComplexDescending(double* p, double re, double im) { storeComplex(p, re, im); }
+    template <int R>
+    static MORV_FFT_INLINE void storeColumns(double* const* out, const double* z) {
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) out[0][j] = z[j];
+    }
     static MORV_FFT_INLINE double lane(double v, int) { return v; }
 };
 
@@ -119,6 +125,19 @@ struct Lanes<Pair> {
     static MORV_FFT_INLINE void storeComplexDescending(double* p, Pair re, Pair im) {
         store(p, lows(re, im));
         store(p - 2, highs(re, im));
+    }
+    // Two registers at a time, turned into rows of two by lows and highs.
+    template <int R>
+    static MORV_FFT_INLINE void storeColumns(double* const* out, const Pair* z) {
+#pragma GCC unroll 16
+        for (int j = 0; j + 1 < R; j += 2) {
+            store(out[0] + j, lows(z[j], z[j + 1]));
+            store(out[1] + j, highs(z[j], z[j + 1]));
+        }
+        if (R % 2 == 1) {
+            out[0][R - 1] = z[R - 1][0];
+            out[1][R - 1] = z[R - 1][1];
+        }
     }
     static MORV_FFT_INLINE double lane(Pair v, int l) { return v[l]; }
 };
@@ -181,7 +200,34 @@ struct Lanes<Quad> {
         store(p - 2, pick<1, 5, 0, 4>(re, im));
         store(p - 6, pick<3, 7, 2, 6>(re, im));
     }
+    // Two registers at a time: (a0, b0, a2, b2) and (a1, b1, a3, b3) hold
+    // the rows of lanes 0, 2 and 1, 3 in their halves.
+    template <int R>
+    static MORV_FFT_INLINE void storeColumns(double* const* out, const Quad* z) {
+#pragma GCC unroll 16
+        for (int j = 0; j + 1 < R; j += 2) {
+            storeHalves(out[0] + j, out[2] + j, pick<0, 4, 2, 6>(z[j], z[j + 1]));
+            storeHalves(out[1] + j, out[3] + j, pick<1, 5, 3, 7>(z[j], z[j + 1]));
+        }
+        if (R % 2 == 1) {
+            for (int l = 0; l < kCount; ++l) out[l][R - 1] = z[R - 1][l];
+        }
+    }
+    // (p[0], p[1], p[span], p[span + 1]): two butterflies of two groups.
+    static MORV_FFT_INLINE Quad loadSpans(const double* p, int span) {
+        Quad v;
+        std::memcpy(&v, p, 2 * sizeof(double));
+        std::memcpy(reinterpret_cast<char*>(&v) + 2 * sizeof(double), p + span, 2 * sizeof(double));
+        return v;
+    }
+    static MORV_FFT_INLINE void storeSpans(double* p, int span, Quad v) { storeHalves(p, p + span, v); }
     static MORV_FFT_INLINE double lane(Quad v, int l) { return v[l]; }
+
+private:
+    static MORV_FFT_INLINE void storeHalves(double* low, double* high, Quad v) {
+        std::memcpy(low, &v, 2 * sizeof(double));
+        std::memcpy(high, reinterpret_cast<const char*>(&v) + 2 * sizeof(double), 2 * sizeof(double));
+    }
 };
 
 // The widest sample type of this build.

@@ -35,13 +35,8 @@ int packGroups(const double* x, double* re, double* im, int Q1, const int* inver
             outRe[l] = re + inversePerm[k0 + l];
             outIm[l] = im + inversePerm[k0 + l];
         }
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) {
-            for (int l = 0; l < L::kCount; ++l) {
-                outRe[l][j] = L::lane(zr[j], l);
-                outIm[l][j] = L::lane(zi[j], l);
-            }
-        }
+        L::template storeColumns<R>(outRe, zr);
+        L::template storeColumns<R>(outIm, zi);
     }
     return k0;
 }
@@ -153,19 +148,20 @@ struct FirstStageInverse {
             }
             dft<R>(lr, li);
             dft<R>(hr, hi);
+            double* lowRe[kLanes];
+            double* lowIm[kLanes];
+            double* highRe[kLanes];
+            double* highIm[kLanes];
             for (int l = 0; l < kLanes; ++l) {
-                double* lowRe = re + inversePerm[k0 + l];
-                double* lowIm = im + inversePerm[k0 + l];
-                double* highRe = re + inversePerm[Q1 - k0 - l];
-                double* highIm = im + inversePerm[Q1 - k0 - l];
-#pragma GCC unroll 16
-                for (int j = 0; j < R; ++j) {
-                    lowRe[j] = L::lane(lr[j], l);
-                    lowIm[j] = L::lane(li[j], l);
-                    highRe[j] = L::lane(hr[j], l);
-                    highIm[j] = L::lane(hi[j], l);
-                }
+                lowRe[l] = re + inversePerm[k0 + l];
+                lowIm[l] = im + inversePerm[k0 + l];
+                highRe[l] = re + inversePerm[Q1 - k0 - l];
+                highIm[l] = im + inversePerm[Q1 - k0 - l];
             }
+            L::template storeColumns<R>(lowRe, lr);
+            L::template storeColumns<R>(lowIm, li);
+            L::template storeColumns<R>(highRe, hr);
+            L::template storeColumns<R>(highIm, hi);
         }
         return k0;
     }
