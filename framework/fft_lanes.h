@@ -14,6 +14,10 @@
 
 #include <cstring>
 
+#if defined(__AVX__)
+#include <immintrin.h>
+#endif
+
 #if defined(__GNUC__) && !defined(MORV_FFT_SCALAR_ONLY)
 #define MORV_FFT_VECTOR 1
 #define MORV_FFT_INLINE inline __attribute__((always_inline))
@@ -143,7 +147,9 @@ struct Lanes<Pair> {
 };
 
 #if MORV_FFT_AVX
-// Four doubles processed lane by lane, in one AVX register.
+// Four doubles processed lane by lane, in one AVX register. Moving halves
+// between registers and memory takes the AVX intrinsics: through memcpy the
+// compiler builds the register on the stack.
 typedef double Quad __attribute__((vector_size(32)));
 typedef long long QuadIndex __attribute__((vector_size(32)));
 
@@ -215,18 +221,15 @@ struct Lanes<Quad> {
     }
     // (p[0], p[1], p[span], p[span + 1]): two butterflies of two groups.
     static MORV_FFT_INLINE Quad loadSpans(const double* p, int span) {
-        Quad v;
-        std::memcpy(&v, p, 2 * sizeof(double));
-        std::memcpy(reinterpret_cast<char*>(&v) + 2 * sizeof(double), p + span, 2 * sizeof(double));
-        return v;
+        return Quad(_mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p + span), 1));
     }
     static MORV_FFT_INLINE void storeSpans(double* p, int span, Quad v) { storeHalves(p, p + span, v); }
     static MORV_FFT_INLINE double lane(Quad v, int l) { return v[l]; }
 
 private:
     static MORV_FFT_INLINE void storeHalves(double* low, double* high, Quad v) {
-        std::memcpy(low, &v, 2 * sizeof(double));
-        std::memcpy(high, reinterpret_cast<const char*>(&v) + 2 * sizeof(double), 2 * sizeof(double));
+        _mm_storeu_pd(low, _mm256_castpd256_pd128(__m256d(v)));
+        _mm_storeu_pd(high, _mm256_extractf128_pd(__m256d(v), 1));
     }
 };
 

@@ -95,6 +95,40 @@ MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q,
     return d;
 }
 
+#if MORV_FFT_AVX
+// A stage with S = 2 and several groups: the two butterflies of groups g and
+// g + 1 fill the four lanes, so that the early stages of short transforms run
+// four wide too. A group left over runs two wide.
+template <int R>
+MORV_FFT_NOINLINE void twoButterflyGroups(double* re, double* im, int Q, const double* twr, const double* twi) {
+    using L = Lanes<Quad>;
+    constexpr int S = 2, span = S * R;
+    Quad wr[R], wi[R];
+    twiddlePowers<R>(wr, wi, Quad{twr[0], twr[1], twr[0], twr[1]}, Quad{twi[0], twi[1], twi[0], twi[1]});
+    int g = 0;
+    for (; g + 2 <= Q; g += 2) {
+        double* pr = re + g * span;
+        double* pi = im + g * span;
+        Quad zr[R], zi[R];
+        zr[0] = L::loadSpans(pr, span);
+        zi[0] = L::loadSpans(pi, span);
+#pragma GCC unroll 16
+        for (int j = 1; j < R; ++j) {
+            zr[j] = L::loadSpans(pr + j * S, span);
+            zi[j] = L::loadSpans(pi + j * S, span);
+            twiddle(zr[j], zi[j], wr[j], wi[j]);
+        }
+        dft<R>(zr, zi);
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) {
+            L::storeSpans(pr + j * S, span, zr[j]);
+            L::storeSpans(pi + j * S, span, zi[j]);
+        }
+    }
+    if (g < Q) acrossGroupButterflies<R, Pair>(re + g * span, im + g * span, S, Q - g, twr, twi, 0);
+}
+#endif
+
 // Butterfly 0 of every group, the widest type first. Out of line, like
 // remainingButterflies: inlined beside the twiddled wide loops, these walks
 // cost those loops registers and a few per cent of speed.
@@ -136,6 +170,12 @@ struct TwiddledStage {
             firstButterflies<R>(re, im, S, Q);
             d = 1;
         }
+#if MORV_FFT_AVX
+        if (Q >= 2 && S == 2) {
+            twoButterflyGroups<R>(re, im, Q, twr, twi);
+            return;
+        }
+#endif
         if (Q >= 2)
             d = acrossGroupButterflies<R, Wide>(re, im, S, Q, twr, twi, d);
         else
