@@ -96,19 +96,21 @@ MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q,
 }
 
 #if MORV_FFT_AVX
-// A stage with S = 2 and several groups: the two butterflies of groups g and
-// g + 1 fill the four lanes, so that the early stages of short transforms run
-// four wide too. A group left over runs two wide.
+// The last two butterflies d = S - 2 and S - 1 of a stage with several
+// groups (all of a stage with S = 2): those of groups g and g + 1 fill the
+// four lanes together. A group left over runs two wide.
 template <int R>
-MORV_FFT_NOINLINE void twoButterflyGroups(double* re, double* im, int Q, const double* twr, const double* twi) {
+MORV_FFT_INLINE void lastTwoButterfliesByGroupPairs(double* re, double* im, int S, int Q, const double* twr,
+                                                     const double* twi, int d) {
     using L = Lanes<Quad>;
-    constexpr int S = 2, span = S * R;
+    const int span = S * R;
     Quad wr[R], wi[R];
-    twiddlePowers<R>(wr, wi, Quad{twr[0], twr[1], twr[0], twr[1]}, Quad{twi[0], twi[1], twi[0], twi[1]});
+    twiddlePowers<R>(wr, wi, Quad{twr[d], twr[d + 1], twr[d], twr[d + 1]},
+                     Quad{twi[d], twi[d + 1], twi[d], twi[d + 1]});
     int g = 0;
     for (; g + 2 <= Q; g += 2) {
-        double* pr = re + g * span;
-        double* pi = im + g * span;
+        double* pr = re + g * span + d;
+        double* pi = im + g * span + d;
         Quad zr[R], zi[R];
         zr[0] = L::loadSpans(pr, span);
         zi[0] = L::loadSpans(pi, span);
@@ -125,7 +127,7 @@ MORV_FFT_NOINLINE void twoButterflyGroups(double* re, double* im, int Q, const d
             L::storeSpans(pi + j * S, span, zi[j]);
         }
     }
-    if (g < Q) acrossGroupButterflies<R, Pair>(re + g * span, im + g * span, S, Q - g, twr, twi, 0);
+    if (g < Q) acrossGroupButterflies<R, Pair>(re + g * span, im + g * span, S, Q - g, twr, twi, d);
 }
 #endif
 
@@ -142,7 +144,8 @@ MORV_FFT_NOINLINE void firstButterflies(double* re, double* im, int S, int Q) {
 }
 
 // What the widest type leaves over, two butterflies at a time when the
-// widest type is Quad, then one at a time (out of line).
+// widest type is Quad (of two groups at once when exactly two are left), then
+// one at a time (out of line).
 template <int R>
 MORV_FFT_NOINLINE void remainingButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi,
                                             int d) {
@@ -153,6 +156,10 @@ MORV_FFT_NOINLINE void remainingButterflies(double* re, double* im, int S, int Q
         singleGroupButterflies<R, double>(re, im, S, twr, twi, d);
     } else {
 #if MORV_FFT_AVX
+        if (S - d == 2) {
+            lastTwoButterfliesByGroupPairs<R>(re, im, S, Q, twr, twi, d);
+            return;
+        }
         d = acrossGroupButterflies<R, Pair>(re, im, S, Q, twr, twi, d);
 #endif
         acrossGroupButterflies<R, double>(re, im, S, Q, twr, twi, d);
@@ -170,12 +177,6 @@ struct TwiddledStage {
             firstButterflies<R>(re, im, S, Q);
             d = 1;
         }
-#if MORV_FFT_AVX
-        if (Q >= 2 && S == 2) {
-            twoButterflyGroups<R>(re, im, Q, twr, twi);
-            return;
-        }
-#endif
         if (Q >= 2)
             d = acrossGroupButterflies<R, Wide>(re, im, S, Q, twr, twi, d);
         else
