@@ -41,12 +41,33 @@ int packGroups(const double* x, double* re, double* im, int Q1, const int* inver
     return k0;
 }
 
+#if MORV_FFT_AVX
+// packGroups for radix 2, two groups at a time: the sum and difference are
+// taken on the samples as they lie, (Re z_k, Im z_k, Re z_k+1, Im z_k+1), and
+// an in-lane unpack then puts each group's two real outputs side by side,
+// another its two imaginary ones; no deinterleaving on the way in.
+inline int packRadix2Groups(const double* x, double* re, double* im, int Q1, const int* inversePerm, int k0) {
+    using L = Lanes<Quad>;
+    for (; k0 + 2 <= Q1; k0 += 2) {
+        const Quad a = L::load(x + 2 * k0), b = L::load(x + 2 * (k0 + Q1));
+        const Quad sum = a + b, difference = a - b;
+        const int first = inversePerm[k0], second = inversePerm[k0 + 1];
+        L::storeSpans(re + first, second - first, pick<0, 4, 2, 6>(sum, difference));
+        L::storeSpans(im + first, second - first, pick<1, 5, 3, 7>(sum, difference));
+    }
+    return k0;
+}
+#endif
+
 template <int R>
 struct FirstStageForward {
     static void run(const double* x, double* re, double* im, int Q1, const int* inversePerm) {
-        int k0 = packGroups<R, Wide>(x, re, im, Q1, inversePerm, 0);
 #if MORV_FFT_AVX
+        int k0 = R == 2 ? packRadix2Groups(x, re, im, Q1, inversePerm, 0)
+                        : packGroups<R, Wide>(x, re, im, Q1, inversePerm, 0);
         k0 = packGroups<R, Pair>(x, re, im, Q1, inversePerm, k0);
+#else
+        int k0 = packGroups<R, Wide>(x, re, im, Q1, inversePerm, 0);
 #endif
         packGroups<R, double>(x, re, im, Q1, inversePerm, k0);
     }
