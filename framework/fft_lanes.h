@@ -46,6 +46,7 @@ inline namespace MORV_FFT_ISA {
 //   loadComplex, storeComplex            the (real, imaginary) pair at p + 2 l
 //   loadComplexDescending, ...Descending the pair at p - 2 l
 //   storeColumns<R>                      z[j] lane l at out[l] + j, j < R
+//   loadSpans, storeSpans (Quad only)    p, p + 1, p + span, p + span + 1
 // and lane(v, l) reads one lane of a register.
 template <class T>
 struct Lanes;
