@@ -1,5 +1,6 @@
-// RealFft: time of one forward + inverse pair of N real doubles,
-// beside FFTW3 (r2c + c2r, double, FFTW_MEASURE plans) and KissFFT, for the
+// RealFft: time of one forward + inverse pair of N real doubles, with the
+// widest vectors the processor runs and with the baseline walks alone (what a
+// processor without AVX runs), beside FFTW3 (r2c + c2r, double, FFTW_MEASURE plans) and KissFFT, for the
 // frame lengths the system uses. At the end a table gives the median time per
 // pair of each and the ratios to FFTW. The references run out of place and
 // unscaled (the input stays unchanged between iterations); RealFft runs in
@@ -46,9 +47,9 @@ std::vector<double> noise(int n) {
     return x;
 }
 
-void BM_RealFft(benchmark::State& state) {
+void runRealFft(benchmark::State& state, RealFft::InstructionSet set) {
     const int n = static_cast<int>(state.range(0));
-    RealFft fft(n);
+    RealFft fft(n, set);
     std::vector<double> x = noise(n);
     for (auto _ : state) {
         fft.forward(x.data());
@@ -57,6 +58,10 @@ void BM_RealFft(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
+
+void BM_RealFft(benchmark::State& state) { runRealFft(state, RealFft::InstructionSet::kWidest); }
+
+void BM_RealFftBaseline(benchmark::State& state) { runRealFft(state, RealFft::InstructionSet::kBaseline); }
 
 #if defined(MORV_HAVE_FFTW)
 void BM_Fftw(benchmark::State& state) {
@@ -136,6 +141,7 @@ void BM_KissFftDouble(benchmark::State& state) {
 
 void registerAll() {
     for (int n : kLengths) benchmark::RegisterBenchmark("RealFft", BM_RealFft)->Arg(n);
+    for (int n : kLengths) benchmark::RegisterBenchmark("RealFft_baseline", BM_RealFftBaseline)->Arg(n);
 #if defined(MORV_HAVE_FFTW)
     for (int n : kLengths) benchmark::RegisterBenchmark("FFTW", BM_Fftw)->Arg(n);
 #endif
@@ -165,21 +171,22 @@ public:
     }
 
     void printTable() const {
-        const char* names[] = {"RealFft", "FFTW", "KissFFT_float", "KissFFT_double"};
+        const char* names[] = {"RealFft", "FFTW", "KissFFT_float", "KissFFT_double", "RealFft_baseline"};
+        constexpr int kNames = sizeof names / sizeof names[0];
         std::printf("\nns per forward + inverse pair (median)\n%8s", "N");
-        for (const char* name : names) std::printf(" %15s", name);
-        std::printf(" %12s %12s %12s\n", "RealFft/FFTW", "KissF/FFTW", "KissD/FFTW");
+        for (const char* name : names) std::printf(" %16s", name);
+        std::printf(" %12s %12s %12s %12s\n", "RealFft/FFTW", "KissF/FFTW", "KissD/FFTW", "Base/FFTW");
         for (int n : kLengths) {
             std::printf("%8d", n);
-            double value[4];
-            for (int i = 0; i < 4; ++i) {
+            double value[kNames];
+            for (int i = 0; i < kNames; ++i) {
                 value[i] = time(names[i], n);
                 if (value[i] > 0)
-                    std::printf(" %15.0f", value[i]);
+                    std::printf(" %16.0f", value[i]);
                 else
-                    std::printf(" %15s", "-");
+                    std::printf(" %16s", "-");
             }
-            for (int i : {0, 2, 3}) {
+            for (int i : {0, 2, 3, 4}) {
                 if (value[i] > 0 && value[1] > 0)
                     std::printf(" %12.2f", value[i] / value[1]);
                 else

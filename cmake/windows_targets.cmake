@@ -15,6 +15,11 @@ list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/host/kernel_table\\.cpp$")
 add_library(morv_engine STATIC ${ENGINE_SOURCES})
 target_include_directories(morv_engine PUBLIC ${PROJECT_SOURCE_DIR})
 
+# The transform's AVX walks, chosen at run time like natively. The player may
+# call in with a stack aligned to 4 bytes only: the AVX file realigns it.
+include(${PROJECT_SOURCE_DIR}/cmake/fft_avx.cmake)
+morv_compile_fft_avx(EXTRA -mstackrealign)
+
 # libresample (the resampler's converters), built here from the upstream
 # tarball of Debian's source package, which scripts/build_windows.sh fetches.
 # It gets the SSE2 options above like the engine: the library computes in

@@ -6,6 +6,7 @@
 #include "framework/fft_kernels.h"
 
 namespace fftkernels {
+inline namespace MORV_FFT_ISA {
 
 // (xr + i xi) times the twiddle (wr + i wi).
 template <class T>
@@ -62,4 +63,5 @@ bool withDedicatedRadix(int radix, Args... args) {
     }
 }
 
+}  // namespace MORV_FFT_ISA
 }  // namespace fftkernels

@@ -12,6 +12,7 @@
 #include "framework/fft_lanes.h"
 
 namespace fftkernels {
+inline namespace MORV_FFT_ISA {
 
 // cos and sin of the angles the kernels need, to full double precision.
 constexpr double kSin60 = 0.86602540378443864676;     // sin(2 pi / 3)
@@ -316,4 +317,5 @@ MORV_FFT_INLINE void dft(T* r, T* i) {
     if constexpr (R == 16) dft16(r, i);
 }
 
+}  // namespace MORV_FFT_ISA
 }  // namespace fftkernels

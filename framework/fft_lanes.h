@@ -2,12 +2,21 @@
 
 // The sample types the transform's loops are written over, and how each is
 // loaded and stored. A loop body written once over T runs with T = double (one
-// butterfly, one bin) or T = Pair, two doubles processed lane by lane (two
-// butterflies or bins at once); the arithmetic of every lane is the same in
-// both, so the results are too. Lanes<T> tells how many values a T carries
-// and moves them between memory and registers.
+// butterfly, one bin), T = Pair (two doubles processed lane by lane) or, where
+// the file is compiled for AVX, T = Quad (four doubles); the arithmetic of
+// every lane is the same in all of them, so the results are too. Lanes<T>
+// tells how many values a T carries and moves them between memory and
+// registers.
+//
+// These headers are compiled once per instruction set (fft_driver.h): the
+// inline namespace keeps each set's copy of the inline functions apart, so
+// the linker never hands an AVX body to code that runs without AVX.
 
 #include <cstring>
+
+#if defined(__AVX__)
+#include <immintrin.h>
+#endif
 
 #if defined(__GNUC__) && !defined(MORV_FFT_SCALAR_ONLY)
 #define MORV_FFT_VECTOR 1
@@ -19,7 +28,16 @@
 #define MORV_FFT_NOINLINE
 #endif
 
+#if MORV_FFT_VECTOR && defined(__AVX__)
+#define MORV_FFT_AVX 1
+#define MORV_FFT_ISA avx
+#else
+#define MORV_FFT_AVX 0
+#define MORV_FFT_ISA baseline
+#endif
+
 namespace fftkernels {
+inline namespace MORV_FFT_ISA {
 
 // Lanes<T>: kCount values per T, and where lane l lives in memory:
 //   load, store                          p + l
@@ -27,6 +45,8 @@ namespace fftkernels {
 //   loadDescending                       p - l (mirror bins walked downwards)
 //   loadComplex, storeComplex            the (real, imaginary) pair at p + 2 l
 //   loadComplexDescending, ...Descending the pair at p - 2 l
+//   storeColumns<R>                      z[j] lane l at out[l] + j, j < R
+//   loadSpans, storeSpans (Quad only)    p, p + 1, p + span, p + span + 1
 // and lane(v, l) reads one lane of a register.
 template <class T>
 struct Lanes;
@@ -52,6 +72,11 @@ struct Lanes<double> {
         p[1] = im;
     }
     static MORV_FFT_INLINE void storeComplexDescending(double* p, double re, double im) { storeComplex(p, re, im); }
+    template <int R>
+    static MORV_FFT_INLINE void storeColumns(double* const* out, const double* z) {
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) out[0][j] = z[j];
+    }
     static MORV_FFT_INLINE double lane(double v, int) { return v; }
 };
 
@@ -106,13 +131,117 @@ struct Lanes<Pair> {
         store(p, lows(re, im));
         store(p - 2, highs(re, im));
     }
+    // Two registers at a time, turned into rows of two by lows and highs.
+    template <int R>
+    static MORV_FFT_INLINE void storeColumns(double* const* out, const Pair* z) {
+#pragma GCC unroll 16
+        for (int j = 0; j + 1 < R; j += 2) {
+            store(out[0] + j, lows(z[j], z[j + 1]));
+            store(out[1] + j, highs(z[j], z[j + 1]));
+        }
+        if (R % 2 == 1) {
+            out[0][R - 1] = z[R - 1][0];
+            out[1][R - 1] = z[R - 1][1];
+        }
+    }
     static MORV_FFT_INLINE double lane(Pair v, int l) { return v[l]; }
 };
 
+#if MORV_FFT_AVX
+// Four doubles processed lane by lane, in one AVX register. Moving halves
+// between registers and memory takes the AVX intrinsics: through memcpy the
+// compiler builds the register on the stack.
+typedef double Quad __attribute__((vector_size(32)));
+typedef long long QuadIndex __attribute__((vector_size(32)));
+
+// Lanes I0 .. I3 of the eight in a and b (0 .. 3 from a, 4 .. 7 from b).
+template <int I0, int I1, int I2, int I3>
+MORV_FFT_INLINE Quad pick(Quad a, Quad b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, I0, I1, I2, I3);
+#else
+    return __builtin_shuffle(a, b, QuadIndex{I0, I1, I2, I3});
+#endif
+}
+
+template <>
+struct Lanes<Quad> {
+    static constexpr int kCount = 4;
+
+    static MORV_FFT_INLINE Quad load(const double* p) {
+        Quad v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static MORV_FFT_INLINE void store(double* p, Quad v) { std::memcpy(p, &v, sizeof v); }
+    static MORV_FFT_INLINE Quad gather(const double* p, int stride) {
+        return Quad{p[0], p[stride], p[2 * stride], p[3 * stride]};
+    }
+    static MORV_FFT_INLINE void scatter(double* p, int stride, Quad v) {
+        p[0] = v[0];
+        p[stride] = v[1];
+        p[2 * stride] = v[2];
+        p[3 * stride] = v[3];
+    }
+    static MORV_FFT_INLINE Quad loadDescending(const double* p) {
+        const Quad v = load(p - 3);
+        return pick<3, 2, 1, 0>(v, v);
+    }
+    // a = (re0, im0, re1, im1), b = (re2, im2, re3, im3).
+    static MORV_FFT_INLINE void loadComplex(const double* p, Quad& re, Quad& im) {
+        const Quad a = load(p), b = load(p + 4);
+        re = pick<0, 2, 4, 6>(a, b);
+        im = pick<1, 3, 5, 7>(a, b);
+    }
+    // a = (re1, im1, re0, im0), b = (re3, im3, re2, im2).
+    static MORV_FFT_INLINE void loadComplexDescending(const double* p, Quad& re, Quad& im) {
+        const Quad a = load(p - 2), b = load(p - 6);
+        re = pick<2, 0, 6, 4>(a, b);
+        im = pick<3, 1, 7, 5>(a, b);
+    }
+    static MORV_FFT_INLINE void storeComplex(double* p, Quad re, Quad im) {
+        store(p, pick<0, 4, 1, 5>(re, im));
+        store(p + 4, pick<2, 6, 3, 7>(re, im));
+    }
+    static MORV_FFT_INLINE void storeComplexDescending(double* p, Quad re, Quad im) {
+        store(p - 2, pick<1, 5, 0, 4>(re, im));
+        store(p - 6, pick<3, 7, 2, 6>(re, im));
+    }
+    // Two registers at a time: (a0, b0, a2, b2) and (a1, b1, a3, b3) hold
+    // the rows of lanes 0, 2 and 1, 3 in their halves.
+    template <int R>
+    static MORV_FFT_INLINE void storeColumns(double* const* out, const Quad* z) {
+#pragma GCC unroll 16
+        for (int j = 0; j + 1 < R; j += 2) {
+            storeHalves(out[0] + j, out[2] + j, pick<0, 4, 2, 6>(z[j], z[j + 1]));
+            storeHalves(out[1] + j, out[3] + j, pick<1, 5, 3, 7>(z[j], z[j + 1]));
+        }
+        if (R % 2 == 1) {
+            for (int l = 0; l < kCount; ++l) out[l][R - 1] = z[R - 1][l];
+        }
+    }
+    // (p[0], p[1], p[span], p[span + 1]): two butterflies of two groups.
+    static MORV_FFT_INLINE Quad loadSpans(const double* p, int span) {
+        return Quad(_mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p)), _mm_loadu_pd(p + span), 1));
+    }
+    static MORV_FFT_INLINE void storeSpans(double* p, int span, Quad v) { storeHalves(p, p + span, v); }
+    static MORV_FFT_INLINE double lane(Quad v, int l) { return v[l]; }
+
+private:
+    static MORV_FFT_INLINE void storeHalves(double* low, double* high, Quad v) {
+        _mm_storeu_pd(low, _mm256_castpd256_pd128(__m256d(v)));
+        _mm_storeu_pd(high, _mm256_extractf128_pd(__m256d(v), 1));
+    }
+};
+
 // The widest sample type of this build.
+using Wide = Quad;
+#else
 using Wide = Pair;
+#endif
 #else
 using Wide = double;
 #endif
 
+}  // namespace MORV_FFT_ISA
 }  // namespace fftkernels

@@ -28,6 +28,7 @@ FftPlan::FftPlan(int length) : n(length) {
     re = work_.get();
     im = re + m;
     buildStageRotations();
+    buildStageTwiddles();
     valid = true;
 }
 

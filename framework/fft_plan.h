@@ -6,7 +6,7 @@
 
 // What RealFft builds once for its length N: the factoring of m = N / 2 into
 // stages, the digit-reversal permutation, the split tables, the stage
-// rotations, and the work arrays and scratch the transform runs in. Private
+// rotations and the twiddles made from them, and the work arrays and scratch the transform runs in. Private
 // to the transform: its files read the fields directly.
 struct FftPlan {
     // Stages are counted from 1; the permutation reads remain[J + 1].
@@ -18,9 +18,7 @@ struct FftPlan {
     // many stages).
     explicit FftPlan(int n);
 
-    // Stage twiddles w^d, d = 0 .. S - 1, of every stage s >= 2, rebuilt by
-    // rotation at every run of the stages.
-    void buildStageTwiddles();
+    // Stage twiddles w^d, d = 0 .. S - 1, of every stage s >= 2.
     const double* twiddlesRe(int s) const { return twRe + twiddleOffset[s]; }
     const double* twiddlesIm(int s) const { return twIm + twiddleOffset[s]; }
 
@@ -53,6 +51,7 @@ private:
     void buildPermutation();
     void buildSplitTables();
     void buildStageRotations();
+    void buildStageTwiddles();
 
     // One allocation each of 2m (the permutations, work arrays and split
     // tables) and one of twice the stage twiddles' total length.

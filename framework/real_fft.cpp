@@ -1,12 +1,23 @@
 #include "framework/real_fft.h"
 
+#include "framework/fft_driver.h"
 #include "framework/fft_plan.h"
-#include "framework/fft_stages.h"
-#include "framework/real_split.h"
 
 static_assert(RealFft::kMaxRadix == OddRadixKernel::kMaxRadix, "the odd kernel's scratch bounds the first radix");
 
-RealFft::RealFft(int n) : plan_(new FftPlan(n)) {}
+namespace {
+
+// The driver for a requested instruction set; one the processor lacks falls
+// back to the baseline.
+const FftDriver* driverFor(RealFft::InstructionSet set) {
+    const FftDriver* avx = avxFftDriver();
+    if (set != RealFft::InstructionSet::kBaseline && avx) return avx;
+    return &baselineFftDriver();
+}
+
+}  // namespace
+
+RealFft::RealFft(int n, InstructionSet set) : plan_(new FftPlan(n)), driver_(driverFor(set)) {}
 
 RealFft::~RealFft() = default;
 
@@ -21,23 +32,16 @@ std::vector<int> RealFft::stages() const {
     return list;
 }
 
-// z_n = x_2n + i x_2n+1 packed in digit-reversed order, the m-point transform
-// Z by the stages, then split into the PackedSpectrum.
-void RealFft::forward(double* x) {
-    FftPlan& p = *plan_;
-    if (!p.valid) return;
-    packAndRunFirstStage(x, p);
-    runMiddleStages(p);
-    if (p.stageCount >= 2) runComplexStage(p, p.stageCount);
-    splitIntoSpectrum(p, x);
+std::vector<RealFft::InstructionSet> RealFft::supportedInstructionSets() {
+    std::vector<InstructionSet> sets{InstructionSet::kBaseline};
+    if (avxFftDriver()) sets.push_back(InstructionSet::kAvx);
+    return sets;
 }
 
-// The half spectrum pre-combined into conj Z in digit-reversed order, so that
-// the forward stages compute m conj(z); the output conjugates and scales it.
+void RealFft::forward(double* x) {
+    if (plan_->valid) driver_->forward(*plan_, x);
+}
+
 void RealFft::inverse(double* x) {
-    FftPlan& p = *plan_;
-    if (!p.valid) return;
-    precombineAndRunFirstStage(x, p);
-    runMiddleStages(p);
-    runLastStageIntoSamples(p, x);
+    if (plan_->valid) driver_->inverse(*plan_, x);
 }

@@ -5,6 +5,7 @@
 
 #include "framework/transform_length.h"
 
+struct FftDriver;
 struct FftPlan;
 
 // Forward and inverse DFT of N real samples (N even), in place.
@@ -20,7 +21,11 @@ public:
     // stage radix exceeds kMaxRadix is refused: valid() then returns false and
     // forward/inverse leave their argument untouched (an odd length or one
     // below 2 is refused the same way).
-    explicit RealFft(int n);
+    //
+    // The walks run with the widest vectors the processor supports unless a
+    // narrower instruction set is asked for; every choice gives the same bits.
+    enum class InstructionSet { kWidest, kBaseline, kAvx };
+    explicit RealFft(int n, InstructionSet set = InstructionSet::kWidest);
     ~RealFft();
 
     RealFft(const RealFft&) = delete;
@@ -34,9 +39,12 @@ public:
     // The radix of every stage, stage 1 first (empty for a refused length).
     // For tests and diagnostics; allocates.
     std::vector<int> stages() const;
+    // kBaseline, then every wider set this processor runs. Allocates.
+    static std::vector<InstructionSet> supportedInstructionSets();
 
     static constexpr int kMaxRadix = 101;
 
 private:
     std::unique_ptr<FftPlan> plan_;
+    const FftDriver* driver_;
 };

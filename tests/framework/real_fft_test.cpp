@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -153,6 +154,37 @@ TEST(RealFftRoundTrip, InverseUndoesForward) {
     for (int n = 2; n <= 64; n += 2) expectRoundTrip(n, ++seed);
     for (int n : {13440, 17640, 4096, 2 * 3 * 5 * 7 * 9 * 16}) expectRoundTrip(n, ++seed);
 }
+
+// Every instruction set the processor runs gives the baseline's bits, forward
+// and inverse, for the frame lengths, the benchmarked ones and the lengths
+// with an odd leftover radix.
+class RealFftInstructionSets : public testing::TestWithParam<int> {};
+
+TEST_P(RealFftInstructionSets, GiveTheBaselineBits) {
+    const std::vector<RealFft::InstructionSet> sets = RealFft::supportedInstructionSets();
+    if (sets.size() < 2) GTEST_SKIP() << "this processor runs the baseline only";
+    const int n = GetParam();
+    RealFft baseline(n, RealFft::InstructionSet::kBaseline);
+    const std::vector<double> x = testsignals::noise(n, 1, 32767.0, static_cast<uint32_t>(n));
+    std::vector<double> spectrum = x, samples;
+    baseline.forward(spectrum.data());
+    samples = spectrum;
+    baseline.inverse(samples.data());
+    for (size_t s = 1; s < sets.size(); ++s) {
+        RealFft wider(n, sets[s]);
+        std::vector<double> y = x;
+        wider.forward(y.data());
+        EXPECT_EQ(std::memcmp(y.data(), spectrum.data(), n * sizeof(double)), 0) << "forward, set " << s;
+        y = spectrum;
+        wider.inverse(y.data());
+        EXPECT_EQ(std::memcmp(y.data(), samples.data(), n * sizeof(double)), 0) << "inverse, set " << s;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FrameAndBenchmarkLengths, RealFftInstructionSets,
+                         testing::Values(80, 200, 216, 240, 400, 448, 480, 560, 672, 800, 1120, 1200, 1344, 1440,
+                                         1600, 2240, 2400, 4096, 4410, 4800, 8820, 9600, 13440, 22, 416, 220, 776,
+                                         202, 356, 462, 52));
 
 TEST(RealFftForward, ConstantSignal) {
     for (int n : {1120, 4410, 22, 2}) {
