@@ -1,4 +1,4 @@
-// A demo that demonstrates (issue 25, item 10): every module's file lets
+// A demo that demonstrates: every module's file lets
 // the module's work be heard, with a named preset where the module has any,
 // and the table names the setting.
 

@@ -1,4 +1,4 @@
-// Help (issue 25, item 9): every command's help lists each option with its
+// Help: every command's help lists each option with its
 // argument, default and meaning, and two examples; the manual page is made
 // from the same text at build time, and make install puts morv, the page and
 // (once built) the LV2 bundle under PREFIX.

@@ -1,4 +1,4 @@
-// One scale for parameters (issue 25, item 8): list, --set, the presets, the
+// One scale for parameters: list, --set, the presets, the
 // JSON summary and the manual all give a parameter as the module stores it,
 // with the quantity the window's knob shows beside it where that differs,
 // and --set takes that quantity too when its unit is written.
@@ -66,8 +66,8 @@ TEST_F(ParameterScale, SetTakesTheStoredValueOrTheKnobsQuantityWithItsUnit) {
     EXPECT_NEAR(std::pow(3.0, parameter(r.out, "Pitch")), 1.5, 1e-12);
 }
 
-// The factor of Ratio and Tempo is the output's length over the input's
-// (Parts 6.1 and 6.2): 2x makes the file twice as long, 0.5x half as long.
+// The factor of Ratio and Tempo is the output's length over the input's:
+// 2x makes the file twice as long, 0.5x half as long.
 TEST_F(ParameterScale, TheFactorIsWhatTheModuleDoes) {
     for (const char* setting : {"-m Resampler --set Ratio=2x", "-m Tempo --set Tempo=2x"}) {
         const MorvRun r = process(setting);
