@@ -141,7 +141,7 @@ def main():
             morv_args += ["--gain", "-3.5"]
             controls += ["-c", "gain", "-3.5"]
         reference = os.path.join(tmp, "morv.wav")
-        r = run([morv, "process", source, reference, "--block", "64", "--bits", "24", "-q"] + morv_args)
+        r = run([morv, "process", source, reference, "--block", "64", "--bits", "24", "--tail", "0", "-q"] + morv_args)
         if r.returncode != 0:
             report(False, f"morv process {' '.join(morv_args)}: {r.stderr.strip()}")
             continue
@@ -156,7 +156,7 @@ def main():
         # The channel choice: the left channel alone, as the player's "L".
         if not mono and module["name"].startswith("GEQ-10"):
             left = os.path.join(tmp, "left.wav")
-            r = run([morv, "process", source, left, "--block", "64", "--bits", "24", "-q", "--channels", "L"]
+            r = run([morv, "process", source, left, "--block", "64", "--bits", "24", "--tail", "0", "-q", "--channels", "L"]
                     + morv_args)
             out = os.path.join(tmp, "lv2apply-left.wav")
             r = run(["lv2apply", "-i", source, "-o", out, "-c", "channels", "1"] + controls + [uri])
