@@ -80,6 +80,12 @@ public:
     // player), from the next design on. Modules that draw nothing from the
     // clock ignore it.
     virtual void fixRandomSeed(uint32_t /*seed*/) {}
+    // Lets the module run work whose result is due only later (the reverb's
+    // long convolution partitions) on threads of its own, so that no call of
+    // a real-time host's short blocks carries it. The output is the same.
+    // Off by default: the player and the command line do all the work in the
+    // call. Turning it on may allocate and start threads.
+    virtual void setBackgroundWork(bool /*on*/) {}
 
     // Hands values to setParameters, each held first within its slider's range
     // widened by the range's own width on either side (a value that is not a

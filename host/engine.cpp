@@ -41,6 +41,7 @@ void Engine::rebuildFor(int index, bool useCurrentIndex, bool keep) {
     std::lock_guard<std::mutex> building(buildMutex_);
     if (useCurrentIndex) index = moduleIndex_;
     Built built = build(index, sampleRate_, channelCount_);
+    if (built.module && backgroundWork_) built.module->setBackgroundWork(true);
     std::unique_ptr<EffectModule> old;
     {
         ProcessingLock::Guard guard(lock_);
@@ -208,6 +209,11 @@ void Engine::switchToCustom() {
 void Engine::snapNoise() {
     ProcessingLock::Guard guard(lock_);
     if (module_) module_->snapNoise();
+}
+
+void Engine::setBackgroundWork(bool on) {
+    std::lock_guard<std::mutex> building(buildMutex_);
+    backgroundWork_ = on;
 }
 
 void Engine::fixRandomSeed(uint32_t seed) {

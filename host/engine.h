@@ -123,6 +123,10 @@ public:
     // force and every module built after it: the command line's same output
     // every run. The player never calls it and keeps the clock.
     void fixRandomSeed(uint32_t seed);
+    // Modules built from now on run work that is due only later on threads
+    // of their own (EffectModule::setBackgroundWork): a real-time host's
+    // blocks then stay short. The output is the same.
+    void setBackgroundWork(bool on);
 
     // ---- Designs on a worker thread (a plug-in host's worker)
 
@@ -244,6 +248,7 @@ private:
     // time. The module index is written only under it.
     std::mutex buildMutex_;
     bool designWorker_ = false;  // guarded by the lock
+    bool backgroundWork_ = false;  // guarded by buildMutex_
     // The seed fixed in place of the clock, if any; guarded by the lock.
     bool seedFixed_ = false;
     uint32_t randomSeed_ = 0;

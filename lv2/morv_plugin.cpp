@@ -46,6 +46,7 @@ MorvPlugin::MorvPlugin(const PluginVariant& variant, int sampleRate, const LV2_F
     }
     engine_.setStreamFormat(sampleRate_, variant_.channels);
     engine_.setDesignWorker(schedule_ != nullptr);
+    engine_.setBackgroundWork(true);
     engine_.buildModule(variant_.moduleIndex, false);
     engine_.setChannelMask(variant_.channels == 1 ? kChannelsLeft : kChannelsBoth);
     const EngineSnapshot shown = engine_.snapshot();

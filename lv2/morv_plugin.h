@@ -13,7 +13,9 @@
 // rate, its control ports read at every block boundary, its audio run
 // through a BlockRunner at the 24-bit integer scale. Designs (filters, room
 // responses, kernels) are prepared by the host's worker when it offers one
-// and built inline at the next block otherwise, as in the player.
+// and built inline at the next block otherwise, as in the player. Work that
+// is due only later (the reverb's long partitions) runs on the module's own
+// threads, so that the block in which it falls stays as short as the others.
 class MorvPlugin {
 public:
     // Audio blocks go to the engine in blocks of this many frames. The

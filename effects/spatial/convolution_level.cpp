@@ -38,7 +38,7 @@ ConvolutionLevel::ConvolutionLevel(int blockLength, int offset, int historySlots
       offset_(offset),
       history_(static_cast<size_t>(historySlots) * 2 * blockLength, 0.0),
       slots_(historySlots),
-      window_(static_cast<size_t>(2 * blockLength), 0.0),
+      blocks_(static_cast<size_t>(3 * blockLength), 0.0),
       product_(static_cast<size_t>(2 * blockLength), 0.0) {}
 
 int ConvolutionLevel::transformPartitions(RealFft& transform, int blockLength, const double* samples, int count,
@@ -78,19 +78,19 @@ void ConvolutionLevel::growHistory(int slots, std::vector<double>& grown) {
 
 void ConvolutionLevel::clear() {
     std::fill(history_.begin(), history_.end(), 0.0);
-    std::fill(window_.begin(), window_.end(), 0.0);
+    std::fill(blocks_.begin(), blocks_.end(), 0.0);
     std::fill(product_.begin(), product_.end(), 0.0);
     filled_ = 0;
+    filling_ = 0;
+    stepBlock_ = 0;
 }
 
 bool ConvolutionLevel::push(const double* samples, int count) {
-    std::memcpy(window_.data() + block_ + filled_, samples, sizeof(double) * count);
+    std::memcpy(blocks_.data() + static_cast<size_t>(filling_) * block_ + filled_, samples, sizeof(double) * count);
     filled_ += count;
     if (filled_ < block_) return false;
     filled_ = 0;
-    step();
-    // The newer half becomes the older one.
-    std::memcpy(window_.data(), window_.data() + block_, sizeof(double) * block_);
+    filling_ = (filling_ + 1) % 3;
     return true;
 }
 
@@ -101,7 +101,10 @@ bool ConvolutionLevel::push(const double* samples, int count) {
 void ConvolutionLevel::step() {
     newest_ = (newest_ + 1) % slots_;
     double* newest = history(0);
-    std::copy(window_.begin(), window_.end(), newest);
+    const double* older = blocks_.data() + static_cast<size_t>((stepBlock_ + 2) % 3) * block_;
+    const double* newer = blocks_.data() + static_cast<size_t>(stepBlock_) * block_;
+    std::copy(older, older + block_, newest);
+    std::copy(newer, newer + block_, newest + block_);
     fft_.forward(newest);
     if (partitions_ == 0) {
         std::fill(product_.begin(), product_.end(), 0.0);

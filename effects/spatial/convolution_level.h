@@ -11,6 +11,11 @@
 // output spectrum is the chain of products partition k x window k steps ago,
 // summed from the last partition to the first, and its inverse transform
 // gives the next Bs output samples.
+//
+// Input is gathered in a ring of three blocks of Bs, so that a step may run
+// on another thread while the next block fills: the step reads the block
+// just completed and the one before it, and the third is the one filling.
+// A step must be done before the block after next starts to fill.
 class ConvolutionLevel {
 public:
     // blockLength is Bs; the level convolves the response from sample offset
@@ -31,12 +36,17 @@ public:
     // caller (grown then holds the old storage).
     void swapResponse(std::vector<double>& spectra, int partitions, std::vector<double>& grown);
     int historySlots() const { return slots_; }
-    // Appends count input samples (count divides Bs); once Bs new samples are
-    // in, runs one step and returns true: output() then holds the level's Bs
-    // output samples for the last Bs inputs.
+    // Appends count input samples (count divides Bs); returns true once Bs new
+    // samples are in: a step is then due.
     bool push(const double* samples, int count);
+    // The step for the block push last completed: once it has run, output()
+    // holds the level's Bs output samples for the last Bs inputs, until the
+    // next step. takeBlock is called where push completed the block; step
+    // may then run on any thread, before the next takeBlock.
+    void takeBlock() { stepBlock_ = (filling_ + 2) % 3; }
+    void step();
     const double* output() const { return product_.data() + block_; }
-    // Forgets the signal: window, history and the partly filled block.
+    // Forgets the signal: input blocks, history and the partly filled block.
     void clear();
 
     int blockLength() const { return block_; }
@@ -44,7 +54,6 @@ public:
     int partitionCount() const { return partitions_; }
 
 private:
-    void step();
     void growHistory(int slots, std::vector<double>& grown);
     double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * length_; }
     // The window spectrum of age steps ago (0: the newest).
@@ -57,11 +66,13 @@ private:
     int length_;  // transform length N = 2 Bs
     int offset_;
     int partitions_ = 0;
-    int filled_ = 0;  // new samples in the window's second half
+    int filled_ = 0;   // samples in the block filling
+    int filling_ = 0;  // the block that push fills
+    int stepBlock_ = 0;  // the newest block of the step to run
     std::vector<double> spectra_;  // P partition spectra
     std::vector<double> history_;  // ring of window spectra, slots_ of them
     int slots_;
     int newest_ = 0;
-    std::vector<double> window_;   // the last N inputs
+    std::vector<double> blocks_;   // three input blocks of Bs
     std::vector<double> product_;  // the output spectrum, then the output block in its second half
 };

@@ -111,6 +111,10 @@ void ModalReverb::processPlanes(int channelMask) {
     }
 }
 
+void ModalReverb::setBackgroundWork(bool on) {
+    for (auto& ear : ears_) ear->convolver().setBackgroundSteps(on);
+}
+
 int ModalReverb::latencyFrames() { return ReverbChannel::kPartitionLength; }
 
 int64_t ModalReverb::tailFrames() {

@@ -46,6 +46,8 @@ public:
     // past it the output is exactly silent.
     int64_t tailFrames() override;
     void fixRandomSeed(uint32_t seed) override;
+    // Each ear's convolver steps its coarse levels on a thread.
+    void setBackgroundWork(bool on) override;
 
     // The rendering channels (one per ear in use).
     int reverbChannelCount() const { return static_cast<int>(ears_.size()); }

@@ -12,38 +12,40 @@ constexpr int kOutputQueuePartitions = 8;
 
 // The levels, in partitions of B: block length Bs, offset into the response
 // and the most partitions each takes (the last takes the rest). A level's
-// output for its step at time T covers the times from T - Bs + offset on and
-// joins the output before the partition that ends at T is emitted, so an
-// offset of at least Bs - B keeps it in time.
+// step at time T gives its output for the times from T - Bs + offset on. With
+// an offset of 2Bs - B that output is first due one level step after T, so
+// the step may run meanwhile on another thread: the convolver waits for it
+// at the level's next step, just before its first partition is emitted.
 //
 // A step of a level costs one transform pair of 2Bs points and, per
 // partition, one spectrum product; per sample the transforms of a coarse
 // level cost about as much as 20 products of level 0. A response of up to
 // kUniformPartitions partitions is cheapest in level 0 alone. A longer one
-// keeps 3 partitions in level 0 (the least that lets partitions of 4B
-// follow) and the rest in blocks of 4B up to 63B, then of 64B: far fewer
-// products for a few transforms more.
+// keeps 7 partitions in level 0 (the least that gives partitions of 4B their
+// step of slack) and the rest in blocks of 4B up to 127B, then of 64B: far
+// fewer products for a few transforms more.
 struct LevelPlan {
     int block;
     int offset;
     int maxPartitions;
 };
-constexpr LevelPlan kPlan[] = {{1, 0, 3}, {4, 3, 15}, {64, 63, 0}};
+constexpr LevelPlan kPlan[] = {{1, 0, 7}, {4, 7, 30}, {64, 127, 0}};
 constexpr int kPlanLevels = static_cast<int>(sizeof(kPlan) / sizeof(kPlan[0]));
 static_assert(kPlanLevels == ConvolverResponse::kMaxLevels, "a staged response holds every level");
 constexpr int kUniformPartitions = 32;
 // Ring slots: the furthest a level writes ahead, offset + B, in partitions.
 constexpr int kRingSlots = kPlan[kPlanLevels - 1].offset + 1;
 
-// Level j ends where level j + 1 starts, which is early enough for its block.
+// Level j ends where level j + 1 starts, which leaves the next level a whole
+// step between its input and its output.
 constexpr bool levelsFollow(int j) {
     if (j + 1 >= kPlanLevels) return true;
     const LevelPlan& level = kPlan[j];
     const LevelPlan& next = kPlan[j + 1];
-    return level.offset + level.block * level.maxPartitions == next.offset && next.offset >= next.block - 1 &&
+    return level.offset + level.block * level.maxPartitions == next.offset && next.offset >= 2 * next.block - 1 &&
            levelsFollow(j + 1);
 }
-static_assert(levelsFollow(0), "each level starts where the last ends, in time for the output");
+static_assert(levelsFollow(0), "each level starts where the last ends, a step ahead of its output");
 
 // Samples of the response that level j convolves.
 int levelSamples(int j, int partition, int length) {
@@ -113,13 +115,31 @@ void PartitionedConvolver::installResponse(ConvolverResponse& staged) {
     if (ring_.empty() && !staged.ring.empty()) ring_.swap(staged.ring);
     for (size_t j = 0; j < levels_.size(); ++j) {
         ConvolverResponse::Level& share = staged.levels[j];
+        settle(static_cast<int>(j));
         levels_[j]->swapResponse(share.spectra, share.partitions, share.grownHistory);
     }
     staged.length = 0;
 }
 
+void PartitionedConvolver::settle(int j) {
+    if (worker_ && j > 0) worker_->wait(j);
+}
+
+void PartitionedConvolver::setBackgroundSteps(bool on) {
+    if (on == (worker_ != nullptr)) return;
+    if (on) {
+        worker_ = std::make_unique<LevelWorker>(stepInBackground, this);
+        return;
+    }
+    for (size_t j = 1; j < levels_.size(); ++j) settle(static_cast<int>(j));
+    worker_.reset();
+}
+
 void PartitionedConvolver::reset() {
-    for (auto& level : levels_) level->clear();
+    for (size_t j = 0; j < levels_.size(); ++j) {
+        settle(static_cast<int>(j));
+        levels_[j]->clear();
+    }
     std::fill(ring_.begin(), ring_.end(), 0.0);
     ringHead_ = 0;
     pending_ = 0;
@@ -172,14 +192,27 @@ void PartitionedConvolver::makeRoomForOutput(int count) {
 }
 
 // One partition through every level; level 0's output, with whatever the
-// coarse levels left due in the ring's head slot, joins the output queue.
+// coarse levels left due in the ring's head slot, joins the output queue. A
+// coarse level whose block completes waits for its last step (on the
+// thread, the one that wrote into the slots from the head on) and starts the
+// next.
 void PartitionedConvolver::takePartition(const double* samples) {
     double* emitted = outputQueue_.data() + outputStart_ + ready_;
     ConvolutionLevel& head = *levels_[0];
     head.push(samples, partition_);
+    head.takeBlock();
+    head.step();
     std::memcpy(emitted, head.output(), sizeof(double) * partition_);
     for (size_t j = 1; j < levels_.size(); ++j) {
-        if (levels_[j]->push(samples, partition_) && levels_[j]->partitionCount() > 0) addToRing(*levels_[j]);
+        if (!levels_[j]->push(samples, partition_)) continue;
+        const int level = static_cast<int>(j);
+        settle(level);
+        levels_[j]->takeBlock();
+        if (worker_) {
+            worker_->post(level, ringHead_);
+        } else {
+            stepCoarse(level, ringHead_);
+        }
     }
     if (!ring_.empty()) {
         double* slot = ring_.data() + static_cast<size_t>(ringHead_) * partition_;
@@ -190,15 +223,26 @@ void PartitionedConvolver::takePartition(const double* samples) {
     ready_ += partition_;
 }
 
-// A coarse step at time T gives the level's output for T - Bs .. T - 1, due
-// at T - Bs + offset: that many samples after the slot now emitted (which
-// holds the times T - B .. T - 1), plus one partition.
-void PartitionedConvolver::addToRing(const ConvolutionLevel& level) {
+void PartitionedConvolver::stepInBackground(void* self, int j, int head) {
+    static_cast<PartitionedConvolver*>(self)->stepCoarse(j, head);
+}
+
+// The step runs even without partitions: the window's spectrum joins the
+// history, for a longer response to come. Its output, for T - Bs .. T - 1 at
+// a step at time T, is due at T - Bs + offset: that many samples after the
+// slot that was the head (the times T - B .. T - 1), plus one partition. That
+// is Bs / B slots or more ahead, and the head reaches it only after the
+// level's next step has waited for this one; the slots in between are the
+// only ones the caller touches meanwhile.
+void PartitionedConvolver::stepCoarse(int j, int head) {
+    ConvolutionLevel& level = *levels_[j];
+    level.step();
+    if (level.partitionCount() == 0) return;
     const int firstSlot = (level.offset() - level.blockLength()) / partition_ + 1;
     const int slots = level.blockLength() / partition_;
     const double* from = level.output();
     for (int s = 0; s < slots; ++s) {
-        double* slot = ring_.data() + static_cast<size_t>((ringHead_ + firstSlot + s) % kRingSlots) * partition_;
+        double* slot = ring_.data() + static_cast<size_t>((head + firstSlot + s) % kRingSlots) * partition_;
         for (int i = 0; i < partition_; ++i) slot[i] += from[i];
         from += partition_;
     }

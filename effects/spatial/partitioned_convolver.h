@@ -5,6 +5,7 @@
 
 #include "effects/spatial/convolution_level.h"
 #include "effects/spatial/convolver_response.h"
+#include "effects/spatial/level_worker.h"
 
 // Streaming convolution with a response of any length, at a fixed latency of
 // one partition (B samples) whatever the block sizes.
@@ -12,12 +13,12 @@
 // Input is queued and taken in partitions of B samples, each only once a
 // further sample waits behind it. A response of up to 32 partitions is
 // convolved in partitions of B with 2B-point transforms. A longer one keeps
-// its first 3 partitions there and continues in coarser levels, partitions
-// of 4B up to 63B and of 64B beyond, which need far fewer spectrum products
-// per sample: their output lies at least one partition ahead and waits in a
-// ring until it is due. The output queue starts with B samples of silence
-// and then takes B samples per partition, so every call finds its m samples
-// ready.
+// its first 7 partitions there and continues in coarser levels, partitions
+// of 4B up to 127B and of 64B beyond, which need far fewer spectrum products
+// per sample. A coarse level's output lies at least one step of the level
+// ahead and waits in a ring until it is due, so its step may run on a
+// background thread meanwhile (setBackgroundSteps). The output queue starts with B samples of silence and then takes
+// B samples per partition, so every call finds its m samples ready.
 class PartitionedConvolver {
 public:
     explicit PartitionedConvolver(int partitionLength);
@@ -44,6 +45,12 @@ public:
     // Back to the state after construction, response kept: silent history,
     // empty input queue, one partition of silence ready.
     void reset();
+    // Runs the coarse levels' steps on a thread of the convolver's own (on)
+    // or in the call in which their input completes (off, the default). The
+    // output is the same either way; the thread keeps a call that completes
+    // a long partition as short as the others. Starting the thread allocates.
+    void setBackgroundSteps(bool on);
+    bool backgroundSteps() const { return worker_ != nullptr; }
 
     int partitionLength() const { return partition_; }
     int transformLength() const { return 2 * partition_; }
@@ -58,7 +65,12 @@ public:
 private:
     void makeRoomForOutput(int count);
     void takePartition(const double* samples);
-    void addToRing(const ConvolutionLevel& level);
+    // A coarse level's step, and its output into the ring from the slot
+    // that was the head when the step was due.
+    void stepCoarse(int j, int head);
+    static void stepInBackground(void* self, int j, int head);
+    // Waits until no step of level j runs in the background.
+    void settle(int j);
 
     int partition_;
     int responseLength_ = 0;
@@ -71,4 +83,7 @@ private:
     int pending_ = 0;
     int outputStart_ = 0;  // first ready output sample
     int ready_ = 0;
+    // Declared last: destroyed first, it lets its steps finish while the
+    // levels still exist.
+    std::unique_ptr<LevelWorker> worker_;
 };

@@ -120,8 +120,8 @@ TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
         ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
     }
     // Partitions taken from the switch on use b over the whole input, once
-    // the coarse output computed before it (up to 4 partitions ahead) is out.
-    const int firstNew = ((switchCall * block) / kPartition + 5) * kPartition;
+    // the coarse output computed before it (up to 8 partitions ahead) is out.
+    const int firstNew = ((switchCall * block) / kPartition + 9) * kPartition;
     const std::vector<double> yb = directConvolution(b, x);
     std::vector<double> tailOut(out.begin() + firstNew, out.end());
     std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
