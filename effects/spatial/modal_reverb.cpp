@@ -112,7 +112,7 @@ void ModalReverb::processPlanes(int channelMask) {
 }
 
 void ModalReverb::setBackgroundWork(bool on) {
-    for (auto& ear : ears_) ear->convolver().setBackgroundSteps(on);
+    for (auto& ear : ears_) ear->setBackgroundSteps(on);
 }
 
 int ModalReverb::latencyFrames() { return ReverbChannel::kPartitionLength; }

@@ -12,48 +12,53 @@ constexpr int kOutputQueuePartitions = 8;
 
 // The levels, in partitions of B: block length Bs, offset into the response
 // and the most partitions each takes (the last takes the rest). A level's
-// step at time T gives its output for the times from T - Bs + offset on. With
-// an offset of 2Bs - B that output is first due one level step after T, so
-// the step may run meanwhile on another thread: the convolver waits for it
-// at the level's next step, just before its first partition is emitted.
+// step at time T gives its output for the times from T - Bs + offset on.
 //
 // A step of a level costs one transform pair of 2Bs points and, per
 // partition, one spectrum product; per sample the transforms of a coarse
 // level cost about as much as 20 products of level 0. A response of up to
 // kUniformPartitions partitions is cheapest in level 0 alone. A longer one
-// keeps 7 partitions in level 0 (the least that gives partitions of 4B their
-// step of slack) and the rest in blocks of 4B up to 127B, then of 64B: far
-// fewer products for a few transforms more.
+// keeps a few partitions in level 0 and the rest in blocks of 4B, then of
+// 64B: far fewer products for a few transforms more.
+//
+// Steps in the call: an offset of Bs - B keeps a level's output in time, so
+// level 0 keeps the least that lets partitions of 4B follow, 3, and the 4B
+// level reaches 63B. Steps on a thread: an offset of 2Bs - B makes a level's
+// output due only one step of the level after T, so the step may run
+// meanwhile; level 0 keeps 7 partitions and the 4B level reaches 127B, a few
+// more products per sample.
 struct LevelPlan {
     int block;
     int offset;
     int maxPartitions;
 };
-constexpr LevelPlan kPlan[] = {{1, 0, 7}, {4, 7, 30}, {64, 127, 0}};
-constexpr int kPlanLevels = static_cast<int>(sizeof(kPlan) / sizeof(kPlan[0]));
-static_assert(kPlanLevels == ConvolverResponse::kMaxLevels, "a staged response holds every level");
+constexpr int kPlanLevels = ConvolverResponse::kMaxLevels;
+constexpr LevelPlan kInCallPlan[kPlanLevels] = {{1, 0, 3}, {4, 3, 15}, {64, 63, 0}};
+constexpr LevelPlan kAheadPlan[kPlanLevels] = {{1, 0, 7}, {4, 7, 30}, {64, 127, 0}};
 constexpr int kUniformPartitions = 32;
-// Ring slots: the furthest a level writes ahead, offset + B, in partitions.
-constexpr int kRingSlots = kPlan[kPlanLevels - 1].offset + 1;
 
-// Level j ends where level j + 1 starts, which leaves the next level a whole
-// step between its input and its output.
-constexpr bool levelsFollow(int j) {
+// Level j ends where level j + 1 starts, which is early enough for its block
+// and the steps ahead it keeps.
+constexpr bool levelsFollow(const LevelPlan* plan, int stepsAhead, int j = 0) {
     if (j + 1 >= kPlanLevels) return true;
-    const LevelPlan& level = kPlan[j];
-    const LevelPlan& next = kPlan[j + 1];
-    return level.offset + level.block * level.maxPartitions == next.offset && next.offset >= 2 * next.block - 1 &&
-           levelsFollow(j + 1);
+    const LevelPlan& level = plan[j];
+    const LevelPlan& next = plan[j + 1];
+    return level.offset + level.block * level.maxPartitions == next.offset &&
+           next.offset >= (stepsAhead + 1) * next.block - 1 && levelsFollow(plan, stepsAhead, j + 1);
 }
-static_assert(levelsFollow(0), "each level starts where the last ends, a step ahead of its output");
+static_assert(levelsFollow(kInCallPlan, 0), "each level starts where the last ends, in time for the output");
+static_assert(levelsFollow(kAheadPlan, 1), "each level starts where the last ends, a step ahead of its output");
+
+// Ring slots: the furthest a level writes ahead, offset + B, in partitions.
+constexpr int ringSlotsFor(const LevelPlan* plan) { return plan[kPlanLevels - 1].offset + 1; }
 
 // Samples of the response that level j convolves.
-int levelSamples(int j, int partition, int length) {
+int levelSamples(const LevelPlan* plan, int j, int partition, int length) {
     if (length <= kUniformPartitions * partition) return j == 0 ? length : 0;
-    const int from = kPlan[j].offset * partition;
+    const int from = plan[j].offset * partition;
     if (length <= from) return 0;
-    if (kPlan[j].maxPartitions == 0) return length - from;
-    return std::min(length - from, kPlan[j].maxPartitions * kPlan[j].block * partition);
+    if (plan[j].maxPartitions == 0) return length - from;
+    return std::min(length - from, plan[j].maxPartitions * plan[j].block * partition);
 }
 
 void growKeeping(std::vector<double>& queue, size_t needed) {
@@ -66,6 +71,7 @@ PartitionedConvolver::PartitionedConvolver(int partitionLength)
     : partition_(partitionLength),
       inputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, partitionLength)), 0.0),
       outputQueue_(static_cast<size_t>(std::max(kInitialQueueCapacity, kOutputQueuePartitions * partitionLength)), 0.0) {
+    ringSlots_ = ringSlotsFor(kInCallPlan);
     levels_.reserve(kPlanLevels);
     // The head level remembers enough input for any response it may take
     // alone, so that a change from a long response to a shorter one keeps
@@ -88,12 +94,13 @@ void PartitionedConvolver::prepareResponse(const double* response, int length, C
     staged.newLevels.clear();
     if (length < 1) return;
     int count = static_cast<int>(levels_.size());
-    for (; count < kPlanLevels && levelSamples(count, partition_, length) > 0; ++count) {
-        const LevelPlan& plan = kPlan[count];
+    const LevelPlan* plan = worker_ ? kAheadPlan : kInCallPlan;
+    for (; count < kPlanLevels && levelSamples(plan, count, partition_, length) > 0; ++count) {
+        const LevelPlan& next = plan[count];
         staged.newLevels.push_back(
-            std::make_unique<ConvolutionLevel>(plan.block * partition_, plan.offset * partition_));
+            std::make_unique<ConvolutionLevel>(next.block * partition_, next.offset * partition_));
     }
-    if (count > 1 && ring_.empty()) staged.ring.assign(static_cast<size_t>(kRingSlots) * partition_, 0.0);
+    if (count > 1 && ring_.empty()) staged.ring.assign(static_cast<size_t>(ringSlots_) * partition_, 0.0);
     const int held = static_cast<int>(levels_.size());
     for (int j = 0; j < count; ++j) {
         const ConvolutionLevel& level = j < held ? *levels_[j] : *staged.newLevels[j - held];
@@ -101,7 +108,7 @@ void PartitionedConvolver::prepareResponse(const double* response, int length, C
         if (!share.transform) share.transform = std::make_unique<RealFft>(2 * level.blockLength());
         share.partitions = ConvolutionLevel::transformPartitions(
             *share.transform, level.blockLength(), response + std::min(level.offset(), length),
-            levelSamples(j, partition_, length), share.spectra);
+            levelSamples(plan, j, partition_, length), share.spectra);
         if (share.partitions > level.historySlots())
             share.grownHistory.assign(static_cast<size_t>(share.partitions) * 2 * level.blockLength(), 0.0);
     }
@@ -125,14 +132,16 @@ void PartitionedConvolver::settle(int j) {
     if (worker_ && j > 0) worker_->wait(j);
 }
 
+// The coarse levels and the ring go with the plan they were laid out for;
+// level 0 keeps the signal and the response it had.
 void PartitionedConvolver::setBackgroundSteps(bool on) {
     if (on == (worker_ != nullptr)) return;
-    if (on) {
-        worker_ = std::make_unique<LevelWorker>(stepInBackground, this);
-        return;
-    }
-    for (size_t j = 1; j < levels_.size(); ++j) settle(static_cast<int>(j));
-    worker_.reset();
+    worker_.reset();  // lets its steps finish first
+    levels_.resize(1);
+    ring_.clear();
+    ringHead_ = 0;
+    ringSlots_ = ringSlotsFor(on ? kAheadPlan : kInCallPlan);
+    if (on) worker_ = std::make_unique<LevelWorker>(stepInBackground, this);
 }
 
 void PartitionedConvolver::reset() {
@@ -218,7 +227,7 @@ void PartitionedConvolver::takePartition(const double* samples) {
         double* slot = ring_.data() + static_cast<size_t>(ringHead_) * partition_;
         for (int i = 0; i < partition_; ++i) emitted[i] += slot[i];
         std::fill(slot, slot + partition_, 0.0);
-        ringHead_ = (ringHead_ + 1) % kRingSlots;
+        ringHead_ = (ringHead_ + 1) % ringSlots_;
     }
     ready_ += partition_;
 }
@@ -242,7 +251,7 @@ void PartitionedConvolver::stepCoarse(int j, int head) {
     const int slots = level.blockLength() / partition_;
     const double* from = level.output();
     for (int s = 0; s < slots; ++s) {
-        double* slot = ring_.data() + static_cast<size_t>((head + firstSlot + s) % kRingSlots) * partition_;
+        double* slot = ring_.data() + static_cast<size_t>((head + firstSlot + s) % ringSlots_) * partition_;
         for (int i = 0; i < partition_; ++i) slot[i] += from[i];
         from += partition_;
     }

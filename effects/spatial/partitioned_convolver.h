@@ -13,11 +13,11 @@
 // Input is queued and taken in partitions of B samples, each only once a
 // further sample waits behind it. A response of up to 32 partitions is
 // convolved in partitions of B with 2B-point transforms. A longer one keeps
-// its first 7 partitions there and continues in coarser levels, partitions
-// of 4B up to 127B and of 64B beyond, which need far fewer spectrum products
-// per sample. A coarse level's output lies at least one step of the level
-// ahead and waits in a ring until it is due, so its step may run on a
-// background thread meanwhile (setBackgroundSteps). The output queue starts with B samples of silence and then takes
+// its first partitions there and continues in coarser levels, partitions of
+// 4B and then of 64B, which need far fewer spectrum products per sample:
+// their output lies ahead and waits in a ring until it is due. With
+// setBackgroundSteps the levels are laid out a whole step of their own ahead
+// of their output, and their steps run on a thread meanwhile. The output queue starts with B samples of silence and then takes
 // B samples per partition, so every call finds its m samples ready.
 class PartitionedConvolver {
 public:
@@ -47,8 +47,11 @@ public:
     void reset();
     // Runs the coarse levels' steps on a thread of the convolver's own (on)
     // or in the call in which their input completes (off, the default). The
-    // output is the same either way; the thread keeps a call that completes
-    // a long partition as short as the others. Starting the thread allocates.
+    // thread keeps a call that completes a long partition as short as the
+    // others, at the cost of a few more spectrum products per sample; the
+    // output differs from the in-call one by rounding only. A change drops
+    // the coarse levels: call it before processing, then load the response
+    // again. Starting the thread allocates.
     void setBackgroundSteps(bool on);
     bool backgroundSteps() const { return worker_ != nullptr; }
 
@@ -77,6 +80,7 @@ private:
     std::vector<std::unique_ptr<ConvolutionLevel>> levels_;  // level 0 first; created as needed, kept
     std::vector<double> ring_;  // coarse-level output, one slot of B samples per partition ahead
     int ringHead_ = 0;          // slot of the partition being emitted
+    int ringSlots_ = 0;         // as the plan in use needs
     std::vector<double> inputQueue_;
     std::vector<double> outputQueue_;
     ConvolverResponse loadStaging_;  // for loadResponse

@@ -49,6 +49,13 @@ void ReverbChannel::install() {
     current_.swap(staged_);
 }
 
+void ReverbChannel::setBackgroundSteps(bool on) {
+    if (on == convolver_.backgroundSteps()) return;
+    convolver_.setBackgroundSteps(on);
+    const std::vector<double>& response = current_->response;
+    convolver_.loadResponse(response.data(), static_cast<int>(response.size()));
+}
+
 // Tail from its start and the reflections, weighted; smoothed (a value that
 // decays below the flushing threshold becomes zero); the direct impulse added
 // unsmoothed; all scaled by 0.1.

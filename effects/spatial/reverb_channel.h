@@ -36,6 +36,10 @@ public:
     void prepare(const RoomGeometry& ear, const ReverbMix& mix, ModuleRandom& random);
     void install();
 
+    // Steps the convolver's coarse levels on a thread (see
+    // PartitionedConvolver); the response in force is loaded again.
+    void setBackgroundSteps(bool on);
+
     PartitionedConvolver& convolver() { return convolver_; }
     const PartitionedConvolver& convolver() const { return convolver_; }
     const std::vector<double>& response() const { return current_->response; }
