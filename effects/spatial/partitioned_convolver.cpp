@@ -26,7 +26,9 @@ constexpr int kOutputQueuePartitions = 8;
 // level reaches 63B. Steps on a thread: an offset of 2Bs - B makes a level's
 // output due only one step of the level after T, so the step may run
 // meanwhile; level 0 keeps 7 partitions and the 4B level reaches 127B, a few
-// more products per sample.
+// more products per sample. Since level 0 is then all the work left in the
+// call that completes a partition, a response of more than 7 partitions
+// takes the coarse levels too.
 struct LevelPlan {
     int block;
     int offset;
@@ -35,7 +37,10 @@ struct LevelPlan {
 constexpr int kPlanLevels = ConvolverResponse::kMaxLevels;
 constexpr LevelPlan kInCallPlan[kPlanLevels] = {{1, 0, 3}, {4, 3, 15}, {64, 63, 0}};
 constexpr LevelPlan kAheadPlan[kPlanLevels] = {{1, 0, 7}, {4, 7, 30}, {64, 127, 0}};
+// The most partitions a response may have to stay in level 0 alone (its
+// history holds as many), in the call and on the thread.
 constexpr int kUniformPartitions = 32;
+constexpr int kUniformPartitionsAhead = kAheadPlan[0].maxPartitions;
 
 // Level j ends where level j + 1 starts, which is early enough for its block
 // and the steps ahead it keeps.
@@ -54,7 +59,8 @@ constexpr int ringSlotsFor(const LevelPlan* plan) { return plan[kPlanLevels - 1]
 
 // Samples of the response that level j convolves.
 int levelSamples(const LevelPlan* plan, int j, int partition, int length) {
-    if (length <= kUniformPartitions * partition) return j == 0 ? length : 0;
+    const int uniform = plan == kAheadPlan ? kUniformPartitionsAhead : kUniformPartitions;
+    if (length <= uniform * partition) return j == 0 ? length : 0;
     const int from = plan[j].offset * partition;
     if (length <= from) return 0;
     if (plan[j].maxPartitions == 0) return length - from;
