@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/restoration/quad_lanes.h"
 #include "framework/double_pair.h"
 
 namespace {
@@ -28,20 +29,41 @@ double absoluteDifference(const double* a, const double* b, int count) {
     return sumPair(part0 + part1) + rest;
 }
 
+#ifdef MORV_QUAD_LANES
+// absoluteDifference with its two pair sums in one four-lane register.
+MORV_QUAD_TARGET double absoluteDifferenceQuad(const double* a, const double* b, int count) {
+    DoubleQuad parts = splatQuad(0.0);
+    int n = 0;
+    for (; n + 4 <= count; n += 4) parts += absQuad(loadQuad(a + n) - loadQuad(b + n));
+    double rest = 0.0;
+    for (; n < count; ++n) rest += std::fabs(a[n] - b[n]);
+    return sumQuadAsPairs(parts) + rest;
+}
+#endif
+
+using DifferenceKernel = double (*)(const double*, const double*, int);
+
+DifferenceKernel differenceKernel() {
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) return absoluteDifferenceQuad;
+#endif
+    return absoluteDifference;
+}
+
 // Sum of |y[n - lag] - y[n]| over the stretch taken as circular. Gives up,
 // returning a value above limit, once the partial sum exceeds limit: the
 // terms are never negative, so such a lag cannot become the minimum.
-double circularDifference(const double* y, int length, int lag, double limit) {
+double circularDifference(const double* y, int length, int lag, double limit, DifferenceKernel difference) {
     constexpr int kCheckEvery = 64;
     double sum = 0.0;
     // The wrapped part: y[length - lag + n] against y[n], n < lag.
     for (int from = 0; from < lag; from += kCheckEvery) {
         if (sum > limit) return sum;
-        sum += absoluteDifference(y + length - lag + from, y + from, std::min(kCheckEvery, lag - from));
+        sum += difference(y + length - lag + from, y + from, std::min(kCheckEvery, lag - from));
     }
     for (int from = lag; from < length; from += kCheckEvery) {
         if (sum > limit) return sum;
-        sum += absoluteDifference(y + from - lag, y + from, std::min(kCheckEvery, length - from));
+        sum += difference(y + from - lag, y + from, std::min(kCheckEvery, length - from));
     }
     return sum;
 }
@@ -55,10 +77,11 @@ int stretchPeriod(const double* y, int length, double sampleRate) {
 
     const int shortest = static_cast<int>(std::floor(kShortestPeriod * sampleRate));
     const int longest = std::min(static_cast<int>(std::floor(sampleRate * kLongestPeriod)), length / 2);
+    const DifferenceKernel difference = differenceKernel();
     int best = 0;
     double bestDifference = 1e30;
     for (int lag = std::max(shortest, 1); lag <= longest; ++lag) {
-        const double d = circularDifference(y, length, lag, bestDifference);
+        const double d = circularDifference(y, length, lag, bestDifference, difference);
         if (d <= bestDifference) {  // equal differences go to the larger lag
             bestDifference = d;
             best = lag;
