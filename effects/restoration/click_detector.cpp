@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "effects/restoration/hoare_select.h"
 #include "effects/restoration/quad_lanes.h"
 #include "framework/double_pair.h"
 
@@ -46,7 +47,14 @@ void windowSum(const double* src, double* dst, int length, int half) {
     };
     const int interiorEnd = std::max(half, length - half);
     for (int n = 0; n < std::min(half, length); ++n) dst[n] = sumAt(n, true);
-    for (int n = half; n < interiorEnd; ++n) dst[n] = sumAt(n, false);
+    // The interior two at a time, each sum still taken from zero in order.
+    int n = half;
+    for (; n + 2 <= interiorEnd; n += 2) {
+        DoublePair sum = splatPair(0.0);
+        for (int j = -half; j <= half; ++j) sum += loadPair(src + n + j);
+        storePair(dst + n, sum);
+    }
+    for (; n < interiorEnd; ++n) dst[n] = sumAt(n, false);
     for (int n = interiorEnd; n < length; ++n) dst[n] = sumAt(n, true);
 }
 
@@ -55,11 +63,12 @@ void windowSum(const double* src, double* dst, int length, int half) {
 // window; it is held at zero, since a negative level would let exact zeros
 // of the energy pass for clicks.
 void runningWindowSum(const double* src, double* dst, int length, int half) {
+    auto at = [&](int i) { return i >= 0 && i < length ? src[i] : src[mirrored(i, length)]; };
     double sum = 0.0;
-    for (int j = -half; j <= half; ++j) sum += src[mirrored(j, length)];
+    for (int j = -half; j <= half; ++j) sum += at(j);
     for (int n = 0; n < length; ++n) {
         dst[n] = std::max(sum, 0.0);
-        sum += src[mirrored(n + half + 1, length)] - src[mirrored(n - half, length)];
+        sum += at(n + half + 1) - at(n - half);
     }
 }
 
@@ -205,13 +214,20 @@ void ClickDetector::computeEnergy() {
 // Mean of the sorted energies between the trim fractions at both ends. Two
 // partial selections put exactly those ranks in place, in any order,
 // which gives the sum of a full sort to rounding at a fraction of its cost.
+// The selections leave them in the order std::nth_element does, which the
+// sum's rounding depends on.
 double ClickDetector::trimmedLevel() {
     std::copy(energy_.begin(), energy_.end(), work_.begin());
     const int trim = static_cast<int>(kTrimFraction * length_);
     const int last = length_ - trim;  // rank of the last value averaged
-    const auto begin = work_.begin(), end = begin + length_;
-    std::nth_element(begin, begin + trim, end);
-    if (last > trim) std::nth_element(begin + trim + 1, begin + last, end);
+    double* begin = work_.data();
+    double* end = begin + length_;
+    if (!hoareSelect(begin, begin + trim, end) ||
+        (last > trim && !hoareSelect(begin + trim + 1, begin + last, end))) {
+        std::copy(energy_.begin(), energy_.end(), work_.begin());
+        std::nth_element(begin, begin + trim, end);
+        if (last > trim) std::nth_element(begin + trim + 1, begin + last, end);
+    }
     double sum = 0.0;
     for (int n = trim; n <= last; ++n) sum += work_[n];
     return sum / (length_ - 2 * trim + 1);
@@ -224,7 +240,10 @@ void ClickDetector::computeThreshold(double level, double thresh) {
     for (int n = 0; n < length_; ++n) work_[n] = energy_[n] > limit ? level : energy_[n];
     runningWindowSum(work_.data(), threshold_.data(), length_, kThresholdSmoothing);
     const double width = 2 * kThresholdSmoothing + 1;
-    for (int n = 0; n < length_; ++n) threshold_[n] = threshold_[n] / width * thresh;
+    const DoublePair widthPair = splatPair(width), threshPair = splatPair(thresh);
+    int n = 0;
+    for (; n + 2 <= length_; n += 2) storePair(&threshold_[n], loadPair(&threshold_[n]) / widthPair * threshPair);
+    for (; n < length_; ++n) threshold_[n] = threshold_[n] / width * thresh;
 }
 
 void ClickDetector::scan() {
