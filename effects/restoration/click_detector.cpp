@@ -37,6 +37,20 @@ inline int mirrored(int i, int length) {
     return i < length ? i : period - i;
 }
 
+#ifdef MORV_QUAD_LANES
+// The interior sums of windowSum four at a time, from n = first while four
+// fit before last; returns the first n left.
+MORV_QUAD_TARGET int windowSumsQuad(const double* src, double* dst, int first, int last, int half) {
+    int n = first;
+    for (; n + 4 <= last; n += 4) {
+        DoubleQuad sum = splatQuad(0.0);
+        for (int j = -half; j <= half; ++j) sum += loadQuad(src + n + j);
+        storeQuad(dst + n, sum);
+    }
+    return n;
+}
+#endif
+
 // dst[n] = sum of src over n - half .. n + half (mirrored ends). Summed
 // afresh for every n, so a stretch of zeros gives exactly zero.
 void windowSum(const double* src, double* dst, int length, int half) {
@@ -49,6 +63,9 @@ void windowSum(const double* src, double* dst, int length, int half) {
     for (int n = 0; n < std::min(half, length); ++n) dst[n] = sumAt(n, true);
     // The interior two at a time, each sum still taken from zero in order.
     int n = half;
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) n = windowSumsQuad(src, dst, n, interiorEnd, half);
+#endif
     for (; n + 2 <= interiorEnd; n += 2) {
         DoublePair sum = splatPair(0.0);
         for (int j = -half; j <= half; ++j) sum += loadPair(src + n + j);
