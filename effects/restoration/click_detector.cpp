@@ -101,6 +101,27 @@ inline double backwardResidual(const double* x, const double* a, int n, int orde
     return sum;
 }
 
+// One-sided residuals r[n] = x[n] + sum_i a[i] x[n + step i], i = 1 ..
+// order in turn, for n from .. to - 1, several at a time.
+void oneSidedResiduals(const double* x, const double* a, int order, int from, int to, int step, double* r) {
+    int n = from;
+    for (; n + 4 <= to; n += 4) {
+        DoublePair r0 = loadPair(x + n), r1 = loadPair(x + n + 2);
+        for (int i = 1; i <= order; ++i) {
+            const DoublePair tap = splatPair(a[i]);
+            r0 = r0 + tap * loadPair(x + n + step * i);
+            r1 = r1 + tap * loadPair(x + n + step * i + 2);
+        }
+        storePair(r + n, r0);
+        storePair(r + n + 2, r1);
+    }
+    for (; n < to; ++n) {
+        double sum = x[n];
+        for (int i = 1; i <= order; ++i) sum += a[i] * x[n + step * i];
+        r[n] = sum;
+    }
+}
+
 // Two-sided residuals r[n] = x[n] + sum_i a[i] / 2 (x[n + i] + x[n - i]),
 // i = 1 .. order in turn, for n from .. to - 1: eight at a time in
 // registers, then one by one.
@@ -191,12 +212,8 @@ void ClickDetector::computeResidual(const double* x, const double* a) {
     const int n0 = order_;
     const int n1 = length_ - order_;
     double* r = threshold_.data();
-    std::copy(x, x + length_, r);
-    for (int i = 1; i <= order_; ++i) {
-        const double ai = a[i];
-        for (int n = 0; n < n0; ++n) r[n] += ai * x[n + i];
-        for (int n = n1; n < length_; ++n) r[n] += ai * x[n - i];
-    }
+    oneSidedResiduals(x, a, order_, 0, n0, 1, r);
+    oneSidedResiduals(x, a, order_, n1, length_, -1, r);
 #ifdef MORV_QUAD_LANES
     if (processorHasQuadLanes()) {
         twoSidedResidualsQuad(x, a, order_, n0, n1, r);
