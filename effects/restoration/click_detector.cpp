@@ -61,7 +61,7 @@ void windowSum(const double* src, double* dst, int length, int half) {
     };
     const int interiorEnd = std::max(half, length - half);
     for (int n = 0; n < std::min(half, length); ++n) dst[n] = sumAt(n, true);
-    // The interior two at a time, each sum still taken from zero in order.
+    // The interior several at a time, each sum still taken from zero in order.
     int n = half;
 #ifdef MORV_QUAD_LANES
     if (processorHasQuadLanes()) n = windowSumsQuad(src, dst, n, interiorEnd, half);
