@@ -1,11 +1,55 @@
 #include "effects/restoration/hoare_select.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr int kBlock = 64;
+
+#if defined(__SSE2__)
+// For each 4-bit mask, the indices of its set bits packed into bytes, lowest
+// first, and how many there are.
+struct MaskTable {
+    std::uint32_t offsets[16];
+    int counts[16];
+};
+
+constexpr MaskTable makeMaskTable() {
+    MaskTable table{};
+    for (int mask = 0; mask < 16; ++mask) {
+        int count = 0;
+        std::uint32_t packed = 0;
+        for (int bit = 0; bit < 4; ++bit)
+            if (mask & (1 << bit)) packed |= static_cast<std::uint32_t>(bit) << (8 * count++);
+        table.offsets[mask] = packed;
+        table.counts[mask] = count;
+    }
+    return table;
+}
+
+constexpr MaskTable kMasks = makeMaskTable();
+
+// Appends base + i (i from first, four at a time) to list where bit k of
+// mask(i) is set for element i + k; returns the first i left.
+template <typename Mask>
+int listByMasks(int first, int count, unsigned char* list, int* listed, Mask mask) {
+    int i = first;
+    for (; i + 4 <= count; i += 4) {
+        const int m = mask(i);
+        const std::uint32_t packed = kMasks.offsets[m] + static_cast<std::uint32_t>(i) * 0x01010101u;
+        std::memcpy(list + *listed, &packed, sizeof packed);
+        *listed += kMasks.counts[m];
+    }
+    return i;
+}
+#endif
 
 void moveMedianToFirst(double* result, double* a, double* b, double* c) {
     if (*a < *b) {
@@ -34,7 +78,11 @@ void moveMedianToFirst(double* result, double* a, double* b, double* c) {
 // at a time.
 double* partition(double* lo, double* hi) {
     const double pivot = lo[-1];
-    unsigned char left[kBlock], right[kBlock];
+    // Three more than a block: the lists are written four entries at a time.
+    unsigned char left[kBlock + 3], right[kBlock + 3];
+#if defined(__SSE2__)
+    const __m128d pivots = _mm_set1_pd(pivot);
+#endif
     int leftCount = 0, leftNext = 0, rightCount = 0, rightNext = 0;
     double* leftBase = lo;   // the block the left list indexes
     double* rightBase = hi;  // the right list indexes down from here
@@ -55,7 +103,15 @@ double* partition(double* lo, double* hi) {
             leftBase = leftScan;
             leftCount = 0;
             leftNext = 0;
-            for (int i = 0; i < count; ++i) {
+            int i = 0;
+#if defined(__SSE2__)
+            i = listByMasks(0, count, left, &leftCount, [&](int at) {
+                const __m128d low = _mm_cmpnlt_pd(_mm_loadu_pd(leftBase + at), pivots);
+                const __m128d high = _mm_cmpnlt_pd(_mm_loadu_pd(leftBase + at + 2), pivots);
+                return _mm_movemask_pd(low) | _mm_movemask_pd(high) << 2;
+            });
+#endif
+            for (; i < count; ++i) {
                 left[leftCount] = static_cast<unsigned char>(i);
                 leftCount += !(leftBase[i] < pivot);
             }
@@ -73,7 +129,17 @@ double* partition(double* lo, double* hi) {
             rightBase = rightScan;
             rightCount = 0;
             rightNext = 0;
-            for (int i = 0; i < count; ++i) {
+            int i = 0;
+#if defined(__SSE2__)
+            // Element i is rightBase[-1 - i]: each pair of lanes comes in
+            // reversed.
+            i = listByMasks(0, count, right, &rightCount, [&](int at) {
+                const int near = _mm_movemask_pd(_mm_cmpnlt_pd(pivots, _mm_loadu_pd(rightBase - 2 - at)));
+                const int far = _mm_movemask_pd(_mm_cmpnlt_pd(pivots, _mm_loadu_pd(rightBase - 4 - at)));
+                return (near >> 1 | (near & 1) << 1) | (far >> 1 | (far & 1) << 1) << 2;
+            });
+#endif
+            for (; i < count; ++i) {
                 right[rightCount] = static_cast<unsigned char>(i);
                 rightCount += !(pivot < rightBase[-1 - i]);
             }
