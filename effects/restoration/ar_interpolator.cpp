@@ -52,14 +52,13 @@ void ArInterpolator::modelCorrelation(const double* a, int gap, int order) {
 // h_t: the prediction error at n = start + t, t = 0 .. gap + order - 1,
 // counting only the samples outside the gap.
 void ArInterpolator::knownContributions(const double* x, int start, int gap, const double* a, int order) {
-    const int end = start + gap - 1;
+    // Taps i <= t - gap reach past the gap's end and taps i > t before its
+    // start; taken in that order, as one pass skipping the gap would.
     for (int t = 0; t < gap + order; ++t) {
-        const int n = start + t;
+        const double* at = x + start + t;
         double sum = 0.0;
-        for (int i = 0; i <= order; ++i) {
-            const int index = n - i;
-            if (index < start || index > end) sum += a[i] * x[index];
-        }
+        for (int i = 0; i <= std::min(t - gap, order); ++i) sum += a[i] * at[-i];
+        for (int i = t + 1; i <= order; ++i) sum += a[i] * at[-i];
         known_[t] = sum;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "effects/restoration/quad_lanes.h"
 #include "framework/double_pair.h"
 
 namespace {
@@ -86,6 +87,66 @@ void updateErrors(double* f, double* b, int pairs, double k, double* num, double
     *den = d;
 }
 
+#ifdef MORV_QUAD_LANES
+// errorSums and updateErrors with the two pair accumulators of each sum in
+// one four-lane register: the same operations on the same values.
+MORV_QUAD_TARGET void errorSumsQuad(const double* f, const double* b, int count, double* num, double* den) {
+    DoubleQuad nq = splatQuad(0.0), dq = nq;
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const DoubleQuad fq = loadQuad(f + i);
+        const DoubleQuad bq = loadQuad(b + i);
+        nq += fq * bq;
+        dq += fq * fq + bq * bq;
+    }
+    double n = sumQuadAsPairs(nq), d = sumQuadAsPairs(dq);
+    for (; i < count; ++i) {
+        n += f[i] * b[i];
+        d += f[i] * f[i] + b[i] * b[i];
+    }
+    *num = n;
+    *den = d;
+}
+
+MORV_QUAD_TARGET void updateErrorsQuad(double* f, double* b, int pairs, double k, double* num, double* den) {
+    const int kept = pairs - 1;
+    const DoubleQuad kk = splatQuad(k);
+    DoubleQuad nq = splatQuad(0.0), dq = nq;
+    int i = 0;
+    for (; i + 4 <= kept; i += 4) {
+        const DoubleQuad forward = loadQuad(f + i) + kk * loadQuad(b + i);
+        const DoubleQuad backward = loadQuad(b + i + 1) + kk * loadQuad(f + i + 1);
+        storeQuad(f + i, forward);
+        storeQuad(b + i, backward);
+        nq += forward * backward;
+        dq += forward * forward + backward * backward;
+    }
+    double n = sumQuadAsPairs(nq), d = sumQuadAsPairs(dq);
+    for (; i < kept; ++i) {
+        const double forward = f[i] + k * b[i];
+        const double backward = b[i + 1] + k * f[i + 1];
+        f[i] = forward;
+        b[i] = backward;
+        n += forward * backward;
+        d += forward * forward + backward * backward;
+    }
+    *num = n;
+    *den = d;
+}
+#endif
+
+struct ErrorKernels {
+    void (*sums)(const double*, const double*, int, double*, double*);
+    void (*update)(double*, double*, int, double, double*, double*);
+};
+
+ErrorKernels errorKernels() {
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) return {errorSumsQuad, updateErrorsQuad};
+#endif
+    return {errorSums, updateErrors};
+}
+
 }  // namespace
 
 BurgResult BurgModel(const double* input, int length, int order, double* coefficients, BurgWork& work) {
@@ -95,6 +156,7 @@ BurgResult BurgModel(const double* input, int length, int order, double* coeffic
 
 BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int order, double* coefficients,
                      BurgWork& work) {
+    const ErrorKernels kernels = errorKernels();
     coefficients[0] = 1.0;
     std::fill(coefficients + 1, coefficients + order + 1, 0.0);
     int total = 0;
@@ -115,7 +177,7 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
         std::copy(input, input + length - 1, f + offset);
         std::copy(input + 1, input + length, b + offset);
         double runNum, runDen;
-        errorSums(f + offset, b + offset, length - 1, &runNum, &runDen);
+        kernels.sums(f + offset, b + offset, length - 1, &runNum, &runDen);
         num += runNum;
         den += runDen;
         offset += length;
@@ -138,7 +200,7 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
             const int pairs = length - m;
             if (pairs >= 1) {
                 double runNum, runDen;
-                updateErrors(f + offset, b + offset, pairs, k, &runNum, &runDen);
+                kernels.update(f + offset, b + offset, pairs, k, &runNum, &runDen);
                 num += runNum;
                 den += runDen;
             }

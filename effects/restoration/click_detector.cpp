@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "effects/restoration/hoare_select.h"
+#include "effects/restoration/quad_lanes.h"
 #include "framework/double_pair.h"
 
 namespace {
@@ -35,6 +37,20 @@ inline int mirrored(int i, int length) {
     return i < length ? i : period - i;
 }
 
+#ifdef MORV_QUAD_LANES
+// The interior sums of windowSum four at a time, from n = first while four
+// fit before last; returns the first n left.
+MORV_QUAD_TARGET int windowSumsQuad(const double* src, double* dst, int first, int last, int half) {
+    int n = first;
+    for (; n + 4 <= last; n += 4) {
+        DoubleQuad sum = splatQuad(0.0);
+        for (int j = -half; j <= half; ++j) sum += loadQuad(src + n + j);
+        storeQuad(dst + n, sum);
+    }
+    return n;
+}
+#endif
+
 // dst[n] = sum of src over n - half .. n + half (mirrored ends). Summed
 // afresh for every n, so a stretch of zeros gives exactly zero.
 void windowSum(const double* src, double* dst, int length, int half) {
@@ -45,7 +61,17 @@ void windowSum(const double* src, double* dst, int length, int half) {
     };
     const int interiorEnd = std::max(half, length - half);
     for (int n = 0; n < std::min(half, length); ++n) dst[n] = sumAt(n, true);
-    for (int n = half; n < interiorEnd; ++n) dst[n] = sumAt(n, false);
+    // The interior several at a time, each sum still taken from zero in order.
+    int n = half;
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) n = windowSumsQuad(src, dst, n, interiorEnd, half);
+#endif
+    for (; n + 2 <= interiorEnd; n += 2) {
+        DoublePair sum = splatPair(0.0);
+        for (int j = -half; j <= half; ++j) sum += loadPair(src + n + j);
+        storePair(dst + n, sum);
+    }
+    for (; n < interiorEnd; ++n) dst[n] = sumAt(n, false);
     for (int n = interiorEnd; n < length; ++n) dst[n] = sumAt(n, true);
 }
 
@@ -54,11 +80,12 @@ void windowSum(const double* src, double* dst, int length, int half) {
 // window; it is held at zero, since a negative level would let exact zeros
 // of the energy pass for clicks.
 void runningWindowSum(const double* src, double* dst, int length, int half) {
+    auto at = [&](int i) { return i >= 0 && i < length ? src[i] : src[mirrored(i, length)]; };
     double sum = 0.0;
-    for (int j = -half; j <= half; ++j) sum += src[mirrored(j, length)];
+    for (int j = -half; j <= half; ++j) sum += at(j);
     for (int n = 0; n < length; ++n) {
         dst[n] = std::max(sum, 0.0);
-        sum += src[mirrored(n + half + 1, length)] - src[mirrored(n - half, length)];
+        sum += at(n + half + 1) - at(n - half);
     }
 }
 
@@ -73,6 +100,80 @@ inline double backwardResidual(const double* x, const double* a, int n, int orde
     for (int k = 0; k <= order; ++k) sum += a[k] * x[n + k];
     return sum;
 }
+
+// One-sided residuals r[n] = x[n] + sum_i a[i] x[n + step i], i = 1 ..
+// order in turn, for n from .. to - 1, several at a time.
+void oneSidedResiduals(const double* x, const double* a, int order, int from, int to, int step, double* r) {
+    int n = from;
+    for (; n + 4 <= to; n += 4) {
+        DoublePair r0 = loadPair(x + n), r1 = loadPair(x + n + 2);
+        for (int i = 1; i <= order; ++i) {
+            const DoublePair tap = splatPair(a[i]);
+            r0 = r0 + tap * loadPair(x + n + step * i);
+            r1 = r1 + tap * loadPair(x + n + step * i + 2);
+        }
+        storePair(r + n, r0);
+        storePair(r + n + 2, r1);
+    }
+    for (; n < to; ++n) {
+        double sum = x[n];
+        for (int i = 1; i <= order; ++i) sum += a[i] * x[n + step * i];
+        r[n] = sum;
+    }
+}
+
+// Two-sided residuals r[n] = x[n] + sum_i a[i] / 2 (x[n + i] + x[n - i]),
+// i = 1 .. order in turn, for n from .. to - 1: eight at a time in
+// registers, then one by one.
+void twoSidedResiduals(const double* x, const double* a, int order, int from, int to, double* r) {
+    int n = from;
+    for (; n + 8 <= to; n += 8) {
+        DoublePair r0 = loadPair(x + n), r1 = loadPair(x + n + 2), r2 = loadPair(x + n + 4), r3 = loadPair(x + n + 6);
+        for (int i = 1; i <= order; ++i) {
+            const DoublePair half = splatPair(0.5 * a[i]);
+            const double* ahead = x + n + i;
+            const double* behind = x + n - i;
+            r0 = r0 + half * (loadPair(ahead) + loadPair(behind));
+            r1 = r1 + half * (loadPair(ahead + 2) + loadPair(behind + 2));
+            r2 = r2 + half * (loadPair(ahead + 4) + loadPair(behind + 4));
+            r3 = r3 + half * (loadPair(ahead + 6) + loadPair(behind + 6));
+        }
+        storePair(r + n, r0);
+        storePair(r + n + 2, r1);
+        storePair(r + n + 4, r2);
+        storePair(r + n + 6, r3);
+    }
+    for (; n < to; ++n) {
+        double sum = x[n];
+        for (int i = 1; i <= order; ++i) sum += 0.5 * a[i] * (x[n + i] + x[n - i]);
+        r[n] = sum;
+    }
+}
+
+#ifdef MORV_QUAD_LANES
+// The same, sixteen at a time in four-lane registers.
+MORV_QUAD_TARGET void twoSidedResidualsQuad(const double* x, const double* a, int order, int from, int to,
+                                            double* r) {
+    int n = from;
+    for (; n + 16 <= to; n += 16) {
+        DoubleQuad r0 = loadQuad(x + n), r1 = loadQuad(x + n + 4), r2 = loadQuad(x + n + 8), r3 = loadQuad(x + n + 12);
+        for (int i = 1; i <= order; ++i) {
+            const DoubleQuad half = splatQuad(0.5 * a[i]);
+            const double* ahead = x + n + i;
+            const double* behind = x + n - i;
+            r0 = r0 + half * (loadQuad(ahead) + loadQuad(behind));
+            r1 = r1 + half * (loadQuad(ahead + 4) + loadQuad(behind + 4));
+            r2 = r2 + half * (loadQuad(ahead + 8) + loadQuad(behind + 8));
+            r3 = r3 + half * (loadQuad(ahead + 12) + loadQuad(behind + 12));
+        }
+        storeQuad(r + n, r0);
+        storeQuad(r + n + 4, r1);
+        storeQuad(r + n + 8, r2);
+        storeQuad(r + n + 12, r3);
+    }
+    twoSidedResiduals(x, a, order, n, to, r);
+}
+#endif
 
 }  // namespace
 
@@ -105,23 +206,21 @@ int ClickDetector::detect(const double* x, const double* a, double thresh) {
 }
 
 // Backward prediction for the first order samples, forward prediction for
-// the last order samples, two-sided in between.
+// the last order samples, two-sided in between, each adding its taps in
+// order.
 void ClickDetector::computeResidual(const double* x, const double* a) {
     const int n0 = order_;
     const int n1 = length_ - order_;
     double* r = threshold_.data();
-    // Tap by tap over the samples: independent additions, no long chain.
-    std::copy(x, x + length_, r);
-    for (int i = 1; i <= order_; ++i) {
-        const double ai = a[i];
-        const double half = 0.5 * ai;
-        for (int n = 0; n < n0; ++n) r[n] += ai * x[n + i];
-        const DoublePair halfPair = splatPair(half);
-        int n = n0;
-        for (; n + 2 <= n1; n += 2) storePair(r + n, loadPair(r + n) + halfPair * (loadPair(x + n + i) + loadPair(x + n - i)));
-        for (; n < n1; ++n) r[n] += half * (x[n + i] + x[n - i]);
-        for (int n = n1; n < length_; ++n) r[n] += ai * x[n - i];
+    oneSidedResiduals(x, a, order_, 0, n0, 1, r);
+    oneSidedResiduals(x, a, order_, n1, length_, -1, r);
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) {
+        twoSidedResidualsQuad(x, a, order_, n0, n1, r);
+        return;
     }
+#endif
+    twoSidedResiduals(x, a, order_, n0, n1, r);
 }
 
 // E[n] = sum over n - 1 .. n + 1 of the squared deviation of the residual
@@ -149,13 +248,20 @@ void ClickDetector::computeEnergy() {
 // Mean of the sorted energies between the trim fractions at both ends. Two
 // partial selections put exactly those ranks in place, in any order,
 // which gives the sum of a full sort to rounding at a fraction of its cost.
+// The selections leave them in the order std::nth_element does, which the
+// sum's rounding depends on.
 double ClickDetector::trimmedLevel() {
     std::copy(energy_.begin(), energy_.end(), work_.begin());
     const int trim = static_cast<int>(kTrimFraction * length_);
     const int last = length_ - trim;  // rank of the last value averaged
-    const auto begin = work_.begin(), end = begin + length_;
-    std::nth_element(begin, begin + trim, end);
-    if (last > trim) std::nth_element(begin + trim + 1, begin + last, end);
+    double* begin = work_.data();
+    double* end = begin + length_;
+    if (!hoareSelect(begin, begin + trim, end) ||
+        (last > trim && !hoareSelect(begin + trim + 1, begin + last, end))) {
+        std::copy(energy_.begin(), energy_.end(), work_.begin());
+        std::nth_element(begin, begin + trim, end);
+        if (last > trim) std::nth_element(begin + trim + 1, begin + last, end);
+    }
     double sum = 0.0;
     for (int n = trim; n <= last; ++n) sum += work_[n];
     return sum / (length_ - 2 * trim + 1);
@@ -168,7 +274,10 @@ void ClickDetector::computeThreshold(double level, double thresh) {
     for (int n = 0; n < length_; ++n) work_[n] = energy_[n] > limit ? level : energy_[n];
     runningWindowSum(work_.data(), threshold_.data(), length_, kThresholdSmoothing);
     const double width = 2 * kThresholdSmoothing + 1;
-    for (int n = 0; n < length_; ++n) threshold_[n] = threshold_[n] / width * thresh;
+    const DoublePair widthPair = splatPair(width), threshPair = splatPair(thresh);
+    int n = 0;
+    for (; n + 2 <= length_; n += 2) storePair(&threshold_[n], loadPair(&threshold_[n]) / widthPair * threshPair);
+    for (; n < length_; ++n) threshold_[n] = threshold_[n] / width * thresh;
 }
 
 void ClickDetector::scan() {

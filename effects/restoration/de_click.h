@@ -108,7 +108,7 @@ private:
     double contextPeak(int start, int end) const;
     bool isMusic(int start, int end) const;
     bool plausibleRefinement(const double* x, int start, int length) const;
-    double predictionErrorEnergy(const double* x, int start, int end, int order) const;
+    double predictionErrorEnergy(const double* x, int start, int end, int order);
     static bool withinLimit(const double* values, int count, double limit);
 
     double thresh_ = 8.0;
@@ -137,6 +137,8 @@ private:
     std::vector<double> extended_;
     int historyAvailable_ = 0;
     std::vector<double> floorScratch_;
+    // Prediction errors of a stretch around the click being repaired.
+    std::vector<double> errors_;
     // The clean stretches around the click being refined.
     std::vector<SampleRun> contextRuns_;
     // The first fill of the click being refined, kept until the refinement
