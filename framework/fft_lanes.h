@@ -178,10 +178,7 @@ struct Lanes<Quad> {
         return Quad{p[0], p[stride], p[2 * stride], p[3 * stride]};
     }
     static MORV_FFT_INLINE void scatter(double* p, int stride, Quad v) {
-        p[0] = v[0];
-        p[stride] = v[1];
-        p[2 * stride] = v[2];
-        p[3 * stride] = v[3];
+        storeLanes(p, p + stride, p + 2 * stride, p + 3 * stride, v);
     }
     static MORV_FFT_INLINE Quad loadDescending(const double* p) {
         const Quad v = load(p - 3);
@@ -216,9 +213,7 @@ struct Lanes<Quad> {
             storeHalves(out[0] + j, out[2] + j, pick<0, 4, 2, 6>(z[j], z[j + 1]));
             storeHalves(out[1] + j, out[3] + j, pick<1, 5, 3, 7>(z[j], z[j + 1]));
         }
-        if (R % 2 == 1) {
-            for (int l = 0; l < kCount; ++l) out[l][R - 1] = z[R - 1][l];
-        }
+        if (R % 2 == 1) storeLanes(out[0] + R - 1, out[1] + R - 1, out[2] + R - 1, out[3] + R - 1, z[R - 1]);
     }
     // (p[0], p[1], p[span], p[span + 1]): two butterflies of two groups.
     static MORV_FFT_INLINE Quad loadSpans(const double* p, int span) {
@@ -231,6 +226,16 @@ private:
     static MORV_FFT_INLINE void storeHalves(double* low, double* high, Quad v) {
         _mm_storeu_pd(low, _mm256_castpd256_pd128(__m256d(v)));
         _mm_storeu_pd(high, _mm256_extractf128_pd(__m256d(v), 1));
+    }
+    // Lane l to p_l, from the register's halves: lane by lane through v[l] the
+    // compiler goes through the stack, and the narrow reloads of the wide
+    // store stall.
+    static MORV_FFT_INLINE void storeLanes(double* p0, double* p1, double* p2, double* p3, Quad v) {
+        const __m128d low = _mm256_castpd256_pd128(__m256d(v)), high = _mm256_extractf128_pd(__m256d(v), 1);
+        _mm_storel_pd(p0, low);
+        _mm_storeh_pd(p1, low);
+        _mm_storel_pd(p2, high);
+        _mm_storeh_pd(p3, high);
     }
 };
 

@@ -98,11 +98,14 @@ MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q,
 #if MORV_FFT_AVX
 // The last two butterflies d = S - 2 and S - 1 of a stage with several
 // groups (all of a stage with S = 2): those of groups g and g + 1 fill the
-// four lanes together. A group left over runs two wide.
-template <int R>
-MORV_FFT_INLINE void lastTwoButterfliesByGroupPairs(double* re, double* im, int S, int Q, const double* twr,
+// four lanes together. A group left over runs two wide. A FixedS above 0 is
+// S known when compiling, so that every value's address is the group's
+// pointer plus a constant.
+template <int R, int FixedS = 0>
+MORV_FFT_INLINE void lastTwoButterfliesByGroupPairs(double* re, double* im, int stride, int Q, const double* twr,
                                                      const double* twi, int d) {
     using L = Lanes<Quad>;
+    const int S = FixedS > 0 ? FixedS : stride;
     const int span = S * R;
     Quad wr[R], wi[R];
     twiddlePowers<R>(wr, wi, Quad{twr[d], twr[d + 1], twr[d], twr[d + 1]},
@@ -156,6 +159,10 @@ MORV_FFT_NOINLINE void remainingButterflies(double* re, double* im, int S, int Q
         singleGroupButterflies<R, double>(re, im, S, twr, twi, d);
     } else {
 #if MORV_FFT_AVX
+        if (S == 2) {
+            lastTwoButterfliesByGroupPairs<R, 2>(re, im, S, Q, twr, twi, d);
+            return;
+        }
         if (S - d == 2) {
             lastTwoButterfliesByGroupPairs<R>(re, im, S, Q, twr, twi, d);
             return;

@@ -29,8 +29,11 @@ int packGroups(const double* x, double* re, double* im, int Q1, const int* inver
 #pragma GCC unroll 16
         for (int j = 0; j < R; ++j) L::loadComplex(x + 2 * (k0 + j * Q1), zr[j], zi[j]);
         dft<R>(zr, zi);
+        // Unrolled, so that the pointers stay in registers instead of being
+        // stored and read back.
         double* outRe[L::kCount];
         double* outIm[L::kCount];
+#pragma GCC unroll 4
         for (int l = 0; l < L::kCount; ++l) {
             outRe[l] = re + inversePerm[k0 + l];
             outIm[l] = im + inversePerm[k0 + l];
@@ -173,6 +176,7 @@ struct FirstStageInverse {
             double* lowIm[kLanes];
             double* highRe[kLanes];
             double* highIm[kLanes];
+#pragma GCC unroll 4
             for (int l = 0; l < kLanes; ++l) {
                 lowRe[l] = re + inversePerm[k0 + l];
                 lowIm[l] = im + inversePerm[k0 + l];

@@ -184,7 +184,7 @@ TEST_P(RealFftInstructionSets, GiveTheBaselineBits) {
 INSTANTIATE_TEST_SUITE_P(FrameAndBenchmarkLengths, RealFftInstructionSets,
                          testing::Values(80, 200, 216, 240, 400, 448, 480, 560, 672, 800, 1120, 1200, 1344, 1440,
                                          1600, 2240, 2400, 4096, 4410, 4800, 8820, 9600, 13440, 22, 416, 220, 776,
-                                         202, 356, 462, 52));
+                                         202, 356, 462, 52, 196));
 
 TEST(RealFftForward, ConstantSignal) {
     for (int n : {1120, 4410, 22, 2}) {
