@@ -2,10 +2,10 @@
 
 #include <vector>
 
+#include "effects/timepitch/spectrum_resampling.h"
 #include "framework/block_effect.h"
 #include "framework/parameter_info.h"
 #include "framework/real_fft.h"
-#include "effects/timepitch/spectrum_resampling.h"
 
 // "T/P-PitchScaler": transposes the pitch by r = 3^"Pitch" (1/3 to 3)
 // without changing the duration, with a phase vocoder on frames of 0.05 s
