@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "effects/timepitch/spectrum_resampling.h"
 #include "framework/block_effect.h"
 #include "framework/parameter_info.h"
 #include "framework/real_fft.h"
@@ -18,6 +19,12 @@
 // neighbours, they stand as their transform magnitudes |X[0]| and |X[K - 1]|
 // with the advances 0 and (K - 1) w, the advance of a steady component
 // centred on them (w = 2 pi hop / N).
+//
+// Only the bins the resampling reads are analysed, and only the output bins
+// it writes are rebuilt: the phase of a bin nobody reads is taken from the
+// kept previous spectrum when a new factor starts to read it, and an output
+// bin that stays silent keeps a phase that no longer moves, whose values are
+// kept too. Both give the same bits as working every bin every frame.
 class PitchScaler : public BlockEffect {
 public:
     PitchScaler(double sampleRate, int channels, double frameSeconds = 0.05, double hopFraction = 0.125,
@@ -35,8 +42,9 @@ public:
     double pitchFactor() const { return pitchFactor_; }
 
 private:
-    void analyse(const double* spectrum, double* previousPhase);
-    void synthesise(double* spectrum, double* outputPhase) const;
+    void configure();
+    void analyse(const double* spectrum, int channel);
+    void synthesise(double* spectrum, int channel);
 
     RealFft transform_;
     int binCount_;       // K = N / 2 + 1
@@ -45,12 +53,23 @@ private:
     // The advance expected in bin k, k w, summed bin by bin from 0 as the
     // analysis would; bins 0 .. K - 1.
     std::vector<double> expectedAdvance_;
+    SpectrumResampling resampling_;
+    bool configured_ = false;
     // Per channel c, bin k at c K + k.
-    std::vector<double> previousPhase_;
     std::vector<double> outputPhase_;
-    // The frame in analysis, bins 0 .. K - 1, and its resampled spectra.
+    // Per channel c at c N: the last analysed spectrum, and the values of the
+    // output bins from the resampling's written end up, while they are settled.
+    std::vector<double> lastSpectrum_;
+    std::vector<double> silentBins_;
+    std::vector<char> settled_;
+    // Indexed by place in the resampling's sources: per channel c at c K, the
+    // previous phase; the frame's spectrum and its analysis.
+    std::vector<double> previousPhase_;
+    std::vector<double> sourceExpected_;
+    std::vector<double> re_, im_;
     std::vector<double> magnitude_;
     std::vector<double> advance_;
+    // The resampled spectra, output bins 0 .. K - 1.
     std::vector<double> newMagnitude_;
     std::vector<double> newAdvance_;
 };

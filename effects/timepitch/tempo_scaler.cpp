@@ -23,6 +23,9 @@ constexpr ExponentParameter kTempo(kParameters[0].descriptor, kLog2Of2);
 // The slider shows the factor.
 double shownFactor(double value) { return kTempo.shown(value); }
 double exponentOf(double factor) { return kTempo.exponent(factor); }
+// The history's storage holds this many histories: the latest one slides
+// along it and is moved back to the start only when it reaches the end.
+constexpr int kHistorySpans = 2;
 // Within this distance of 1 the stretch is taken as none: no lag is sought.
 constexpr double kNoStretch = 0.001;
 
@@ -58,7 +61,7 @@ TempoScaler::TempoScaler(double sampleRate, int channels, double frameSeconds, d
     historyLength_ = std::max(static_cast<int>(2.5 * outputHop_ + searchRange_ + overlap_), furthestReach());
 
     const int C = channels_;
-    history_.assign(static_cast<size_t>(historyLength_) * C, 0.0);
+    history_.assign(static_cast<size_t>(kHistorySpans) * historyLength_ * C, 0.0);
     outputFrame_.assign(static_cast<size_t>(frameLength_) * C, 0.0);
     window_.assign(static_cast<size_t>(frameLength_) * C, 0.0);
     correlationA_.assign(static_cast<size_t>(2) * overlap_ * C, 0.0);
@@ -126,6 +129,7 @@ int TempoScaler::reset() {
     pendingInput_ = 0;
     pendingOutput_.clear();
     std::fill(history_.begin(), history_.end(), 0.0);
+    historyStart_ = 0;
     std::fill(outputFrame_.begin(), outputFrame_.end(), 0.0);
     frameCounter_ = 0;
     return 0;
@@ -162,29 +166,40 @@ int TempoScaler::process(const double* in, double* out, int inCount, int outCapa
 // The first frame fills the whole history and emits all N frames.
 void TempoScaler::firstFrame(const double* input) {
     const int NC = frameLength_ * channels_;
-    std::memcpy(history_.data(), input, sizeof(double) * history_.size());
+    historyStart_ = 0;
+    std::memcpy(history_.data(), input, sizeof(double) * historyLength_ * channels_);
     for (int i = 0; i < NC; ++i) outputFrame_[i] = window_[i] * history_[i];
     pendingOutput_.push(outputFrame_.data(), NC);
 }
 
-// Every later frame takes Ha new input frames and emits D output frames.
+// Every later frame takes Ha new input frames and emits D output frames. The
+// output frame's last S frames overlap the new frame: its first D frames,
+// overlap-added, go straight to the output queue, and the rest stays as the
+// next frame's overlap.
 void TempoScaler::laterFrame(const double* input) {
     const int C = channels_;
     const int HC = inputHop_ * C, SC = overlap_ * C, NC = frameLength_ * C, DC = outputHop_ * C;
-    const int LC = static_cast<int>(history_.size());
-    double* h = history_.data();
-    std::memmove(h, h + HC, sizeof(double) * (LC - HC));
+    const int LC = historyLength_ * C;
+    if (historyStart_ + HC + LC > static_cast<int>(history_.size())) {
+        std::memmove(history_.data(), history_.data() + historyStart_ + HC, sizeof(double) * (LC - HC));
+        historyStart_ = 0;
+    } else {
+        historyStart_ += HC;
+    }
+    double* h = history_.data() + historyStart_;
     std::memcpy(h + LC - HC, input, sizeof(double) * HC);
-
-    double* o = outputFrame_.data();
-    std::memmove(o, o + DC, sizeof(double) * SC);
 
     const int lag = std::fabs(stretch_ - 1.0) < kNoStretch ? 0 : bestLag();
     const double* segment = h + (inputHop_ + lag) * C;
     const double* w = window_.data();
-    for (int i = 0; i < SC; ++i) o[i] += w[i] * segment[i];
-    for (int i = SC; i < NC; ++i) o[i] = w[i] * segment[i];
-    pendingOutput_.push(o, DC);
+    double* o = outputFrame_.data();
+    double* out = pendingOutput_.reserve(DC);
+    const int both = std::min(SC, DC);
+    for (int i = 0; i < both; ++i) out[i] = o[DC + i] + w[i] * segment[i];
+    for (int i = both; i < DC; ++i) out[i] = w[i] * segment[i];
+    for (int i = DC; i < SC; ++i) o[i] = o[DC + i] + w[i] * segment[i];
+    for (int i = std::max(SC, DC); i < NC; ++i) o[i] = w[i] * segment[i];
+    pendingOutput_.commit(DC);
 }
 
 // The lag, in frames, at which the candidate segment (the history from Ha on)
@@ -198,9 +213,9 @@ int TempoScaler::bestLag() {
     const int SC = overlap_ * C, T = 2 * SC;
     double* a = correlationA_.data();
     double* x = correlationB_.data();
-    std::memcpy(a, outputFrame_.data(), sizeof(double) * SC);
+    std::memcpy(a, outputFrame_.data() + outputHop_ * C, sizeof(double) * SC);
     std::fill(a + SC, a + T, 0.0);
-    std::memcpy(x, history_.data() + inputHop_ * C, sizeof(double) * SC);
+    std::memcpy(x, history_.data() + historyStart_ + inputHop_ * C, sizeof(double) * SC);
     std::fill(x + SC, x + T, 0.0);
     transform_.forward(a);
     transform_.forward(x);

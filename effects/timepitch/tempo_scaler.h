@@ -63,13 +63,14 @@ private:
     double stretch_;
     int inputHop_;      // Ha
     int frameCounter_ = 0;
+    int historyStart_ = 0;  // where the latest L frames begin in history_
     int pendingInput_ = 0;  // interleaved samples in buffer A
     OutputQueue pendingOutput_;
     RealFft transform_;  // 2 S C
     // Each in an allocation of its own, so that a read past one is caught by
     // the memory checkers rather than landing in the next.
-    std::vector<double> history_;      // L C, the latest L input frames
-    std::vector<double> outputFrame_;  // N C
+    std::vector<double> history_;      // 2 L C, the latest L input frames from historyStart_
+    std::vector<double> outputFrame_;  // N C, the overlap in the last S C
     std::vector<double> window_;       // N C, interleaved
     std::vector<double> correlationA_; // 2 S C
     std::vector<double> correlationB_; // 2 S C

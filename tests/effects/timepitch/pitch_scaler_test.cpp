@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "effects/timepitch/spectrum_resampling.h"
+#include "framework/portable_math.h"
+#include "framework/real_fft.h"
 #include "tests/effects/timepitch/time_pitch_stream.h"
 #include "tests/support/test_signals.h"
 
@@ -48,6 +52,77 @@ TEST(PitchScaler, PitchOneTriplesAToneAndMinusOneThirdsItKeepingTheLength) {
         const std::vector<double> out(s.output.begin() + 4 * p.frameLength(), s.output.end());
         EXPECT_NEAR(toneFrequency(out, kRate), k.expected, k.tolerance) << "pitch " << k.pitch;
         EXPECT_GT(testsignals::rms(out), 0.3 * 8000.0 / std::sqrt(2.0)) << "pitch " << k.pitch;
+    }
+}
+
+// The phase vocoder's frame worked through every bin, as plainly as it reads.
+struct PlainVocoder {
+    PlainVocoder(int n, int hop)
+        : fft(n), bins(n / 2 + 1), expected(bins, 0.0), previous(bins, 0.0), phase(bins, 0.0), magnitude(bins),
+          advance(bins), newMagnitude(bins), newAdvance(bins) {
+        for (int k = 1; k < bins; ++k) expected[k] = expected[k - 1] + 2.0 * portable::kPi * hop / n;
+    }
+    void frame(double* x, double factor) {
+        const int K = bins;
+        fft.forward(x);
+        magnitude[0] = std::fabs(x[0]);
+        advance[0] = 0.0;
+        magnitude[K - 1] = std::fabs(x[2 * K - 3]);
+        advance[K - 1] = expected[K - 1];
+        for (int k = 1; k < K - 1; ++k) {
+            const double p = portable::angle(x[2 * k], x[2 * k - 1]);
+            advance[k] = expected[k] + portable::wrapDeviation(p - previous[k] - expected[k]);
+            previous[k] = p;
+            magnitude[k] = std::sqrt(x[2 * k - 1] * x[2 * k - 1] + x[2 * k] * x[2 * k]);
+        }
+        std::fill(newMagnitude.begin(), newMagnitude.end(), 0.0);
+        std::fill(newAdvance.begin(), newAdvance.end(), 0.0);
+        resampleSpectrum(magnitude.data(), advance.data(), K, factor, newMagnitude.data(), newAdvance.data());
+        for (int k = 1; k < K - 1; ++k) {
+            phase[k] = portable::wrapTurns(phase[k] + newAdvance[k]);
+            double s, c;
+            portable::sinCos(phase[k], &s, &c);
+            x[2 * k - 1] = newMagnitude[k] * c;
+            x[2 * k] = newMagnitude[k] * s;
+        }
+        fft.inverse(x);
+    }
+    RealFft fft;
+    int bins;
+    std::vector<double> expected, previous, phase, magnitude, advance, newMagnitude, newAdvance;
+};
+
+struct FramePitchScaler : PitchScaler {
+    using PitchScaler::PitchScaler;
+    double* plane(int c) { return framePlane(c); }
+};
+
+// Only the bins the resampling reads are analysed and only those it writes
+// rebuilt; through factor changes, silence and a channel left out now and
+// then, every frame must still come out bit for bit as the plain one.
+TEST(PitchScaler, FramesEqualThePlainVocoderBitForBitThroughFactorChanges) {
+    FramePitchScaler p(kRate, 2);
+    const int N = p.frameLength(), kFrames = 48;
+    PlainVocoder plain[] = {{N, p.hop()}, {N, p.hop()}};
+    const std::vector<double> input = testsignals::noise(N * kFrames, 2, 1000.0, 7);
+    const double pitches[] = {1.0, -1.0, 0.4, -0.3, 0.0, 1.0};
+    // Every eighth frame from the sixth on is silent.
+    auto sample = [&](int f, int i, int c) {
+        return f % 8 == 5 ? 0.0 : input[(static_cast<size_t>(f) * N + i) * 2 + c];
+    };
+    std::vector<double> expected(N);
+    for (int f = 0; f < kFrames; ++f) {
+        if (f % 8 == 0) setPitch(p, pitches[f / 8]);
+        const int mask = f % 5 == 3 ? 1 : 3;
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < N; ++i) p.plane(c)[i] = sample(f, i, c);
+        p.processFrame(mask);
+        for (int c = 0; c < 2; ++c) {
+            if (!channelSelected(c, mask)) continue;
+            for (int i = 0; i < N; ++i) expected[i] = sample(f, i, c);
+            plain[c].frame(expected.data(), p.pitchFactor());
+            ASSERT_EQ(std::memcmp(expected.data(), p.plane(c), sizeof(double) * N), 0) << "frame " << f << ", " << c;
+        }
     }
 }
 
