@@ -122,13 +122,14 @@ void PartitionedConvolver::prepareResponse(const double* response, int length, C
 
 void PartitionedConvolver::installResponse(ConvolverResponse& staged) {
     if (staged.length < 1) return;
+    // A step under way finishes with the response it started with.
+    for (size_t j = 1; j < levels_.size(); ++j) settle(static_cast<int>(j));
     responseLength_ = staged.length;
     for (auto& level : staged.newLevels) levels_.push_back(std::move(level));
     staged.newLevels.clear();
     if (ring_.empty() && !staged.ring.empty()) ring_.swap(staged.ring);
     for (size_t j = 0; j < levels_.size(); ++j) {
         ConvolverResponse::Level& share = staged.levels[j];
-        settle(static_cast<int>(j));
         levels_[j]->swapResponse(share.spectra, share.partitions, share.grownHistory);
     }
     staged.length = 0;
