@@ -7,9 +7,7 @@
 
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <regex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -17,40 +15,15 @@
 
 namespace {
 
-// What each command takes, as its parser accepts it: spelling and argument.
-const std::map<std::string, std::vector<std::pair<std::string, std::string>>>& commandOptions() {
-    static const std::map<std::string, std::vector<std::pair<std::string, std::string>>> options = {
-        {"list", {{"--json", ""}, {"-h, --help", ""}}},
-        {"process",
-         {{"IN", ""},
-          {"OUT", ""},
-          {"-m, --module", "INDEX|NAME"},
-          {"-p, --preset", "NAME|INDEX"},
-          {"-s, --set", "NAME=VALUE"},
-          {"-g, --gain", "DB"},
-          {"--channels", "LR|L|R|PASS"},
-          {"--block", "FRAMES"},
-          {"--bits", "16|24|32"},
-          {"--type", "wav|flac"},
-          {"--snap-noise", "SECONDS"},
-          {"--tail", "SECONDS"},
-          {"--seed", "N"},
-          {"--json", ""},
-          {"-q, --quiet", ""},
-          {"-h, --help", ""}}},
-        {"response",
-         {{"-m, --module", "INDEX|NAME"},
-          {"-p, --preset", "NAME|INDEX"},
-          {"-s, --set", "NAME=VALUE"},
-          {"--rate", "HZ"},
-          {"--svg", "FILE"},
-          {"--csv", "FILE"},
-          {"-h, --help", ""}}},
-        {"demo", {{"DIR", ""}, {"-h, --help", ""}}},
-        {"manual", {{"--html", ""}, {"-h, --help", ""}}},
-        {"help", {{"COMMAND", ""}, {"--man", ""}, {"-h, --help", ""}}},
-    };
-    return options;
+// The commands the overview names, from its "commands:" section.
+std::vector<std::string> overviewCommands(const std::string& overview) {
+    std::vector<std::string> commands;
+    const size_t from = overview.find("\ncommands:\n");
+    const std::string section = overview.substr(from, overview.find("\n\n", from + 1) - from);
+    const std::regex line("\n  ([a-z]+) ");
+    for (auto it = std::sregex_iterator(section.begin(), section.end(), line); it != std::sregex_iterator(); ++it)
+        commands.push_back((*it)[1]);
+    return commands;
 }
 
 std::string fileText(const std::string& path) {
@@ -58,54 +31,51 @@ std::string fileText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Each command of the overview: usage, and under "options:" every entry as
+// "  -m, --module INDEX|NAME", a line of meaning and its default; each option
+// listed is one its parser knows; two examples; the same text for
+// `morv COMMAND --help`.
 TEST(Help, EveryOptionWithItsArgumentDefaultAndMeaningAndTwoExamples) {
-    for (const auto& [command, options] : commandOptions()) {
+    const MorvRun overview = runMorv("help");
+    ASSERT_EQ(overview.status, 0);
+    const std::vector<std::string> commands = overviewCommands(overview.out);
+    EXPECT_EQ(commands.size(), 6u) << overview.out;
+    for (const std::string& command : commands) {
         const MorvRun r = runMorv("help " + command);
         ASSERT_EQ(r.status, 0) << command << ": " << r.err;
         EXPECT_EQ(r.out.rfind("usage: morv " + command, 0), 0u) << r.out;
-        for (const auto& [spelling, argument] : options) {
-            // "  -m, --module INDEX|NAME", a line of meaning, then the default.
-            const std::string tag = "\n  " + spelling + (argument.empty() ? "" : " " + argument) + "\n      ";
-            const size_t at = r.out.find(tag);
-            ASSERT_NE(at, std::string::npos) << command << " " << spelling << "\n" << r.out;
-            // The entry: its lines indented by six.
-            const std::smatch entry = [&] {
-                std::smatch m;
-                std::regex_search(r.out.cbegin() + static_cast<long>(at + tag.size() - 6), r.out.cend(), m,
-                                  std::regex("^(      [^\n]*\n)+"));
-                return m;
-            }();
-            EXPECT_TRUE(std::regex_search(entry.str(0), std::regex("^      [^ \n][^\n]+\n(      [^\n]+\n)*      default: \\S")))
-                << command << " " << spelling << ":\n" << entry.str(0);
-        }
+        const size_t from = r.out.find("\noptions:\n");
         const size_t examples = r.out.find("\nexamples:\n");
+        ASSERT_NE(from, std::string::npos) << command;
         ASSERT_NE(examples, std::string::npos) << command;
+        // The entries, one after another from the section's start.
+        const std::string options = r.out.substr(from + 10, examples + 1 - (from + 10));
+        const std::regex entry("  (\\S[^\n]*)\n((      [^\n]*\n)+)");
+        int entries = 0;
+        for (auto it = std::sregex_iterator(options.begin(), options.end(), entry, std::regex_constants::match_continuous);
+             it != std::sregex_iterator(); ++it, ++entries) {
+            const std::string spelling = (*it)[1], body = (*it)[2];
+            EXPECT_TRUE(std::regex_search(body, std::regex("^      [^ \n][^\n]+\n(      [^\n]+\n)*      default: \\S")))
+                << command << " " << spelling << ":\n" << body;
+            std::smatch option;
+            if (command == "help" || !std::regex_match(spelling, option, std::regex("(-[a-z], )?(--[a-z-]+)( .+)?")) ||
+                option[2] == "--help")
+                continue;
+            // Three words more: every command refuses them once the options are read, before it does anything.
+            const MorvRun tried = runMorv(command + " " + option[2].str() + (option[3].matched ? " 1" : "") + " a b c");
+            EXPECT_EQ(tried.err.find("unknown option"), std::string::npos) << command << " " << spelling << ": " << tried.err;
+        }
+        const std::regex heading("(^|\n)  \\S");
+        EXPECT_EQ(entries, std::distance(std::sregex_iterator(options.begin(), options.end(), heading),
+                                         std::sregex_iterator()))
+            << command << ": an entry out of form\n" << options;
+        EXPECT_GE(entries, 2) << command << "\n" << r.out;
         const std::string tail = r.out.substr(examples);
         const std::regex example("\n  (\\S[^\n]* )?morv " + command + "[^\n]*\n      \\S");
         EXPECT_GE(std::distance(std::sregex_iterator(tail.begin(), tail.end(), example), std::sregex_iterator()), 2)
             << command << tail;
-        // The same help for `morv COMMAND --help`.
         if (command != "help") {
             EXPECT_EQ(runMorv(command + " --help").out, r.out) << command;
-        }
-    }
-}
-
-// Each option the help lists is one the command's parser knows, and the
-// overview names every command.
-TEST(Help, TheHelpListsOnlyWhatTheCommandsTake) {
-    const MorvRun overview = runMorv("help");
-    ASSERT_EQ(overview.status, 0);
-    for (const auto& [command, options] : commandOptions()) {
-        EXPECT_NE(overview.out.find("\n  morv " + command), std::string::npos) << command;
-        const MorvRun r = runMorv("help " + command);
-        const std::regex listed("\n  (-[a-z], )?(--[a-z-]+)( [^\n]+)?\n");
-        for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), listed); it != std::sregex_iterator(); ++it) {
-            const std::string option = (*it)[2];
-            if (command == "help" || option == "--help") continue;
-            // Three words more: every command refuses them once the options are read, before it does anything.
-            const MorvRun tried = runMorv(command + " " + option + ((*it)[3].matched ? " 1" : "") + " a b c");
-            EXPECT_EQ(tried.err.find("unknown option"), std::string::npos) << command << " " << option << ": " << tried.err;
         }
     }
     EXPECT_EQ(runMorv("help --man").status, 0);
