@@ -37,6 +37,18 @@ as_root_write() {
   if [ "$(id -u)" -eq 0 ]; then cat >"$1"; else sudo tee "$1" >/dev/null; fi
 }
 
+# A mirror caught mid-sync fails one index now and then: try again, and if an
+# index still fails, go on with the ones that came; the install itself says
+# clearly if a package is then out of reach.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    as_root apt-get update -qq && return 0
+    [ "$attempt" -lt 3 ] && sleep $((attempt * 10))
+  done
+  echo "apt-get update failed three times: going on with the indexes it got" >&2
+}
+
 # The deb-src twins of the system's Debian entries (deb822 stanzas and
 # one-line entries of this release), written once into a list of our own.
 enable_deb_src() {
@@ -69,7 +81,7 @@ enable_deb_src() {
   fi
   echo "Adding deb-src entries: $list"
   printf '%s\n' "$entries" | as_root_write "$list"
-  as_root apt-get update -qq
+  apt_update
 }
 
 for group in "$@"; do
@@ -93,5 +105,5 @@ export DEBIAN_FRONTEND=noninteractive
 if [ "$need_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -q i386; then
   as_root dpkg --add-architecture i386
 fi
-as_root apt-get update -qq
+apt_update
 as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
