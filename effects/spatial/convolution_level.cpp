@@ -3,31 +3,69 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32)
+#include <immintrin.h>
+#define MORV_PRODUCT_AVX 1
+#endif
+
 namespace {
 
-// out = s x w (+ add), bin by bin, in the packed layout: elements 0 and N - 1
-// are real, the pairs (2k - 1, 2k) complex. out may be add.
-void multiplySpectra(const double* s, const double* w, const double* add, double* out, int n) {
-    if (add) {
-        out[0] = s[0] * w[0] + add[0];
-        out[n - 1] = s[n - 1] * w[n - 1] + add[n - 1];
-        for (int i = 1; i < n - 1; i += 2) {
-            const double re = s[i] * w[i] - s[i + 1] * w[i + 1];
-            const double im = s[i] * w[i + 1] + s[i + 1] * w[i];
-            out[i] = re + add[i];
-            out[i + 1] = im + add[i + 1];
-        }
-    } else {
-        out[0] = s[0] * w[0];
-        out[n - 1] = s[n - 1] * w[n - 1];
-        for (int i = 1; i < n - 1; i += 2) {
-            const double re = s[i] * w[i] - s[i + 1] * w[i + 1];
-            const double im = s[i] * w[i + 1] + s[i + 1] * w[i];
-            out[i] = re;
-            out[i + 1] = im;
-        }
+// The bins are summed a stretch at a time, every partition's product added
+// into the stretch before the next: the stretch of sums stays in the first
+// cache level, and each bin still adds the partitions in the same order.
+constexpr int kStretch = 256;
+
+// sum = s x w (+ sum when accumulate), for the complex pairs (2k - 1, 2k) of
+// the packed layout in [first, last). Written out lane by lane, the products
+// round exactly as re = sr wr - si wi, im = sr wi + si wr do.
+void productPairs(const double* s, const double* w, double* sum, int first, int last, bool accumulate) {
+    int i = first;
+#if defined(__SSE2__)
+    const __m128d negateReal = _mm_castsi128_pd(_mm_set_epi64x(0, static_cast<long long>(0x8000000000000000ULL)));
+    for (; i + 1 < last; i += 2) {
+        const __m128d sv = _mm_loadu_pd(s + i);
+        const __m128d wv = _mm_loadu_pd(w + i);
+        const __m128d a = _mm_mul_pd(_mm_unpacklo_pd(sv, sv), wv);
+        const __m128d b = _mm_mul_pd(_mm_unpackhi_pd(sv, sv), _mm_shuffle_pd(wv, wv, 1));
+        __m128d product = _mm_add_pd(a, _mm_xor_pd(b, negateReal));
+        if (accumulate) product = _mm_add_pd(product, _mm_loadu_pd(sum + i));
+        _mm_storeu_pd(sum + i, product);
+    }
+#endif
+    for (; i + 1 < last; i += 2) {
+        const double re = s[i] * w[i] - s[i + 1] * w[i + 1];
+        const double im = s[i] * w[i + 1] + s[i + 1] * w[i];
+        sum[i] = accumulate ? re + sum[i] : re;
+        sum[i + 1] = accumulate ? im + sum[i + 1] : im;
     }
 }
+
+#if defined(MORV_PRODUCT_AVX)
+// Two complex pairs at a time; AVX alone has no multiply-add, so each lane
+// rounds as the two-lane version does.
+__attribute__((target("avx"))) void productPairsAvx(const double* s, const double* w, double* sum, int first,
+                                                    int last, bool accumulate) {
+    int i = first;
+    for (; i + 3 < last; i += 4) {
+        const __m256d sv = _mm256_loadu_pd(s + i);
+        const __m256d wv = _mm256_loadu_pd(w + i);
+        const __m256d a = _mm256_mul_pd(_mm256_movedup_pd(sv), wv);
+        const __m256d b = _mm256_mul_pd(_mm256_permute_pd(sv, 0xF), _mm256_permute_pd(wv, 0x5));
+        __m256d product = _mm256_addsub_pd(a, b);
+        if (accumulate) product = _mm256_add_pd(product, _mm256_loadu_pd(sum + i));
+        _mm256_storeu_pd(sum + i, product);
+    }
+    productPairs(s, w, sum, i, last, accumulate);
+}
+
+bool processorHasAvx() {
+    static const bool available = __builtin_cpu_supports("avx");
+    return available;
+}
+#endif
 
 }  // namespace
 
@@ -111,7 +149,28 @@ void ConvolutionLevel::step() {
         return;
     }
     double* sum = product_.data();
-    multiplySpectra(spectrum(partitions_ - 1), history(partitions_ - 1), nullptr, sum, length_);
-    for (int k = partitions_ - 2; k >= 0; --k) multiplySpectra(spectrum(k), history(k), sum, sum, length_);
+    sumProducts(sum);
     fft_.inverse(sum);
+}
+
+// The products of every partition with its window, summed from the last
+// partition (the oldest window) to the first; elements 0 and N - 1 are real.
+void ConvolutionLevel::sumProducts(double* sum) {
+    const int last = partitions_ - 1;
+    const int n = length_;
+    sum[0] = spectrum(last)[0] * history(last)[0];
+    sum[n - 1] = spectrum(last)[n - 1] * history(last)[n - 1];
+    for (int k = last - 1; k >= 0; --k) {
+        sum[0] = spectrum(k)[0] * history(k)[0] + sum[0];
+        sum[n - 1] = spectrum(k)[n - 1] * history(k)[n - 1] + sum[n - 1];
+    }
+#if defined(MORV_PRODUCT_AVX)
+    auto pairs = processorHasAvx() ? productPairsAvx : productPairs;
+#else
+    auto pairs = productPairs;
+#endif
+    for (int first = 1; first < n - 1; first += kStretch) {
+        const int end = std::min(first + kStretch, n - 1);
+        for (int k = last; k >= 0; --k) pairs(spectrum(k), history(k), sum, first, end, k != last);
+    }
 }

@@ -55,6 +55,7 @@ public:
 
 private:
     void growHistory(int slots, std::vector<double>& grown);
+    void sumProducts(double* sum);
     double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * length_; }
     // The window spectrum of age steps ago (0: the newest).
     double* history(int age) {
