@@ -106,4 +106,13 @@ if [ "$need_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -q i386
   as_root dpkg --add-architecture i386
 fi
 apt_update
-as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install=(apt-get install -y -qq --no-install-recommends)
+if ! as_root "${install[@]}" "${missing[@]}" >/dev/null; then
+  # With one architecture's update index missing, the other's updated
+  # libraries cannot be matched (multiarch wants equal versions): the
+  # release's own versions of both still can.
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$release" ] || exit 1
+  echo "retrying with the packages of $release itself" >&2
+  as_root "${install[@]}" -t "$release" "${missing[@]}" >/dev/null
+fi
