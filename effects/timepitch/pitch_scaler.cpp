@@ -142,9 +142,14 @@ __attribute__((target("avx2"), flatten)) MORV_REALIGN void analyseBinsAvx2 MORV_
 __attribute__((target("avx2"), flatten)) MORV_REALIGN void synthesiseBinsAvx2 MORV_SYNTHESISE_BINS_ARGS {
     MORV_SYNTHESISE_BINS_BODY
 }
-// With AVX-512F the compiler may fuse a multiply and an add, which rounds
-// once where the baseline rounds twice: contraction is turned off for these
-// two. Eight lanes a vector.
+bool hasAvx2() {
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
+}
+// With AVX-512F GCC may fuse a multiply and an add, which rounds once where
+// the baseline rounds twice: contraction is turned off for these two (with
+// GCC's attribute; other compilers keep to AVX2). Eight lanes a vector.
+#if !defined(__clang__)
 #define MORV_AVX512 target("avx512f", "prefer-vector-width=512"), optimize("fp-contract=off")
 __attribute__((MORV_AVX512, flatten)) MORV_REALIGN void analyseBinsAvx512 MORV_ANALYSE_BINS_ARGS {
     MORV_ANALYSE_BINS_BODY
@@ -152,14 +157,15 @@ __attribute__((MORV_AVX512, flatten)) MORV_REALIGN void analyseBinsAvx512 MORV_A
 __attribute__((MORV_AVX512, flatten)) MORV_REALIGN void synthesiseBinsAvx512 MORV_SYNTHESISE_BINS_ARGS {
     MORV_SYNTHESISE_BINS_BODY
 }
-bool hasAvx2() {
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-}
 bool hasAvx512() {
     static const bool available = __builtin_cpu_supports("avx512f");
     return available;
 }
+#else
+bool hasAvx512() { return false; }
+#define analyseBinsAvx512 analyseBinsAvx2
+#define synthesiseBinsAvx512 synthesiseBinsAvx2
+#endif
 #else
 bool hasAvx2() { return false; }
 bool hasAvx512() { return false; }
