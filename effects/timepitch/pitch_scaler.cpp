@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int kCapacity = 5000;
+// Runs of unread bins this close are kept as one.
+constexpr int kJoinedGap = 16;
 double shownFactor(double value);
 double exponentOf(double factor);
 
@@ -40,6 +42,8 @@ PitchScaler::PitchScaler(double sampleRate, int channels, double frameSeconds, d
       lastSpectrum_(static_cast<size_t>(channelCount()) * frameLength(), 0.0),
       silentBins_(static_cast<size_t>(channelCount()) * frameLength(), 0.0),
       settled_(channelCount(), 0),
+      analysed_(channelCount(), 0),
+      binPhase_(static_cast<size_t>(channelCount()) * binCount_, 0.0),
       previousPhase_(static_cast<size_t>(channelCount()) * binCount_, 0.0),
       sourceExpected_(binCount_, 0.0),
       re_(binCount_, 0.0),
@@ -49,6 +53,8 @@ PitchScaler::PitchScaler(double sampleRate, int channels, double frameSeconds, d
       newMagnitude_(binCount_, 0.0),
       newAdvance_(binCount_, 0.0) {
     for (int k = 1; k < binCount_; ++k) expectedAdvance_[k] = expectedAdvance_[k - 1] + binAdvance_;
+    unreadFirst_.reserve(binCount_);
+    unreadCount_.reserve(binCount_);
 }
 
 int PitchScaler::parameterInfo(double /*sampleRate*/, ParameterInfo* out) { return copyParameters(kParameters, out); }
@@ -140,38 +146,98 @@ bool hasAvx2() {
     static const bool available = __builtin_cpu_supports("avx2");
     return available;
 }
+// With AVX-512F GCC may fuse a multiply and an add, which rounds once where
+// the baseline rounds twice: contraction is turned off for these two (with
+// GCC's attribute; other compilers keep to AVX2). Eight lanes a vector.
+#if !defined(__clang__)
+#define MORV_AVX512 target("avx512f", "prefer-vector-width=512"), optimize("fp-contract=off")
+__attribute__((MORV_AVX512, flatten)) MORV_REALIGN void analyseBinsAvx512 MORV_ANALYSE_BINS_ARGS {
+    MORV_ANALYSE_BINS_BODY
+}
+__attribute__((MORV_AVX512, flatten)) MORV_REALIGN void synthesiseBinsAvx512 MORV_SYNTHESISE_BINS_ARGS {
+    MORV_SYNTHESISE_BINS_BODY
+}
+bool hasAvx512() {
+    static const bool available = __builtin_cpu_supports("avx512f");
+    return available;
+}
+#else
+bool hasAvx512() { return false; }
+#define analyseBinsAvx512 analyseBinsAvx2
+#define synthesiseBinsAvx512 synthesiseBinsAvx2
+#endif
 #else
 bool hasAvx2() { return false; }
+bool hasAvx512() { return false; }
 #define analyseBinsAvx2 analyseBinsBaseline
 #define synthesiseBinsAvx2 synthesiseBinsBaseline
+#define analyseBinsAvx512 analyseBinsBaseline
+#define synthesiseBinsAvx512 synthesiseBinsBaseline
 #endif
 
 void analyseBins MORV_ANALYSE_BINS_ARGS {
-    (hasAvx2() ? analyseBinsAvx2 : analyseBinsBaseline)(re, im, expected, previous, magnitude, advance, count);
+    (hasAvx512() ? analyseBinsAvx512 : hasAvx2() ? analyseBinsAvx2 : analyseBinsBaseline)(
+        re, im, expected, previous, magnitude, advance, count);
 }
 void synthesiseBins MORV_SYNTHESISE_BINS_ARGS {
-    (hasAvx2() ? synthesiseBinsAvx2 : synthesiseBinsBaseline)(magnitude, advance, phases, out, count);
+    (hasAvx512() ? synthesiseBinsAvx512 : hasAvx2() ? synthesiseBinsAvx2 : synthesiseBinsBaseline)(
+        magnitude, advance, phases, out, count);
 }
 
 }  // namespace
 
-// A new factor: the sources' expected advances, and their previous phases
-// from each channel's last spectrum (all zero before the first frame, as the
-// phases then are). The silent output bins may have moved.
+// A new factor. Every bin's previous phase is gathered first: the bins the
+// old factor read keep theirs; the others take that of the channel's last
+// analysed spectrum, or, when no frame was analysed since the last change,
+// what they were gathered as then (all zero before the first frame, as the
+// phases then are). The new sources take theirs from it, with their expected
+// advances. The silent output bins may have moved.
 void PitchScaler::configure() {
+    const int K = binCount_, N = frameLength();
+    const std::vector<int>& sources = resampling_.sources();
+    for (int c = 0; c < channelCount(); ++c) {
+        double* phase = binPhase_.data() + static_cast<size_t>(c) * K;
+        const double* last = lastSpectrum_.data() + static_cast<size_t>(c) * N;
+        const double* previous = previousPhase_.data() + static_cast<size_t>(c) * K;
+        if (analysed_[c])
+            for (size_t r = 0; r < unreadFirst_.size(); ++r)
+                for (int b = unreadFirst_[r], end = b + unreadCount_[r]; b < end; ++b)
+                    phase[b] = portable::angle(last[2 * b], last[2 * b - 1]);
+        for (size_t j = 0; j < sources.size(); ++j) phase[sources[j]] = previous[j];
+        phase[0] = phase[K - 1] = 0.0;
+        analysed_[c] = 0;
+    }
+
     resampling_.configure(pitchFactor_);
     configured_ = true;
-    const std::vector<int>& sources = resampling_.sources();
-    const int n = static_cast<int>(sources.size()), K = binCount_, N = frameLength();
+    const int n = static_cast<int>(sources.size());
     for (int j = 0; j < n; ++j) sourceExpected_[j] = expectedAdvance_[sources[j]];
     for (int c = 0; c < channelCount(); ++c) {
-        const double* last = lastSpectrum_.data() + static_cast<size_t>(c) * N;
+        const double* phase = binPhase_.data() + static_cast<size_t>(c) * K;
         double* previous = previousPhase_.data() + static_cast<size_t>(c) * K;
-        for (int j = 0; j < n; ++j) {
-            const int b = sources[j];
-            previous[j] = b == 0 || b == K - 1 ? 0.0 : portable::angle(last[2 * b], last[2 * b - 1]);
-        }
+        for (int j = 0; j < n; ++j) previous[j] = phase[sources[j]];
     }
+    // The inner bins between and above the sources, as runs; runs a few bins
+    // apart are joined (the sources between are copied too, unread), so that
+    // a factor below 1/2, which leaves every second or third bin out, copies
+    // one stretch.
+    unreadFirst_.clear();
+    unreadCount_.clear();
+    auto addRun = [&](int first, int end) {
+        if (!unreadFirst_.empty() && unreadFirst_.back() + unreadCount_.back() + kJoinedGap >= first)
+            unreadCount_.back() = end - unreadFirst_.back();
+        else {
+            unreadFirst_.push_back(first);
+            unreadCount_.push_back(end - first);
+        }
+    };
+    int next = 1;
+    for (int b : sources) {
+        const int end = std::min(b, K - 1);
+        if (end > next) addRun(next, end);
+        next = std::max(next, b + 1);
+    }
+    if (next < K - 1) addRun(next, K - 1);
     std::fill(settled_.begin(), settled_.end(), 0);
 }
 
@@ -181,7 +247,12 @@ void PitchScaler::configure() {
 // that the arithmetic runs over contiguous arrays.
 void PitchScaler::analyse(const double* x, int channel) {
     const int K = binCount_, N = frameLength();
-    std::memcpy(lastSpectrum_.data() + static_cast<size_t>(channel) * N, x, sizeof(double) * N);
+    double* kept = lastSpectrum_.data() + static_cast<size_t>(channel) * N;
+    for (size_t r = 0; r < unreadFirst_.size(); ++r) {
+        const int from = 2 * unreadFirst_[r] - 1;
+        std::memcpy(kept + from, x + from, sizeof(double) * 2 * unreadCount_[r]);
+    }
+    analysed_[channel] = 1;
     const std::vector<int>& sources = resampling_.sources();
     const int n = static_cast<int>(sources.size());
     const int first = n > 0 && sources[0] == 0 ? 1 : 0;

@@ -57,11 +57,21 @@ private:
     bool configured_ = false;
     // Per channel c, bin k at c K + k.
     std::vector<double> outputPhase_;
-    // Per channel c at c N: the last analysed spectrum, and the values of the
-    // output bins from the resampling's written end up, while they are settled.
+    // Per channel c at c N: the bins of the last analysed spectrum that the
+    // resampling does not read (the others' phases are kept as previous
+    // phases), and the values of the output bins from the resampling's written
+    // end up, while they are settled.
     std::vector<double> lastSpectrum_;
     std::vector<double> silentBins_;
     std::vector<char> settled_;
+    // Per channel: a frame was analysed with the factor in force.
+    std::vector<char> analysed_;
+    // The inner bins the resampling does not read, as runs (first bin, count)
+    // that may take in a few read bins between them.
+    std::vector<int> unreadFirst_, unreadCount_;
+    // Per channel c at c K, while a new factor is set up: the previous phase
+    // of every bin.
+    std::vector<double> binPhase_;
     // Indexed by place in the resampling's sources: per channel c at c K, the
     // previous phase; the frame's spectrum and its analysis.
     std::vector<double> previousPhase_;

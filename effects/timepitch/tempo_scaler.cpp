@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 #include "effects/timepitch/exponent_parameter.h"
 #include "effects/timepitch/time_pitch_presets.h"
 #include "framework/portable_math.h"
@@ -25,9 +29,78 @@ double shownFactor(double value) { return kTempo.shown(value); }
 double exponentOf(double factor) { return kTempo.exponent(factor); }
 // The history's storage holds this many histories: the latest one slides
 // along it and is moved back to the start only when it reaches the end.
-constexpr int kHistorySpans = 2;
+constexpr int kHistorySpans = 4;
 // Within this distance of 1 the stretch is taken as none: no lag is sought.
 constexpr double kNoStretch = 0.001;
+
+// bins[k] times the conjugate of other[k] for count complex bins laid out as
+// (re, im) pairs: (ar xr + ai xi, ai xr - ar xi), each product and sum one
+// IEEE step, so the vector walk below gives the same bits.
+void conjugateProductBaseline(double* __restrict bins, const double* __restrict other, int count) {
+    for (int k = 0; k < count; ++k) {
+        const double ar = bins[2 * k], ai = bins[2 * k + 1];
+        const double xr = other[2 * k], xi = other[2 * k + 1];
+        bins[2 * k] = ar * xr + ai * xi;
+        bins[2 * k + 1] = ai * xr - ar * xi;
+    }
+}
+
+// The overlap-add of a frame's windowed segment: its first D C samples, with
+// the output frame's overlap (its samples from D C on) added to the first
+// S C of them, go to out; the rest become the new output frame, the overlap
+// moved to its start. Reading o ahead of where it writes, a forward walk
+// never reads a sample it has already overwritten.
+#define MORV_OVERLAP_ADD_BODY                                                          \
+    const int both = SC < DC ? SC : DC;                                                \
+    for (int i = 0; i < both; ++i) out[i] = o[DC + i] + w[i] * segment[i];             \
+    for (int i = both; i < DC; ++i) out[i] = w[i] * segment[i];                        \
+    for (int i = DC; i < SC; ++i) o[i] = o[DC + i] + w[i] * segment[i];                \
+    for (int i = SC > DC ? SC : DC; i < NC; ++i) o[i] = w[i] * segment[i];
+#define MORV_OVERLAP_ADD_ARGS                                                                       \
+    (const double* __restrict segment, const double* __restrict w, double* o, double* __restrict out, \
+     int SC, int DC, int NC)
+
+void overlapAddBaseline MORV_OVERLAP_ADD_ARGS { MORV_OVERLAP_ADD_BODY }
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+// The 32-bit Windows stack is aligned to 4 bytes only; AVX spills need 32.
+#if defined(__i386__)
+#define MORV_REALIGN __attribute__((force_align_arg_pointer))
+#else
+#define MORV_REALIGN
+#endif
+// Two bins a vector: (ar xr, ai xr) + (ai xi, -(ar xi)); a - b and a + (-b)
+// are the same IEEE result.
+__attribute__((target("avx"))) MORV_REALIGN void conjugateProductAvx(double* __restrict bins,
+                                                                     const double* __restrict other, int count) {
+    const __m256d flip = _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);
+    int k = 0;
+    for (; k + 2 <= count; k += 2) {
+        const __m256d a = _mm256_loadu_pd(bins + 2 * k);
+        const __m256d x = _mm256_loadu_pd(other + 2 * k);
+        const __m256d xr = _mm256_unpacklo_pd(x, x);
+        const __m256d xi = _mm256_unpackhi_pd(x, x);
+        const __m256d swapped = _mm256_permute_pd(a, 0x5);
+        const __m256d cross = _mm256_xor_pd(_mm256_mul_pd(swapped, xi), flip);
+        _mm256_storeu_pd(bins + 2 * k, _mm256_add_pd(_mm256_mul_pd(a, xr), cross));
+    }
+    conjugateProductBaseline(bins + 2 * k, other + 2 * k, count - k);
+}
+__attribute__((target("avx"))) MORV_REALIGN void overlapAddAvx MORV_OVERLAP_ADD_ARGS { MORV_OVERLAP_ADD_BODY }
+bool hasAvx() {
+    static const bool available = __builtin_cpu_supports("avx");
+    return available;
+}
+#else
+bool hasAvx() { return false; }
+#define conjugateProductAvx conjugateProductBaseline
+#define overlapAddAvx overlapAddBaseline
+#endif
+
+void conjugateProduct(double* bins, const double* other, int count) {
+    (hasAvx() ? conjugateProductAvx : conjugateProductBaseline)(bins, other, count);
+}
+void overlapAdd MORV_OVERLAP_ADD_ARGS { (hasAvx() ? overlapAddAvx : overlapAddBaseline)(segment, w, o, out, SC, DC, NC); }
 
 int hopFor(int outputHop, double stretch) { return std::max(1, static_cast<int>(outputHop / stretch)); }
 
@@ -191,14 +264,7 @@ void TempoScaler::laterFrame(const double* input) {
 
     const int lag = std::fabs(stretch_ - 1.0) < kNoStretch ? 0 : bestLag();
     const double* segment = h + (inputHop_ + lag) * C;
-    const double* w = window_.data();
-    double* o = outputFrame_.data();
-    double* out = pendingOutput_.reserve(DC);
-    const int both = std::min(SC, DC);
-    for (int i = 0; i < both; ++i) out[i] = o[DC + i] + w[i] * segment[i];
-    for (int i = both; i < DC; ++i) out[i] = w[i] * segment[i];
-    for (int i = DC; i < SC; ++i) o[i] = o[DC + i] + w[i] * segment[i];
-    for (int i = std::max(SC, DC); i < NC; ++i) o[i] = w[i] * segment[i];
+    overlapAdd(segment, window_.data(), outputFrame_.data(), pendingOutput_.reserve(DC), SC, DC, NC);
     pendingOutput_.commit(DC);
 }
 
@@ -222,12 +288,7 @@ int TempoScaler::bestLag() {
     // a times the conjugate of x, in the packed layout (bins 0 and T/2 real).
     a[0] *= x[0];
     a[T - 1] *= x[T - 1];
-    for (int k = 1; k < T / 2; ++k) {
-        const double ar = a[2 * k - 1], ai = a[2 * k];
-        const double xr = x[2 * k - 1], xi = x[2 * k];
-        a[2 * k - 1] = ar * xr + ai * xi;
-        a[2 * k] = ai * xr - ar * xi;
-    }
+    conjugateProduct(a + 1, x + 1, T / 2 - 1);
     transform_.inverse(a);
     // The inverse holds sum a[i] x[i - j] at index j: lag l sits at -l C.
     auto value = [&](int l) { return a[l > 0 ? T - l * C : -l * C]; };

@@ -69,7 +69,7 @@ private:
     RealFft transform_;  // 2 S C
     // Each in an allocation of its own, so that a read past one is caught by
     // the memory checkers rather than landing in the next.
-    std::vector<double> history_;      // 2 L C, the latest L input frames from historyStart_
+    std::vector<double> history_;      // 4 L C, the latest L input frames from historyStart_
     std::vector<double> outputFrame_;  // N C, the overlap in the last S C
     std::vector<double> window_;       // N C, interleaved
     std::vector<double> correlationA_; // 2 S C
