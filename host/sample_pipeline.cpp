@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/effect_module.h"
 
 namespace {
@@ -192,11 +196,99 @@ void peaksFor(int bps, const unsigned char* samples, int count, double* left, do
     }
 }
 
+#if defined(__SSE2__)
+// convertOut and countClamped in one pass for the 16- and 32-bit widths, two
+// samples to a register: gainPair holds the gains of an even and an odd
+// position. maxpd and minpd return their first operand when the comparison
+// holds and the second otherwise, which is the choice of convertOut's
+// ternaries (NaN goes to the bottom); a sample is counted when its gained
+// value lies outside (bottom - 1, top + 1) or is NaN, which is what
+// countClamped counts.
+template <int Bits>
+struct PackedStore;
+
+template <>
+struct PackedStore<16> {
+    static void store8(unsigned char* samples, int i, __m128i a, __m128i b) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(samples) + i), _mm_packs_epi32(a, b));
+    }
+};
+
+template <>
+struct PackedStore<32> {
+    static void store8(unsigned char* samples, int i, __m128i a, __m128i b) {
+        int32_t* out = reinterpret_cast<int32_t*>(samples) + i;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), b);
+    }
+};
+
+template <int Bits>
+int convertOutPaired(const double* work, unsigned char* samples, int produced, double gainEven, double gainOdd) {
+    const double top = SamplePipeline::fullScale(Bits) - 1.0;
+    const double bottom = -SamplePipeline::fullScale(Bits);
+    const __m128d gains = _mm_setr_pd(gainEven, gainOdd);
+    const __m128d high = _mm_set1_pd(top), low = _mm_set1_pd(bottom);
+    const __m128d outsideHigh = _mm_set1_pd(top + 1.0), outsideLow = _mm_set1_pd(bottom - 1.0);
+    __m128i counted = _mm_setzero_si128();
+    auto clampPair = [&](const double* from, __m128i* lanes) {
+        const __m128d x = _mm_mul_pd(_mm_loadu_pd(from), gains);
+        const __m128d outside = _mm_or_pd(_mm_cmpnlt_pd(x, outsideHigh), _mm_cmpngt_pd(x, outsideLow));
+        counted = _mm_sub_epi64(counted, _mm_castpd_si128(outside));
+        *lanes = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(x, low), high));
+    };
+    int i = 0;
+    for (; i + 8 <= produced; i += 8) {
+        __m128i q0, q1, q2, q3;
+        clampPair(work + i, &q0);
+        clampPair(work + i + 2, &q1);
+        clampPair(work + i + 4, &q2);
+        clampPair(work + i + 6, &q3);
+        PackedStore<Bits>::store8(samples, i, _mm_unpacklo_epi64(q0, q1), _mm_unpacklo_epi64(q2, q3));
+    }
+    int64_t pairs[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pairs), counted);
+    int clamped = static_cast<int>(pairs[0] + pairs[1]);
+    // The rest one at a time; i is even here.
+    const double tailGains[2] = {gainEven, gainOdd};
+    for (; i < produced; ++i) {
+        double x = work[i] * tailGains[i & 1];
+        clamped += !(x > bottom - 1.0 && x < top + 1.0);
+        x = x > bottom ? x : bottom;
+        x = x < top ? x : top;
+        SampleFormat<Bits>::write(samples, i, static_cast<int>(x));
+    }
+    return clamped;
+}
+
+// Whether the gains repeat every two samples, and which pair they make.
+bool gainsInPairs(const double* gains, int nch, double* even, double* odd) {
+    if (nch == 1 || nch == 2) {
+        *even = gains[0];
+        *odd = gains[nch - 1];
+        return true;
+    }
+    for (int c = 1; c < nch; ++c) {
+        if (gains[c] != gains[0]) return false;
+    }
+    *even = *odd = gains[0];
+    return true;
+}
+#endif
+
 template <int Bits>
 int convertOutMasked(const double* work, unsigned char* samples, int produced, int nch, int mask, double gain) {
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
     for (int c = 0; c < gainChannels; ++c) gains[c] = channelSelected(c, mask) ? gain : 1.0;
+#if defined(__SSE2__)
+    if constexpr (Bits == 16 || Bits == 32) {
+        double even, odd;
+        if (nch >= 1 && nch <= kMaxGainChannels && gainsInPairs(gains, nch, &even, &odd)) {
+            return convertOutPaired<Bits>(work, samples, produced, even, odd);
+        }
+    }
+#endif
     if (nch <= kMaxGainChannels) {
         convertOut<Bits>(work, samples, produced, nch, gains);
         return countClamped<Bits>(work, samples, produced, nch, gains);
