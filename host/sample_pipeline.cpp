@@ -197,68 +197,69 @@ void peaksFor(int bps, const unsigned char* samples, int count, double* left, do
 }
 
 #if defined(__SSE2__)
-// convertOut and countClamped in one pass for the 16- and 32-bit widths, two
-// samples to a register: gainPair holds the gains of an even and an odd
-// position. maxpd and minpd return their first operand when the comparison
-// holds and the second otherwise, which is the choice of convertOut's
-// ternaries (NaN goes to the bottom); a sample is counted when its gained
-// value lies outside (bottom - 1, top + 1) or is NaN, which is what
-// countClamped counts.
+// convertOut for the 16- and 32-bit widths, two samples to a register:
+// gainPair holds the gains of an even and an odd position. maxpd and minpd
+// return their first operand when the comparison holds and the second
+// otherwise, which is the choice of convertOut's ternaries (NaN goes to the
+// bottom). The pass also notes whether any sample came out at a limit, so
+// that countClamped reads the block again only when one did.
 template <int Bits>
 struct PackedStore;
 
 template <>
 struct PackedStore<16> {
-    static void store8(unsigned char* samples, int i, __m128i a, __m128i b) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(samples) + i), _mm_packs_epi32(a, b));
+    // Eight samples from two registers of four clamped values; marks in hit
+    // the lanes at either limit.
+    static void store8(unsigned char* samples, int i, __m128i a, __m128i b, __m128i* hit) {
+        const __m128i v = _mm_packs_epi32(a, b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(samples) + i), v);
+        const __m128i top = _mm_set1_epi16(INT16_MAX), bottom = _mm_set1_epi16(INT16_MIN);
+        *hit = _mm_or_si128(*hit, _mm_or_si128(_mm_cmpeq_epi16(v, top), _mm_cmpeq_epi16(v, bottom)));
     }
 };
 
 template <>
 struct PackedStore<32> {
-    static void store8(unsigned char* samples, int i, __m128i a, __m128i b) {
+    static void store8(unsigned char* samples, int i, __m128i a, __m128i b, __m128i* hit) {
         int32_t* out = reinterpret_cast<int32_t*>(samples) + i;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), b);
+        const __m128i top = _mm_set1_epi32(INT32_MAX), bottom = _mm_set1_epi32(INT32_MIN);
+        const __m128i atA = _mm_or_si128(_mm_cmpeq_epi32(a, top), _mm_cmpeq_epi32(a, bottom));
+        const __m128i atB = _mm_or_si128(_mm_cmpeq_epi32(b, top), _mm_cmpeq_epi32(b, bottom));
+        *hit = _mm_or_si128(*hit, _mm_or_si128(atA, atB));
     }
 };
 
+// Returns whether any sample written sits at a limit.
 template <int Bits>
-int convertOutPaired(const double* work, unsigned char* samples, int produced, double gainEven, double gainOdd) {
+bool convertOutPaired(const double* work, unsigned char* samples, int produced, double gainEven, double gainOdd) {
     const double top = SamplePipeline::fullScale(Bits) - 1.0;
     const double bottom = -SamplePipeline::fullScale(Bits);
     const __m128d gains = _mm_setr_pd(gainEven, gainOdd);
     const __m128d high = _mm_set1_pd(top), low = _mm_set1_pd(bottom);
-    const __m128d outsideHigh = _mm_set1_pd(top + 1.0), outsideLow = _mm_set1_pd(bottom - 1.0);
-    __m128i counted = _mm_setzero_si128();
-    auto clampPair = [&](const double* from, __m128i* lanes) {
+    auto clampPair = [&](const double* from) {
         const __m128d x = _mm_mul_pd(_mm_loadu_pd(from), gains);
-        const __m128d outside = _mm_or_pd(_mm_cmpnlt_pd(x, outsideHigh), _mm_cmpngt_pd(x, outsideLow));
-        counted = _mm_sub_epi64(counted, _mm_castpd_si128(outside));
-        *lanes = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(x, low), high));
+        return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(x, low), high));
     };
+    __m128i hit = _mm_setzero_si128();
     int i = 0;
     for (; i + 8 <= produced; i += 8) {
-        __m128i q0, q1, q2, q3;
-        clampPair(work + i, &q0);
-        clampPair(work + i + 2, &q1);
-        clampPair(work + i + 4, &q2);
-        clampPair(work + i + 6, &q3);
-        PackedStore<Bits>::store8(samples, i, _mm_unpacklo_epi64(q0, q1), _mm_unpacklo_epi64(q2, q3));
+        const __m128i a = _mm_unpacklo_epi64(clampPair(work + i), clampPair(work + i + 2));
+        const __m128i b = _mm_unpacklo_epi64(clampPair(work + i + 4), clampPair(work + i + 6));
+        PackedStore<Bits>::store8(samples, i, a, b, &hit);
     }
-    int64_t pairs[2];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pairs), counted);
-    int clamped = static_cast<int>(pairs[0] + pairs[1]);
+    bool atLimit = _mm_movemask_epi8(hit) != 0;
     // The rest one at a time; i is even here.
     const double tailGains[2] = {gainEven, gainOdd};
     for (; i < produced; ++i) {
         double x = work[i] * tailGains[i & 1];
-        clamped += !(x > bottom - 1.0 && x < top + 1.0);
         x = x > bottom ? x : bottom;
         x = x < top ? x : top;
+        atLimit |= x == top || x == bottom;
         SampleFormat<Bits>::write(samples, i, static_cast<int>(x));
     }
-    return clamped;
+    return atLimit;
 }
 
 // Whether the gains repeat every two samples, and which pair they make.
@@ -285,7 +286,8 @@ int convertOutMasked(const double* work, unsigned char* samples, int produced, i
     if constexpr (Bits == 16 || Bits == 32) {
         double even, odd;
         if (nch >= 1 && nch <= kMaxGainChannels && gainsInPairs(gains, nch, &even, &odd)) {
-            return convertOutPaired<Bits>(work, samples, produced, even, odd);
+            if (!convertOutPaired<Bits>(work, samples, produced, even, odd)) return 0;
+            return countClamped<Bits>(work, samples, produced, nch, gains);
         }
     }
 #endif
