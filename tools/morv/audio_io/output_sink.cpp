@@ -5,17 +5,7 @@
 
 #include "tools/morv/audio_io/audio_file_writer.h"
 
-namespace {
-
-// Frames gathered before a write: a few hundred kilobytes, so that the file
-// is written in large pieces rather than one player block at a time.
-constexpr int kGatherFrames = 32768;
-
-}  // namespace
-
-OutputSink::OutputSink(AudioFileWriter* writer, int channels) : writer_(writer), channels_(channels) {
-    pending_.reserve(static_cast<size_t>(kGatherFrames) * channels);
-}
+OutputSink::OutputSink(AudioFileWriter* writer, int channels) : writer_(writer), channels_(channels) {}
 
 void OutputSink::write(const int32_t* interleaved, int frames, int64_t limit) {
     if (limit >= 0 && frames_ + frames > limit) frames = static_cast<int>(limit - frames_);
@@ -28,16 +18,11 @@ void OutputSink::write(const int32_t* interleaved, int frames, int64_t limit) {
         lowest = interleaved[i] < lowest ? interleaved[i] : lowest;
     }
     peak_ = std::max({peak_, static_cast<int64_t>(highest), -static_cast<int64_t>(lowest)});
-    pending_.insert(pending_.end(), interleaved, interleaved + count);
+    writer_->write(interleaved, frames);
     frames_ += frames;
-    if (pending_.size() >= static_cast<size_t>(kGatherFrames) * channels_) flush();
 }
 
-void OutputSink::flush() {
-    if (pending_.empty()) return;
-    writer_->write(pending_.data(), static_cast<int>(pending_.size() / channels_));
-    pending_.clear();
-}
+void OutputSink::flush() { writer_->flush(); }
 
 double OutputSink::peakDbfs() const {
     return peak_ > 0 ? 20.0 * std::log10(static_cast<double>(peak_) / 2147483648.0) : -INFINITY;
