@@ -217,8 +217,8 @@ void peaksFor(int bps, const unsigned char* samples, int count, double* left, do
 }
 
 #if defined(__SSE2__)
-// convertOut for the 16- and 32-bit widths, two samples to a register:
-// gainPair holds the gains of an even and an odd position. maxpd and minpd
+// convertOut for the 16- and 32-bit widths, two samples to a register that
+// holds an even and an odd position, gained by gainEven and gainOdd. maxpd and minpd
 // return their first operand when the comparison holds and the second
 // otherwise, which is the choice of convertOut's ternaries (NaN goes to the
 // bottom). The pass also notes whether any sample came out at a limit, so
