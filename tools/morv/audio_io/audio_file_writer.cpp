@@ -140,10 +140,11 @@ void AudioFileWriter::write(const int32_t* interleaved, int frames) {
     if (frames <= 0) return;
     const size_t count = static_cast<size_t>(frames) * channels_;
     if (rawBytesPerSample_) {
-        const size_t start = bytes_.size();
-        bytes_.resize(start + count * rawBytesPerSample_);
+        const size_t start = gatheredBytes_;
+        gatheredBytes_ += count * rawBytesPerSample_;
+        if (bytes_.size() < gatheredBytes_) bytes_.resize(gatheredBytes_);
         encodeLittleEndian(interleaved, count, rawBytesPerSample_, bytes_.data() + start);
-        if (bytes_.size() >= static_cast<size_t>(kGatherFrames) * channels_ * rawBytesPerSample_) writeBytes();
+        if (gatheredBytes_ >= static_cast<size_t>(kGatherFrames) * channels_ * rawBytesPerSample_) writeBytes();
         return;
     }
     pending_.insert(pending_.end(), interleaved, interleaved + count);
@@ -161,10 +162,10 @@ void AudioFileWriter::flush() {
 }
 
 void AudioFileWriter::writeBytes() {
-    if (bytes_.empty()) return;
-    const sf_count_t size = static_cast<sf_count_t>(bytes_.size());
+    if (gatheredBytes_ == 0) return;
+    const sf_count_t size = static_cast<sf_count_t>(gatheredBytes_);
     const sf_count_t put = sf_write_raw(file_, bytes_.data(), size);
-    bytes_.clear();
+    gatheredBytes_ = 0;
     if (put != size) fail();
 }
 

@@ -64,7 +64,8 @@ private:
     // Integer WAV is written as its bytes, gathered here at the file's width;
     // the other outputs gather 32-bit frames.
     int rawBytesPerSample_ = 0;
-    std::vector<unsigned char> bytes_;
+    std::vector<unsigned char> bytes_;  // its first gatheredBytes_ are waiting
+    size_t gatheredBytes_ = 0;
     std::vector<int32_t> pending_;
     std::vector<double> scratch_;  // float output: the block scaled to 1.0
     bool committed_ = false;
