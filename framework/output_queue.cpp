@@ -7,9 +7,13 @@ OutputQueue::OutputQueue(int channels, int initialCapacity)
     : channels_(channels < 1 ? 1 : channels), storage_(static_cast<size_t>(std::max(initialCapacity, 0)), 0.0) {}
 
 double* OutputQueue::reserve(int count) {
-    const size_t need = static_cast<size_t>(queued_) + static_cast<size_t>(std::max(count, 0));
-    if (need > storage_.size()) storage_.resize(need);
-    return storage_.data() + queued_;
+    const size_t room = static_cast<size_t>(std::max(count, 0));
+    if (static_cast<size_t>(start_) + queued_ + room > storage_.size()) {
+        if (queued_ > 0) std::memmove(storage_.data(), storage_.data() + start_, sizeof(double) * queued_);
+        start_ = 0;
+        if (queued_ + room > storage_.size()) storage_.resize(queued_ + room);
+    }
+    return storage_.data() + start_ + queued_;
 }
 
 void OutputQueue::commit(int count) { queued_ += count; }
@@ -23,8 +27,8 @@ void OutputQueue::push(const double* samples, int count) {
 int OutputQueue::deliver(double* out, int outCapacity) {
     const int count = outCapacity - outCapacity % channels_;
     if (count <= 0 || queued_ < count) return 0;
-    std::memcpy(out, storage_.data(), sizeof(double) * count);
+    std::memcpy(out, storage_.data() + start_, sizeof(double) * count);
     queued_ -= count;
-    std::memmove(storage_.data(), storage_.data() + count, sizeof(double) * queued_);
+    start_ = queued_ == 0 ? 0 : start_ + count;
     return count;
 }

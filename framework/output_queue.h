@@ -6,8 +6,11 @@
 // (rate or tempo change). Produced samples are queued, interleaved, and
 // served in whole host blocks; what a call cannot deliver stays queued, in
 // order, for the next one, and queued() is what the module's extraOutput
-// reports. Storage grows when a push needs more room and never shrinks, so
-// once it has grown the queue allocates nothing.
+// reports. The queued samples start at an offset that a delivery advances,
+// so that what stays queued is not moved after every block; they move to the
+// front only when a push finds no room behind them. Storage grows when a
+// push needs more room than that and never shrinks, so once it has grown the
+// queue allocates nothing.
 class OutputQueue {
 public:
     OutputQueue(int channels, int initialCapacity);
@@ -25,10 +28,14 @@ public:
 
     int queued() const { return queued_; }
     int capacity() const { return static_cast<int>(storage_.capacity()); }
-    void clear() { queued_ = 0; }
+    void clear() {
+        start_ = 0;
+        queued_ = 0;
+    }
 
 private:
     int channels_;
+    int start_ = 0;
     int queued_ = 0;
     std::vector<double> storage_;
 };

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/effect_module.h"
 
 namespace {
@@ -60,6 +64,26 @@ template <int Bits>
 void convertIn(const unsigned char* __restrict samples, double* __restrict work, int n) {
     for (int i = 0; i < n; ++i) work[i] = SampleFormat<Bits>::read(samples, i);
 }
+
+#if defined(__SSE2__)
+// Eight 16-bit samples to a step: sign-extended to 32 bits, then converted
+// two at a time (exactly, as every 16-bit value is a double).
+template <>
+void convertIn<16>(const unsigned char* __restrict samples, double* __restrict work, int n) {
+    const int16_t* in = reinterpret_cast<const int16_t*>(samples);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i low = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+        const __m128i high = _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
+        _mm_storeu_pd(work + i, _mm_cvtepi32_pd(low));
+        _mm_storeu_pd(work + i + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(low, low)));
+        _mm_storeu_pd(work + i + 4, _mm_cvtepi32_pd(high));
+        _mm_storeu_pd(work + i + 6, _mm_cvtepi32_pd(_mm_unpackhi_epi64(high, high)));
+    }
+    for (; i < n; ++i) work[i] = in[i];
+}
+#endif
 
 // Gains the selected channels, clamps to -F..F-1 and truncates toward zero.
 // The loops are written so the compiler can vectorise them.
@@ -192,11 +216,101 @@ void peaksFor(int bps, const unsigned char* samples, int count, double* left, do
     }
 }
 
+#if defined(__SSE2__)
+// convertOut for the 16- and 32-bit widths, two samples to a register that
+// holds an even and an odd position, gained by gainEven and gainOdd. maxpd and minpd
+// return their first operand when the comparison holds and the second
+// otherwise, which is the choice of convertOut's ternaries (NaN goes to the
+// bottom). The pass also notes whether any sample came out at a limit, so
+// that countClamped reads the block again only when one did.
+template <int Bits>
+struct PackedStore;
+
+template <>
+struct PackedStore<16> {
+    // Eight samples from two registers of four clamped values; marks in hit
+    // the lanes at either limit.
+    static void store8(unsigned char* samples, int i, __m128i a, __m128i b, __m128i* hit) {
+        const __m128i v = _mm_packs_epi32(a, b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(reinterpret_cast<int16_t*>(samples) + i), v);
+        const __m128i top = _mm_set1_epi16(INT16_MAX), bottom = _mm_set1_epi16(INT16_MIN);
+        *hit = _mm_or_si128(*hit, _mm_or_si128(_mm_cmpeq_epi16(v, top), _mm_cmpeq_epi16(v, bottom)));
+    }
+};
+
+template <>
+struct PackedStore<32> {
+    static void store8(unsigned char* samples, int i, __m128i a, __m128i b, __m128i* hit) {
+        int32_t* out = reinterpret_cast<int32_t*>(samples) + i;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), b);
+        const __m128i top = _mm_set1_epi32(INT32_MAX), bottom = _mm_set1_epi32(INT32_MIN);
+        const __m128i atA = _mm_or_si128(_mm_cmpeq_epi32(a, top), _mm_cmpeq_epi32(a, bottom));
+        const __m128i atB = _mm_or_si128(_mm_cmpeq_epi32(b, top), _mm_cmpeq_epi32(b, bottom));
+        *hit = _mm_or_si128(*hit, _mm_or_si128(atA, atB));
+    }
+};
+
+// Returns whether any sample written sits at a limit.
+template <int Bits>
+bool convertOutPaired(const double* work, unsigned char* samples, int produced, double gainEven, double gainOdd) {
+    const double top = SamplePipeline::fullScale(Bits) - 1.0;
+    const double bottom = -SamplePipeline::fullScale(Bits);
+    const __m128d gains = _mm_setr_pd(gainEven, gainOdd);
+    const __m128d high = _mm_set1_pd(top), low = _mm_set1_pd(bottom);
+    auto clampPair = [&](const double* from) {
+        const __m128d x = _mm_mul_pd(_mm_loadu_pd(from), gains);
+        return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(x, low), high));
+    };
+    __m128i hit = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 8 <= produced; i += 8) {
+        const __m128i a = _mm_unpacklo_epi64(clampPair(work + i), clampPair(work + i + 2));
+        const __m128i b = _mm_unpacklo_epi64(clampPair(work + i + 4), clampPair(work + i + 6));
+        PackedStore<Bits>::store8(samples, i, a, b, &hit);
+    }
+    bool atLimit = _mm_movemask_epi8(hit) != 0;
+    // The rest one at a time; i is even here.
+    const double tailGains[2] = {gainEven, gainOdd};
+    for (; i < produced; ++i) {
+        double x = work[i] * tailGains[i & 1];
+        x = x > bottom ? x : bottom;
+        x = x < top ? x : top;
+        atLimit |= x == top || x == bottom;
+        SampleFormat<Bits>::write(samples, i, static_cast<int>(x));
+    }
+    return atLimit;
+}
+
+// Whether the gains repeat every two samples, and which pair they make.
+bool gainsInPairs(const double* gains, int nch, double* even, double* odd) {
+    if (nch == 1 || nch == 2) {
+        *even = gains[0];
+        *odd = gains[nch - 1];
+        return true;
+    }
+    for (int c = 1; c < nch; ++c) {
+        if (gains[c] != gains[0]) return false;
+    }
+    *even = *odd = gains[0];
+    return true;
+}
+#endif
+
 template <int Bits>
 int convertOutMasked(const double* work, unsigned char* samples, int produced, int nch, int mask, double gain) {
     double gains[kMaxGainChannels];
     const int gainChannels = nch < kMaxGainChannels ? nch : kMaxGainChannels;
     for (int c = 0; c < gainChannels; ++c) gains[c] = channelSelected(c, mask) ? gain : 1.0;
+#if defined(__SSE2__)
+    if constexpr (Bits == 16 || Bits == 32) {
+        double even, odd;
+        if (nch >= 1 && nch <= kMaxGainChannels && gainsInPairs(gains, nch, &even, &odd)) {
+            if (!convertOutPaired<Bits>(work, samples, produced, even, odd)) return 0;
+            return countClamped<Bits>(work, samples, produced, nch, gains);
+        }
+    }
+#endif
     if (nch <= kMaxGainChannels) {
         convertOut<Bits>(work, samples, produced, nch, gains);
         return countClamped<Bits>(work, samples, produced, nch, gains);

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "effects/timepitch/exponent_parameter.h"
 #include "effects/timepitch/time_pitch_presets.h"
 
@@ -25,6 +29,51 @@ constexpr ExponentParameter kRatio(kParameters[0].descriptor, kLog2Of2);
 double shownFactor(double value) { return kRatio.shown(value); }
 double exponentOf(double factor) { return kRatio.exponent(factor); }
 
+// Channel c of frames interleaved doubles as a plane of floats. A stereo pair
+// goes four frames to a step: cvtpd2ps rounds as the scalar conversion does.
+void takePlanes(const double* in, int channels, int frames, float* const* planes) {
+    int i = 0;
+#if defined(__SSE2__)
+    if (channels == 2) {
+        for (; i + 4 <= frames; i += 4) {
+            const double* from = in + 2 * i;
+            const __m128 first = _mm_movelh_ps(_mm_cvtpd_ps(_mm_loadu_pd(from)), _mm_cvtpd_ps(_mm_loadu_pd(from + 2)));
+            const __m128 second =
+                _mm_movelh_ps(_mm_cvtpd_ps(_mm_loadu_pd(from + 4)), _mm_cvtpd_ps(_mm_loadu_pd(from + 6)));
+            _mm_storeu_ps(planes[0] + i, _mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+            _mm_storeu_ps(planes[1] + i, _mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+        }
+    }
+#endif
+    for (int c = 0; c < channels; ++c) {
+        const double* from = in + c;
+        float* plane = planes[c];
+        for (int k = i; k < frames; ++k) plane[k] = static_cast<float>(from[k * channels]);
+    }
+}
+
+// The planes' first frames, interleaved as doubles into out.
+void givePlanes(const float* const* planes, int channels, int frames, double* out) {
+    int i = 0;
+#if defined(__SSE2__)
+    if (channels == 2) {
+        for (; i + 4 <= frames; i += 4) {
+            const __m128 left = _mm_loadu_ps(planes[0] + i), right = _mm_loadu_ps(planes[1] + i);
+            const __m128 low = _mm_unpacklo_ps(left, right), high = _mm_unpackhi_ps(left, right);
+            double* to = out + 2 * i;
+            _mm_storeu_pd(to, _mm_cvtps_pd(low));
+            _mm_storeu_pd(to + 2, _mm_cvtps_pd(_mm_movehl_ps(low, low)));
+            _mm_storeu_pd(to + 4, _mm_cvtps_pd(high));
+            _mm_storeu_pd(to + 6, _mm_cvtps_pd(_mm_movehl_ps(high, high)));
+        }
+    }
+#endif
+    for (int c = 0; c < channels; ++c) {
+        const float* plane = planes[c];
+        for (int k = i; k < frames; ++k) out[k * channels + c] = plane[k];
+    }
+}
+
 }  // namespace
 
 Resampler::Resampler(int channels)
@@ -32,6 +81,7 @@ Resampler::Resampler(int channels)
       channels_(channels < 1 ? 1 : channels),
       converters_(static_cast<size_t>(channels_)),
       stagedConverters_(static_cast<size_t>(channels_)),
+      planePointers_(static_cast<size_t>(channels_)),
       pendingOutput_(channels_, kCapacity) {
     openConverters(converters_, factor_);
     openFactor_ = factor_;
@@ -57,10 +107,9 @@ void Resampler::appendInput(const double* in, int frames) {
         inputStart_ = 0;
     }
     for (int c = 0; c < C; ++c) {
-        float* plane = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_ + inputFrames_;
-        const double* from = in + c;
-        for (int i = 0; i < frames; ++i) plane[i] = static_cast<float>(from[i * C]);
+        planePointers_[c] = inputPlanes_.data() + static_cast<size_t>(c) * planeCapacity_ + inputStart_ + inputFrames_;
     }
+    takePlanes(in, C, frames, planePointers_.data());
     inputFrames_ += frames;
 }
 
@@ -144,11 +193,8 @@ int Resampler::process(const double* in, double* out, int inCount, int outCapaci
     }
     consumeInput(used);
 
-    double* queue = pendingOutput_.reserve(C * written);
-    for (int c = 0; c < C; ++c) {
-        const float* outPlane = outputPlanes_.data() + static_cast<size_t>(c) * room;
-        for (int i = 0; i < written; ++i) queue[i * C + c] = outPlane[i];
-    }
+    for (int c = 0; c < C; ++c) planePointers_[c] = outputPlanes_.data() + static_cast<size_t>(c) * room;
+    givePlanes(planePointers_.data(), C, written, pendingOutput_.reserve(C * written));
     pendingOutput_.commit(C * written);
     return pendingOutput_.deliver(out, outCapacity);
 }

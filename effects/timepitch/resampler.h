@@ -66,5 +66,6 @@ private:
     int inputStart_ = 0;
     int inputFrames_ = 0;
     std::vector<float> outputPlanes_;
+    std::vector<float*> planePointers_;  // one per channel: where the planes start this block
     OutputQueue pendingOutput_;
 };

@@ -6,10 +6,12 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "host/display.h"
 #include "host/engine.h"
+#include "host/sample_pipeline.h"
 #include "registry/module_registry.h"
 #include "../support/fake_effect.h"
 
@@ -357,5 +359,44 @@ TEST_F(SamplePipelineTest, ModuleReplacedWhileBlocksStream) {
     }
     control.join();
 }
+
+
+// The output conversion against its definition, one sample at a time: the
+// gain on the selected channels, the clamp to -F..F-1, truncation toward zero,
+// and a count of the samples the clamp changed. The values straddle both
+// limits (NaN and infinities too), and the odd length leaves a tail after the
+// whole groups of a vectorised pass.
+class OutputConversion : public ::testing::TestWithParam<std::tuple<int, int, int>> {};
+
+TEST_P(OutputConversion, MatchesTheSampleBySampleDefinition) {
+    const auto [bits, channels, mask] = GetParam();
+    const double F = SamplePipeline::fullScale(bits), gain = 1.7;
+    const int n = 8 * 37 + 5;
+    SamplePipeline pipeline;
+    ASSERT_TRUE(pipeline.reserve(n));
+    const double edges[] = {F - 1.0, F - 0.5, F, -F, -F - 0.5, -F - 1.0, NAN, INFINITY, -INFINITY, 0.6 * F, -0.6 * F};
+    uint32_t x = 7;
+    for (int i = 0; i < n; ++i) {
+        x = x * 1664525u + 1013904223u;
+        pipeline.work()[i] = i % 5 == 0 ? edges[(x >> 8) % 11] : (static_cast<double>(x) / 4294967296.0 - 0.5) * 3.0 * F;
+    }
+    const std::vector<double> in(pipeline.work(), pipeline.work() + n);
+    std::vector<int32_t> out(n);
+    pipeline.convertOut(bits, reinterpret_cast<unsigned char*>(out.data()), n, channels, mask, gain);
+    int64_t clamped = 0;
+    for (int i = 0; i < n; ++i) {
+        const double y = in[i] * (channelSelected(i % channels, mask) ? gain : 1.0);
+        clamped += !(y > -F - 1.0 && y < F);
+        const int32_t expected = !(y > -F) ? static_cast<int32_t>(-F) : y >= F - 1.0 ? static_cast<int32_t>(F - 1.0)
+                                                                                         : static_cast<int32_t>(y);
+        const int32_t got = bits == 16 ? reinterpret_cast<const int16_t*>(out.data())[i] : out[i];
+        ASSERT_EQ(got, expected) << "sample " << i << " of value " << y;
+    }
+    EXPECT_EQ(pipeline.clampedSamples(), clamped);
+}
+
+INSTANTIATE_TEST_SUITE_P(WidthsChannelsMasks, OutputConversion,
+                         ::testing::Combine(::testing::Values(16, 32), ::testing::Values(1, 2, 3),
+                                            ::testing::Values(1, 2, 3)));
 
 }  // namespace

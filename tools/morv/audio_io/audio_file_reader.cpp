@@ -8,6 +8,10 @@
 #include "tools/morv/audio_io/declared_length.h"
 #include "tools/morv/commands/usage_error.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr double kFullScale = 2147483648.0;
@@ -36,6 +40,20 @@ int32_t scaled(double x, double quantum, int64_t* clipped) {
     if (v > -kFullScale && v < kFullScale) return static_cast<int32_t>(v);
     ++*clipped;
     return v >= kFullScale ? INT32_MAX : INT32_MIN;
+}
+
+// 16-bit samples on the 32-bit scale (what sf_readf_int gives for them).
+void widen16(const int16_t* in, size_t count, int32_t* out) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(zero, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(zero, v));
+    }
+#endif
+    for (; i < count; ++i) out[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(in[i])) << 16);
 }
 
 }  // namespace
@@ -99,6 +117,12 @@ void AudioFileReader::describe(const SF_INFO& format, bool stream) {
                       subtype == SF_FORMAT_MPEG_LAYER_I || subtype == SF_FORMAT_MPEG_LAYER_II ||
                       subtype == SF_FORMAT_MPEG_LAYER_III;
     flac_ = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC;
+    // A 16-bit WAV whose bytes are in this machine's order is read as its
+    // bytes: libsndfile would convert it in small pieces through a buffer of
+    // its own.
+    const int container = format.format & SF_FORMAT_TYPEMASK;
+    raw16_ = subtype == SF_FORMAT_PCM_16 && (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) &&
+             sf_command(file_.get(), SFC_RAW_DATA_NEEDS_ENDSWAP, nullptr, 0) == SF_FALSE;
 
     const int64_t bytesPerFrame = static_cast<int64_t>(channels_) * (nativeBits_ / 8);
     // An MP3's frame count is an estimate from its size and bit rate.
@@ -126,6 +150,12 @@ int AudioFileReader::read(int32_t* interleaved, int frames) {
             peak_ = std::fabs(x) > peak_ ? std::fabs(x) : peak_;
             interleaved[i] = scaled(x, quantum, &clipped_);
         }
+    } else if (raw16_) {
+        const size_t count = static_cast<size_t>(frames) * channels_;
+        rawBlock_.resize(count);
+        const sf_count_t bytes = sf_read_raw(file_.get(), rawBlock_.data(), static_cast<sf_count_t>(count * 2));
+        got = bytes > 0 ? bytes / (2 * channels_) : 0;
+        widen16(rawBlock_.data(), static_cast<size_t>(got) * channels_, interleaved);
     } else {
         got = sf_readf_int(file_.get(), interleaved, frames);
     }

@@ -74,6 +74,8 @@ private:
     int nativeBits_ = 16;
     bool floatingPoint_ = false;
     bool decodedAsFloat_ = false;
+    bool raw16_ = false;  // 16-bit little-endian PCM, read as its bytes
+    std::vector<int16_t> rawBlock_;
     bool flac_ = false;
     int64_t framesRead_ = 0;
     std::string decoderError_;

@@ -13,7 +13,41 @@
 
 #include "tools/morv/commands/usage_error.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+// Frames gathered before a write: a few hundred kilobytes, so that the file
+// is written in large pieces rather than one player block at a time.
+constexpr int kGatherFrames = 32768;
+
+// The top bits of each 32-bit sample as little-endian samples of width bytes
+// (what libsndfile writes for an integer WAV of that width).
+void encodeLittleEndian(const int32_t* in, size_t count, int width, unsigned char* out) {
+    size_t i = 0;
+    if (width == 2) {
+        int16_t* to = reinterpret_cast<int16_t*>(out);
+#if defined(__SSE2__)
+        for (; i + 8 <= count; i += 8) {
+            const __m128i a = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)), 16);
+            const __m128i b = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4)), 16);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packs_epi32(a, b));
+        }
+#endif
+        for (; i < count; ++i) to[i] = static_cast<int16_t>(in[i] >> 16);
+    } else if (width == 3) {
+        for (; i < count; ++i) {
+            const uint32_t u = static_cast<uint32_t>(in[i]);
+            out[3 * i] = static_cast<unsigned char>(u >> 8);
+            out[3 * i + 1] = static_cast<unsigned char>(u >> 16);
+            out[3 * i + 2] = static_cast<unsigned char>(u >> 24);
+        }
+    } else {
+        std::memcpy(out, in, count * sizeof(int32_t));
+    }
+}
 
 int subtypeFor(const OutputFormat& format) {
     if (format.floatingPoint) return SF_FORMAT_FLOAT;
@@ -78,6 +112,11 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int ch
         throw FileError("cannot write " + path + ": " + sf_strerror(nullptr));
     }
     if (mapped) keepChannelMap(format.channelMap);
+    // An integer WAV takes its samples' bytes as they are on a little-endian
+    // machine; libsndfile still writes the header.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (!format.flac && !format.floatingPoint) rawBytesPerSample_ = format.bits / 8;
+#endif
 }
 
 void AudioFileWriter::keepChannelMap(const std::vector<int>& map) {
@@ -99,6 +138,38 @@ void AudioFileWriter::close() {
 
 void AudioFileWriter::write(const int32_t* interleaved, int frames) {
     if (frames <= 0) return;
+    const size_t count = static_cast<size_t>(frames) * channels_;
+    if (rawBytesPerSample_) {
+        const size_t start = gatheredBytes_;
+        gatheredBytes_ += count * rawBytesPerSample_;
+        if (bytes_.size() < gatheredBytes_) bytes_.resize(gatheredBytes_);
+        encodeLittleEndian(interleaved, count, rawBytesPerSample_, bytes_.data() + start);
+        if (gatheredBytes_ >= static_cast<size_t>(kGatherFrames) * channels_ * rawBytesPerSample_) writeBytes();
+        return;
+    }
+    pending_.insert(pending_.end(), interleaved, interleaved + count);
+    if (pending_.size() >= static_cast<size_t>(kGatherFrames) * channels_) flush();
+}
+
+void AudioFileWriter::flush() {
+    if (rawBytesPerSample_) {
+        writeBytes();
+        return;
+    }
+    if (pending_.empty()) return;
+    writeFrames(pending_.data(), static_cast<int>(pending_.size() / channels_));
+    pending_.clear();
+}
+
+void AudioFileWriter::writeBytes() {
+    if (gatheredBytes_ == 0) return;
+    const sf_count_t size = static_cast<sf_count_t>(gatheredBytes_);
+    const sf_count_t put = sf_write_raw(file_, bytes_.data(), size);
+    gatheredBytes_ = 0;
+    if (put != size) fail();
+}
+
+void AudioFileWriter::writeFrames(const int32_t* interleaved, int frames) {
     if (stream_) {
         if (!stream_->write(interleaved, frames)) throw FileError("cannot write to standard output");
         return;
@@ -123,6 +194,7 @@ void AudioFileWriter::fail() {
 }
 
 void AudioFileWriter::commit() {
+    flush();
     if (stream_) {
         if (!stream_->flush()) throw FileError("cannot write to standard output");
         committed_ = true;

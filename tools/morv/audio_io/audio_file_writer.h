@@ -38,11 +38,17 @@ public:
     AudioFileWriter(const AudioFileWriter&) = delete;
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
 
-    // Writes frames of interleaved 32-bit integers (full scale 2^31).
+    // Takes frames of interleaved 32-bit integers (full scale 2^31); they are
+    // gathered and written in large pieces.
     void write(const int32_t* interleaved, int frames);
+    // Writes what is gathered.
+    void flush();
+    // Flushes, then closes the file and renames it into place.
     void commit();
 
 private:
+    void writeFrames(const int32_t* interleaved, int frames);
+    void writeBytes();
     void close();
     [[noreturn]] void fail();
 
@@ -55,6 +61,12 @@ private:
     std::string temporaryPath_;
     int channels_ = 0;
     bool floatingPoint_ = false;
+    // Integer WAV is written as its bytes, gathered here at the file's width;
+    // the other outputs gather 32-bit frames.
+    int rawBytesPerSample_ = 0;
+    std::vector<unsigned char> bytes_;  // its first gatheredBytes_ are waiting
+    size_t gatheredBytes_ = 0;
+    std::vector<int32_t> pending_;
     std::vector<double> scratch_;  // float output: the block scaled to 1.0
     bool committed_ = false;
 };

@@ -5,8 +5,8 @@
 
 class AudioFileWriter;
 
-// The end of the render: gathers the frames into large writes, counts them
-// and measures the peak.
+// The end of the render: hands the frames to the writer (which gathers them
+// into large writes), counts them and measures the peak.
 class OutputSink {
 public:
     OutputSink(AudioFileWriter* writer, int channels);
@@ -26,5 +26,4 @@ private:
     int channels_;
     int64_t frames_ = 0;
     int64_t peak_ = 0;
-    std::vector<int32_t> pending_;
 };

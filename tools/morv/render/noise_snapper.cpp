@@ -19,7 +19,8 @@ void NoiseSnapper::beforeBlock(const int32_t* block, int64_t start, int count) {
         ++next_;
     }
     inputFrames_ = start + count;
-    // Keep the last recentFrames_ frames of input.
+    // Keep the last recentFrames_ frames of input, while a snap is still to come.
+    if (recentFrames_ == 0 || next_ >= frames_.size()) return;
     recent_.insert(recent_.end(), block, block + static_cast<size_t>(count) * channels_);
     const size_t keep = static_cast<size_t>(recentFrames_) * channels_;
     if (recent_.size() > keep) recent_.erase(recent_.begin(), recent_.end() - keep);

@@ -6,6 +6,10 @@
 
 #include "host/engine.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Host-width samples from 32-bit ones, and back, one loop per width so that
@@ -15,7 +19,15 @@ template <int Bits>
 void storeSamples(unsigned char* __restrict host, const int32_t* __restrict input, int count) {
     if (Bits == 16) {
         int16_t* out = reinterpret_cast<int16_t*>(host);
-        for (int i = 0; i < count; ++i) out[i] = static_cast<int16_t>(input[i] >> 16);
+        int i = 0;
+#if defined(__SSE2__)
+        for (; i + 8 <= count; i += 8) {
+            const __m128i a = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(input + i)), 16);
+            const __m128i b = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(input + i + 4)), 16);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(a, b));
+        }
+#endif
+        for (; i < count; ++i) out[i] = static_cast<int16_t>(input[i] >> 16);
     } else if (Bits == 24) {
         for (int i = 0; i < count; ++i) {
             const uint32_t u = static_cast<uint32_t>(input[i]) >> 8;
@@ -32,7 +44,17 @@ template <int Bits>
 void loadSamples(const unsigned char* __restrict host, int32_t* __restrict output, int count) {
     if (Bits == 16) {
         const int16_t* in = reinterpret_cast<const int16_t*>(host);
-        for (int i = 0; i < count; ++i) output[i] = static_cast<int32_t>(static_cast<uint32_t>(in[i]) << 16);
+        int i = 0;
+#if defined(__SSE2__)
+        // Each sample in the high half of a zeroed 32-bit lane.
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 8 <= count; i += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(output + i), _mm_unpacklo_epi16(zero, v));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(output + i + 4), _mm_unpackhi_epi16(zero, v));
+        }
+#endif
+        for (; i < count; ++i) output[i] = static_cast<int32_t>(static_cast<uint32_t>(in[i]) << 16);
     } else if (Bits == 24) {
         for (int i = 0; i < count; ++i) {
             output[i] = static_cast<int32_t>(static_cast<uint32_t>(host[3 * i]) << 8 |

@@ -170,3 +170,43 @@ TEST_F(HostileHeaders, ALossyFileNearFullScaleIsHeldWithinRangeNotWrapped) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every frame libsndfile's own integer read gives for the file at path.
+std::vector<int32_t> libsndfileFrames(const std::string& path, int* channels) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<int32_t> all(static_cast<size_t>(info.frames + 1) * info.channels);
+    all.resize(static_cast<size_t>(sf_readf_int(file, all.data(), info.frames + 1)) * info.channels);
+    sf_close(file);
+    *channels = info.channels;
+    return all;
+}
+
+}  // namespace
+
+// 16-bit files in either byte order and container, and one whose data ends
+// mid-frame, read in pieces that straddle the end, give what libsndfile's
+// integer read gives.
+TEST_F(HostileHeaders, SixteenBitFilesReadAsLibsndfileReadsThem) {
+    const std::vector<double> signal = testsignals::noise(2501, 3, 0.9, 5);
+    write("le.wav", signal, 3, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    write("be.wav", signal, 3, SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG);
+    write("ex.wav", signal, 3, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16);
+    write("aiff.aiff", signal, 3, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+    std::ifstream whole(dir + "le.wav", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    save("cut.wav", bytes.substr(0, bytes.size() - 1001));
+    for (const char* name : {"le.wav", "be.wav", "ex.wav", "aiff.aiff", "cut.wav"}) {
+        SCOPED_TRACE(name);
+        int channels = 0;
+        const std::vector<int32_t> expected = libsndfileFrames(dir + name, &channels);
+        ASSERT_EQ(channels, 3);
+        AudioFileReader reader(dir + name);
+        std::vector<int32_t> got, piece(3 * 999);
+        for (int n; (n = reader.read(piece.data(), 999)) > 0;) got.insert(got.end(), piece.begin(), piece.begin() + 3 * n);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(reader.framesRead(), static_cast<int64_t>(expected.size() / 3));
+    }
+}

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -115,6 +116,13 @@ TEST_F(FailedWrites, AFullStandardOutputIsAFailure) {
 // SIGINT and SIGTERM in the middle of a run (one frame a block keeps it
 // going long enough): status 128 + the signal and one line.
 TEST_F(FailedWrites, InterruptedRunsLeaveNoFile) {
+    // The input comes through a pipe that stays open after its first bytes,
+    // so the run is still waiting for audio when the signal comes, however
+    // fast it renders.
+    std::ifstream whole(dir + "in.wav", std::ios::binary);
+    const std::string head = std::string(std::istreambuf_iterator<char>(whole), std::istreambuf_iterator<char>())
+                                 .substr(0, 32768);
+    ASSERT_EQ(mkfifo((dir + "feed.wav").c_str(), 0600), 0);
     const std::set<std::string> before = files(dir);
     for (int stop : {SIGINT, SIGTERM}) {
         const std::string errFile = dir + "../stderr_" + std::to_string(getpid()) + ".txt";
@@ -124,11 +132,19 @@ TEST_F(FailedWrites, InterruptedRunsLeaveNoFile) {
             ::signal(SIGTERM, SIG_DFL);
             const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(err, 2);
-            const std::string in = dir + "in.wav", out = dir + "old.wav";
+            const std::string in = dir + "feed.wav", out = dir + "old.wav";
             execl(MORV_BINARY, "morv", "process", in.c_str(), out.c_str(), "--quiet", "--block", "1", "--module", "2",
                   static_cast<char*>(nullptr));
             _exit(127);
         }
+        // The pipe opens for writing once the run has opened it for reading.
+        int feed = -1;
+        for (int i = 0; i < 1000 && feed < 0; ++i) {
+            feed = open((dir + "feed.wav").c_str(), O_WRONLY | O_NONBLOCK);
+            if (feed < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_GE(feed, 0);
+        ASSERT_EQ(::write(feed, head.data(), head.size()), static_cast<ssize_t>(head.size()));
         // Wait until the temporary file exists, then a little longer.
         for (int i = 0; i < 1000 && files(dir).size() == before.size(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -137,6 +153,7 @@ TEST_F(FailedWrites, InterruptedRunsLeaveNoFile) {
         kill(child, stop);
         int status = 0;
         waitpid(child, &status, 0);
+        close(feed);
         ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
         EXPECT_EQ(WEXITSTATUS(status), 128 + stop);
         std::ifstream errStream(errFile);
