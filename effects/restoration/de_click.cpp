@@ -102,7 +102,12 @@ DeClick::DeClick(double sampleRate, int channels)
       refined_(frameLength(), 0.0),
       unrepaired_(frameLength(), 0.0),
       carriedValues_(static_cast<size_t>(channels) * overlap(), 0.0),
-      carriedMask_(static_cast<size_t>(channels) * overlap(), 0) {}
+      carriedMask_(static_cast<size_t>(channels) * overlap(), 0),
+      frameModels_(static_cast<size_t>(channels) * (kModelOrder + 1), 0.0),
+      channelClicks_(channels, 0),
+      channelStarts_(static_cast<size_t>(channels) * frameLength(), 0),
+      channelEnds_(static_cast<size_t>(channels) * frameLength(), 0),
+      standOut_(static_cast<size_t>(channels) * frameLength(), 0.0) {}
 
 namespace {
 
@@ -120,6 +125,14 @@ void DeClick::setParameters(const double* values) { thresh_ = values[0]; }
 
 void DeClick::processFrame(int channelMask) {
     const int n = frameLength();
+    // Every channel's clicks are found before any is repaired: a burst on
+    // both channels may stand out in one of them only, or only in part.
+    for (int c = 0; c < channelCount(); ++c) {
+        if (!channelSelected(c, channelMask)) continue;
+        double* plane = framePlane(c);
+        applyCarriedRepairs(c, plane);
+        detectChannel(c, plane);
+    }
     for (int c = 0; c < channelCount(); ++c) {
         double* plane = framePlane(c);
         if (!channelSelected(c, channelMask)) {
@@ -135,12 +148,102 @@ void DeClick::processFrame(int channelMask) {
         std::copy_n(history_.begin() + static_cast<size_t>(c) * kHistoryLength, kHistoryLength, extended_.begin());
         double* x = extended_.data() + kHistoryLength;
         std::copy(plane, plane + n, x);
-        applyCarriedRepairs(c, x);
+        gatherClicks(c, channelMask);
+        std::copy_n(frameModels_.begin() + static_cast<size_t>(c) * (kModelOrder + 1), kModelOrder + 1,
+                    frameModel_.begin());
         repairChannel(x, y);
         carryRepairs(c, x);
         std::copy(x, x + n, plane);
         keepHistory(c, x);
     }
+}
+
+// The frame's model and clicks of one channel, and how far its residual
+// energy stands above its threshold at each sample.
+void DeClick::detectChannel(int channel, const double* x) {
+    const int n = frameLength();
+    // An early stop keeps the model found so far, which still whitens the
+    // frame as far as it goes.
+    BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
+    const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
+    std::copy_n(coefficients_.begin(), kModelOrder + 1,
+                frameModels_.begin() + static_cast<size_t>(channel) * (kModelOrder + 1));
+    detectedClicks_ += clicks;
+    const size_t base = static_cast<size_t>(channel) * n;
+    channelClicks_[channel] = clicks;
+    for (int i = 0; i < clicks; ++i) {
+        channelStarts_[base + i] = detector_.clickStart(i);
+        channelEnds_[base + i] = detector_.clickEnd(i);
+    }
+    const double* energy = detector_.energy();
+    const double* threshold = detector_.threshold();
+    for (int k = 0; k < n; ++k) standOut_[base + k] = threshold[k] > 0.0 ? energy[k] / threshold[k] : 0.0;
+}
+
+// The clicks the channel repairs: its own, and the wide clicks of the other
+// channels (up to kLongRegionSeconds) that its residual confirms, its
+// energy reaching kConfirmation of its threshold somewhere within them. A
+// burst on both channels may stand out in one only. An own region longer
+// than kLongRegionSeconds around such a click gives way to it (the burst
+// is the click, the rest music the isMusic test would keep whole); a
+// shorter own click overlapping it stays as found. In order of their
+// starts; overlapping spans merge up to the click length limit.
+void DeClick::gatherClicks(int channel, int channelMask) {
+    const int n = frameLength();
+    const size_t own = static_cast<size_t>(channel) * n;
+    int count = 0;
+    auto add = [&](int start, int end) {
+        spanStarts_[count] = start;
+        spanEnds_[count] = end;
+        ++count;
+    };
+    for (int i = 0; i < channelClicks_[channel]; ++i) add(channelStarts_[own + i], channelEnds_[own + i]);
+    const int ownCount = count;
+    const int longRegion = static_cast<int>(kLongRegionSeconds * sampleRate());
+    for (int c = 0; c < channelCount(); ++c) {
+        if (c == channel || !channelSelected(c, channelMask)) continue;
+        const size_t other = static_cast<size_t>(c) * n;
+        for (int i = 0; i < channelClicks_[c]; ++i) {
+            const int start = channelStarts_[other + i];
+            const int end = channelEnds_[other + i];
+            if (end - start + 1 < kMinWideClick || end - start + 1 > longRegion || count >= n) continue;
+            int overlapping = -1;
+            for (int j = 0; j < ownCount; ++j)
+                if (spanStarts_[j] <= end && start <= spanEnds_[j]) overlapping = j;
+            if (overlapping >= 0) {
+                int& ownStart = spanStarts_[overlapping];
+                int& ownEnd = spanEnds_[overlapping];
+                if (ownEnd - ownStart + 1 > longRegion) {
+                    // A long region of this channel around a burst the other
+                    // finds whole: the burst is the click.
+                    ownStart = start;
+                    ownEnd = end;
+                }
+                continue;
+            }
+            double peak = 0.0;
+            for (int k = start; k <= end; ++k) peak = std::max(peak, standOut_[own + k]);
+            if (peak >= kConfirmation) add(start, end);
+        }
+    }
+    // Insertion sort by start, then merge overlapping spans.
+    for (int i = 1; i < count; ++i)
+        for (int j = i; j > 0 && spanStarts_[j - 1] > spanStarts_[j]; --j) {
+            std::swap(spanStarts_[j - 1], spanStarts_[j]);
+            std::swap(spanEnds_[j - 1], spanEnds_[j]);
+        }
+    int merged = 0;
+    for (int i = 0; i < count; ++i) {
+        if (merged > 0 && spanStarts_[i] <= spanEnds_[merged - 1]) {
+            const int end = std::max(spanEnds_[merged - 1], spanEnds_[i]);
+            if (end - spanStarts_[merged - 1] + 1 <= kMaxClickLength) spanEnds_[merged - 1] = end;
+            continue;
+        }
+        spanStarts_[merged] = spanStarts_[i];
+        spanEnds_[merged] = spanEnds_[i];
+        ++merged;
+    }
+    clickCount_ = merged;
 }
 
 int DeClick::reset() {
@@ -179,7 +282,7 @@ void DeClick::carryRepairs(int channel, const double* x) {
     // Clicks from here on are the next frame's own, unless they start where
     // it does not scan (at low sample rates the overlap is that short).
     const int handOver = shift + std::max(overlap() / 2, kModelOrder + 1);
-    for (int i = 0; i < detector_.clickCount(); ++i) {
+    for (int i = 0; i < clickCount_; ++i) {
         const int start = spanStarts_[i];
         const int end = spanEnds_[i];
         if (end < shift || start >= handOver) continue;
@@ -193,12 +296,7 @@ void DeClick::carryRepairs(int channel, const double* x) {
 void DeClick::repairChannel(double* x, double* y) {
     const int n = frameLength();
     std::memcpy(y, x, sizeof(double) * n);
-    // An early stop keeps the model found so far, which still whitens the
-    // frame as far as it goes.
-    BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
-    const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
-    std::copy(coefficients_.begin(), coefficients_.begin() + kModelOrder + 1, frameModel_.begin());
-    detectedClicks_ += clicks;
+    const int clicks = clickCount_;
     if (clicks == 0) return;
 
     // The fills overwrite y at the clicks; the unrepaired samples stay here.
@@ -206,7 +304,7 @@ void DeClick::repairChannel(double* x, double* y) {
     const int period = pitchPeriod(y, n, sampleRate());
     markClicks(clicks);
     for (int i = 0; i < clicks; ++i)
-        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_);
+        periodicFill_[i] = fillClick(x, y, n, spanStarts_[i], spanEnds_[i], period, clicked_);
     for (int i = 0; i < clicks; ++i) {
         int& start = spanStarts_[i];
         int& end = spanEnds_[i];
@@ -221,12 +319,7 @@ void DeClick::repairChannel(double* x, double* y) {
 
 void DeClick::markClicks(int clicks) {
     std::fill(clickedStore_.begin(), clickedStore_.end(), 0);
-    for (int i = 0; i < clicks; ++i) {
-        spanStarts_[i] = detector_.clickStart(i);
-        spanEnds_[i] = detector_.clickEnd(i);
-    }
-    for (int i = 0; i < clicks; ++i)
-        std::fill(clicked_ + detector_.clickStart(i), clicked_ + detector_.clickEnd(i) + 1, 1);
+    for (int i = 0; i < clicks; ++i) std::fill(clicked_ + spanStarts_[i], clicked_ + spanEnds_[i] + 1, 1);
 }
 
 // Largest magnitude of the unclicked samples within kModelContext of a click.
