@@ -106,8 +106,7 @@ DeClick::DeClick(double sampleRate, int channels)
       frameModels_(static_cast<size_t>(channels) * (kModelOrder + 1), 0.0),
       channelClicks_(channels, 0),
       channelStarts_(static_cast<size_t>(channels) * frameLength(), 0),
-      channelEnds_(static_cast<size_t>(channels) * frameLength(), 0),
-      standOut_(static_cast<size_t>(channels) * frameLength(), 0.0) {}
+      channelEnds_(static_cast<size_t>(channels) * frameLength(), 0) {}
 
 namespace {
 
@@ -158,8 +157,7 @@ void DeClick::processFrame(int channelMask) {
     }
 }
 
-// The frame's model and clicks of one channel, and how far its residual
-// energy stands above its threshold at each sample.
+// The frame's model and clicks of one channel.
 void DeClick::detectChannel(int channel, const double* x) {
     const int n = frameLength();
     // An early stop keeps the model found so far, which still whitens the
@@ -175,30 +173,23 @@ void DeClick::detectChannel(int channel, const double* x) {
         channelStarts_[base + i] = detector_.clickStart(i);
         channelEnds_[base + i] = detector_.clickEnd(i);
     }
-    const double* energy = detector_.energy();
-    const double* threshold = detector_.threshold();
-    for (int k = 0; k < n; ++k) standOut_[base + k] = threshold[k] > 0.0 ? energy[k] / threshold[k] : 0.0;
 }
 
-// The clicks the channel repairs: its own, and the wide clicks of the other
-// channels (up to kLongRegionSeconds) that its residual confirms, its
-// energy reaching kConfirmation of its threshold somewhere within them. A
-// burst on both channels may stand out in one only. An own region longer
-// than kLongRegionSeconds around such a click gives way to it (the burst
-// is the click, the rest music the isMusic test would keep whole); a
-// shorter own click overlapping it stays as found. In order of their
-// starts; overlapping spans merge up to the click length limit.
+// The clicks the channel repairs: its own, except that an own region longer
+// than kLongRegionSeconds that overlaps a wide click found in another channel
+// (one of kMinWideClick samples up to kLongRegionSeconds, and overlapping no
+// other own click) gives way to that click. A burst on both channels may
+// stand out whole in one of them, and in the other only as part of a long
+// disturbed region that the isMusic test would keep whole; the burst is the
+// click there too.
 void DeClick::gatherClicks(int channel, int channelMask) {
     const int n = frameLength();
     const size_t own = static_cast<size_t>(channel) * n;
-    int count = 0;
-    auto add = [&](int start, int end) {
-        spanStarts_[count] = start;
-        spanEnds_[count] = end;
-        ++count;
-    };
-    for (int i = 0; i < channelClicks_[channel]; ++i) add(channelStarts_[own + i], channelEnds_[own + i]);
-    const int ownCount = count;
+    const int ownCount = channelClicks_[channel];
+    for (int i = 0; i < ownCount; ++i) {
+        spanStarts_[i] = channelStarts_[own + i];
+        spanEnds_[i] = channelEnds_[own + i];
+    }
     const int longRegion = static_cast<int>(kLongRegionSeconds * sampleRate());
     for (int c = 0; c < channelCount(); ++c) {
         if (c == channel || !channelSelected(c, channelMask)) continue;
@@ -206,44 +197,20 @@ void DeClick::gatherClicks(int channel, int channelMask) {
         for (int i = 0; i < channelClicks_[c]; ++i) {
             const int start = channelStarts_[other + i];
             const int end = channelEnds_[other + i];
-            if (end - start + 1 < kMinWideClick || end - start + 1 > longRegion || count >= n) continue;
-            int overlapping = -1;
+            if (end - start + 1 < kMinWideClick || end - start + 1 > longRegion) continue;
+            int overlapping = -1, overlaps = 0;
             for (int j = 0; j < ownCount; ++j)
-                if (spanStarts_[j] <= end && start <= spanEnds_[j]) overlapping = j;
-            if (overlapping >= 0) {
-                int& ownStart = spanStarts_[overlapping];
-                int& ownEnd = spanEnds_[overlapping];
-                if (ownEnd - ownStart + 1 > longRegion) {
-                    // A long region of this channel around a burst the other
-                    // finds whole: the burst is the click.
-                    ownStart = start;
-                    ownEnd = end;
+                if (spanStarts_[j] <= end && start <= spanEnds_[j]) {
+                    overlapping = j;
+                    ++overlaps;
                 }
-                continue;
+            if (overlaps == 1 && spanEnds_[overlapping] - spanStarts_[overlapping] + 1 > longRegion) {
+                spanStarts_[overlapping] = start;
+                spanEnds_[overlapping] = end;
             }
-            double peak = 0.0;
-            for (int k = start; k <= end; ++k) peak = std::max(peak, standOut_[own + k]);
-            if (peak >= kConfirmation) add(start, end);
         }
     }
-    // Insertion sort by start, then merge overlapping spans.
-    for (int i = 1; i < count; ++i)
-        for (int j = i; j > 0 && spanStarts_[j - 1] > spanStarts_[j]; --j) {
-            std::swap(spanStarts_[j - 1], spanStarts_[j]);
-            std::swap(spanEnds_[j - 1], spanEnds_[j]);
-        }
-    int merged = 0;
-    for (int i = 0; i < count; ++i) {
-        if (merged > 0 && spanStarts_[i] <= spanEnds_[merged - 1]) {
-            const int end = std::max(spanEnds_[merged - 1], spanEnds_[i]);
-            if (end - spanStarts_[merged - 1] + 1 <= kMaxClickLength) spanEnds_[merged - 1] = end;
-            continue;
-        }
-        spanStarts_[merged] = spanStarts_[i];
-        spanEnds_[merged] = spanEnds_[i];
-        ++merged;
-    }
-    clickCount_ = merged;
+    clickCount_ = ownCount;
 }
 
 int DeClick::reset() {

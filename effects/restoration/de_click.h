@@ -76,10 +76,6 @@ public:
     static constexpr double kLevelChange = 1.5;
     static constexpr double kStandOut = 4.0;
     static constexpr double kSideSeconds = 0.003;
-    // A wide click of another channel is repaired in this one too where
-    // this channel's residual energy reaches this share of its threshold
-    // within the click, or where one of its own clicks overlaps it.
-    static constexpr double kConfirmation = 0.25;
 
     DeClick(double sampleRate, int channels);
 
@@ -160,13 +156,11 @@ private:
     std::vector<char> carriedMask_;
     long long detectedClicks_ = 0;
     // Per channel, from the detection that precedes every repair of a
-    // frame: the frame's model, its clicks, and the residual energy over
-    // the threshold at each sample.
+    // frame: the frame's model and its clicks.
     std::vector<double> frameModels_;
     std::vector<int> channelClicks_;
     std::vector<int> channelStarts_;
     std::vector<int> channelEnds_;
-    std::vector<double> standOut_;
     // Clicks the current channel repairs, in spanStarts_ and spanEnds_.
     int clickCount_ = 0;
 };
