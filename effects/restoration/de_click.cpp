@@ -88,6 +88,7 @@ DeClick::DeClick(double sampleRate, int channels)
       frameModel_(kModelOrder + 1, 0.0),
       interpolator_(interpolatorSize(frameLength()), kMaxModelOrder),
       periodicFill_(frameLength(), 0),
+      borrowed_(frameLength(), 0),
       spanStarts_(frameLength(), 0),
       spanEnds_(frameLength(), 0),
       clickedStore_(kHistoryLength + frameLength(), 0),
@@ -189,6 +190,7 @@ void DeClick::gatherClicks(int channel, int channelMask) {
     for (int i = 0; i < ownCount; ++i) {
         spanStarts_[i] = channelStarts_[own + i];
         spanEnds_[i] = channelEnds_[own + i];
+        borrowed_[i] = 0;
     }
     const int longRegion = static_cast<int>(kLongRegionSeconds * sampleRate());
     for (int c = 0; c < channelCount(); ++c) {
@@ -207,6 +209,7 @@ void DeClick::gatherClicks(int channel, int channelMask) {
             if (overlaps == 1 && spanEnds_[overlapping] - spanStarts_[overlapping] + 1 > longRegion) {
                 spanStarts_[overlapping] = start;
                 spanEnds_[overlapping] = end;
+                borrowed_[overlapping] = 1;
             }
         }
     }
@@ -280,7 +283,7 @@ void DeClick::repairChannel(double* x, double* y) {
         // longer than the model order; there a pitch-synchronous fill is the
         // better estimate and is kept.
         const bool refine = !(periodicFill_[i] && end - start + 1 > kModelOrder);
-        repairClick(x, start, end, limit, refine, periodicFill_[i] != 0);
+        repairClick(x, start, end, limit, refine, periodicFill_[i] != 0, borrowed_[i] != 0);
     }
 }
 
@@ -305,8 +308,8 @@ double DeClick::contextPeak(int start, int end) const {
 // Mean energies of the unclicked samples within kSideSeconds on either side;
 // a side the frame cuts short to fewer than a tenth of that leaves the region
 // to be judged as a click.
-bool DeClick::isMusic(int start, int end) const {
-    if (end - start + 1 <= kLongRegionSeconds * sampleRate()) return false;
+bool DeClick::isMusic(int start, int end, bool anyLength) const {
+    if (!anyLength && end - start + 1 <= kLongRegionSeconds * sampleRate()) return false;
     const int reach = std::max(10, static_cast<int>(kSideSeconds * sampleRate()));
     auto meanEnergy = [&](int from, int to, bool skipClicked, int* count) {
         double energy = 0.0;
@@ -325,7 +328,7 @@ bool DeClick::isMusic(int start, int end) const {
     if (beforeCount < reach / 10 || afterCount < reach / 10) return false;
     const double louder = std::max(before, after);
     const double quieter = std::min(before, after);
-    return louder > kLevelChange * quieter && region < kStandOut * louder;
+    return louder > (anyLength ? kOnsetLevelChange : kLevelChange) * quieter && region < kStandOut * louder;
 }
 
 bool DeClick::withinLimit(const double* values, int count, double limit) {
@@ -450,8 +453,9 @@ double DeClick::predictionErrorEnergy(const double* x, int start, int end, int o
 // repair explains little more of them than the samples themselves did, the
 // region was the music (an onset, a sharp attack), and it is left as it was;
 // so is a fill louder than anything around it, which estimates nothing.
-void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic) {
-    if (isMusic(start, end)) {
+void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic,
+                          bool borrowed) {
+    if (isMusic(start, end, borrowed)) {
         std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
         return;
     }

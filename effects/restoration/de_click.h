@@ -76,6 +76,9 @@ public:
     static constexpr double kLevelChange = 1.5;
     static constexpr double kStandOut = 4.0;
     static constexpr double kSideSeconds = 0.003;
+    // A click of any length, taken from another channel, is left as music
+    // at a change of level of this factor: the entry of a loud note.
+    static constexpr double kOnsetLevelChange = 10.0;
 
     DeClick(double sampleRate, int channels);
 
@@ -100,7 +103,7 @@ private:
     void applyCarriedRepairs(int channel, double* x);
     void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
-    void repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic);
+    void repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic, bool borrowed);
     void guardEdges(int& start, int& end, int order);
     bool mayGrowBack(int start, int order) const;
     void widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order);
@@ -108,7 +111,7 @@ private:
     double backwardError(const double* x, int n, int order) const;
     int refinementOrder(int start, int end) const;
     double contextPeak(int start, int end) const;
-    bool isMusic(int start, int end) const;
+    bool isMusic(int start, int end, bool anyLength) const;
     bool plausibleRefinement(const double* x, int start, int length) const;
     double predictionErrorEnergy(const double* x, int start, int end, int order);
     static bool withinLimit(const double* values, int count, double limit);
@@ -124,6 +127,10 @@ private:
     // Per click of the current channel: whether its first fill was periodic,
     // and the samples its repair covers (widened from the detector's).
     std::vector<char> periodicFill_;
+    // Per click of the current channel: whether its span came from another
+    // channel's click inside a long region of this one; such a click is
+    // judged by the change of level around it whatever its length.
+    std::vector<char> borrowed_;
     std::vector<int> spanStarts_;
     std::vector<int> spanEnds_;
     // 1 for the samples of the current channel's clicks; clicked_ points at
