@@ -12,6 +12,15 @@
 //     samples, peak 0.05-0.5 of full scale): the share of each width class
 //     repaired, median gain per click, clicks made worse, click-region gain,
 //     and the CPU real-time factor of that run.
+//   declick_quality oracle FILE...
+//     the same 300 clicks, each refilled on its true span in both channels
+//     by the module's wide-click fill (the autoregressive interpolation under
+//     a floored model of the samples on either side), with the context that
+//     the click's place in its frame leaves after it: the share of each width
+//     class a perfect detector would reach. ORACLE_MAX_ORDER,
+//     ORACLE_PER_SAMPLE, ORACLE_PER_ORDER, ORACLE_FLOOR and
+//     ORACLE_ITERATIONS (re-estimates of the model with the gap filled)
+//     vary the fill; ORACLE_UNLIMITED=1 lifts the frame's bound.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -22,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "effects/restoration/ar_interpolator.h"
+#include "effects/restoration/burg_model.h"
 #include "effects/restoration/de_click.h"
 #include "tools/morv/audio_io/audio_file_reader.h"
 
@@ -293,11 +304,96 @@ int music(int count, char** paths) {
     return 0;
 }
 
+
+// Oracle: each click's true span refilled, channel by channel, with the
+// context a frame of the module would give it (the click's place in its
+// frame bounds the samples after it), by the wide-click fill under test.
+struct OracleFill {
+    int maxOrder = 300, perSample = 20, perOrder = 5, iterations = 0;
+    double floor = 3e-7;
+};
+
+double envOr(const char* name, double fallback) {
+    const char* v = std::getenv(name);
+    return v ? std::atof(v) : fallback;
+}
+
+void oracleChannel(std::vector<double>& x, int start, int end, int after, const OracleFill& f, BurgWork& work,
+                   ArInterpolator& interp) {
+    const int length = end - start + 1;
+    const int wanted = length >= 11 ? std::min(f.perSample * length, f.maxOrder) : 50;
+    int order = std::max(50, std::min(wanted, after));
+    const int context = order == 50 ? 150 : f.perOrder * order;
+    const int before = std::min(context, start);
+    const int behind = std::min(context, after);
+    std::vector<double> a(order + 1), scratch(3 * (order + 1));
+    const SampleRun runs[] = {{start - before, before}, {end + 1, behind}};
+    BurgResult m = BurgModel(x.data(), runs, 2, order, a.data(), work);
+    bool ok = m.complete && m.error <= 0.01;
+    if (!ok && order > 50) {
+        order = 50;
+        m = BurgModel(x.data(), runs, 2, order, a.data(), work);
+        ok = m.complete && m.error <= 0.01;
+    }
+    if (!ok) return;
+    if (order > 50) addWhiteFloor(a.data(), order, f.floor, scratch.data());
+    if (!interp.interpolate(x.data(), start, end, a.data(), order)) return;
+    for (int it = 0; it < f.iterations; ++it) {
+        const SampleRun whole[] = {{start - before, before + length + behind}};
+        BurgModel(x.data(), whole, 1, order, a.data(), work);
+        if (order > 50) addWhiteFloor(a.data(), order, f.floor, scratch.data());
+        interp.interpolate(x.data(), start, end, a.data(), order);
+    }
+}
+
+int oracle(int count, char** paths) {
+    std::vector<Recording> clean;
+    for (int i = 0; i < count; ++i) clean.push_back(readRecording(paths[i]));
+    std::vector<Recording> damaged = clean;
+    const std::vector<Click> clicks = addClicks(damaged);
+    OracleFill f;
+    f.maxOrder = static_cast<int>(envOr("ORACLE_MAX_ORDER", f.maxOrder));
+    f.perSample = static_cast<int>(envOr("ORACLE_PER_SAMPLE", f.perSample));
+    f.perOrder = static_cast<int>(envOr("ORACLE_PER_ORDER", f.perOrder));
+    f.iterations = static_cast<int>(envOr("ORACLE_ITERATIONS", f.iterations));
+    f.floor = envOr("ORACLE_FLOOR", f.floor);
+    const bool unlimited = envOr("ORACLE_UNLIMITED", 0) != 0;
+    BurgWork work;
+    ArInterpolator interp(kMaxWidth, 4000);
+    std::vector<double> spanGains;
+    std::vector<Recording> repaired = damaged;
+    for (const Click& c : clicks) {
+        Recording& r = repaired[c.file];
+        const int stretch = (c.position + 1120) % 952;
+        const int inFrame = stretch < 84 ? stretch + 952 : stretch;
+        const int after = unlimited ? 100000 : 1119 - (inFrame + c.length - 1);
+        const int from = std::max(0, c.position - 20000);
+        const int to = std::min(r.frames(), c.position + c.length + 20000);
+        for (int ch = 0; ch < r.channels; ++ch) {
+            std::vector<double> x(to - from);
+            for (int i = from; i < to; ++i) x[i - from] = r.samples[static_cast<size_t>(i) * r.channels + ch];
+            const int start = c.position - from;
+            const int end = start + c.length - 1;
+            oracleChannel(x, start, end, std::min(after, to - from - 1 - end), f, work, interp);
+            for (int i = c.position; i < c.position + c.length; ++i)
+                r.samples[static_cast<size_t>(i) * r.channels + ch] = x[i - from];
+        }
+        const double spanBefore = squaredDifference(clean[c.file], damaged[c.file].samples, c.position,
+                                                    c.position + c.length);
+        const double spanAfter =
+            squaredDifference(clean[c.file], r.samples, c.position, c.position + c.length);
+        spanGains.push_back(10.0 * std::log10(spanBefore / std::max(spanAfter, 1e-300)));
+    }
+    widthClasses(clicks, spanGains);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "tones") == 0) return tones();
     if (argc >= 3 && std::strcmp(argv[1], "music") == 0) return music(argc - 2, argv + 2);
-    std::fprintf(stderr, "usage: %s tones | music FILE...\n", argv[0]);
+    if (argc >= 3 && std::strcmp(argv[1], "oracle") == 0) return oracle(argc - 2, argv + 2);
+    std::fprintf(stderr, "usage: %s tones | music FILE... | oracle FILE...\n", argv[0]);
     return 2;
 }

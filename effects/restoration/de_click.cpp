@@ -88,6 +88,7 @@ DeClick::DeClick(double sampleRate, int channels)
       frameModel_(kModelOrder + 1, 0.0),
       interpolator_(interpolatorSize(frameLength()), kMaxModelOrder),
       periodicFill_(frameLength(), 0),
+      borrowed_(frameLength(), 0),
       spanStarts_(frameLength(), 0),
       spanEnds_(frameLength(), 0),
       clickedStore_(kHistoryLength + frameLength(), 0),
@@ -102,7 +103,11 @@ DeClick::DeClick(double sampleRate, int channels)
       refined_(frameLength(), 0.0),
       unrepaired_(frameLength(), 0.0),
       carriedValues_(static_cast<size_t>(channels) * overlap(), 0.0),
-      carriedMask_(static_cast<size_t>(channels) * overlap(), 0) {}
+      carriedMask_(static_cast<size_t>(channels) * overlap(), 0),
+      frameModels_(static_cast<size_t>(channels) * (kModelOrder + 1), 0.0),
+      channelClicks_(channels, 0),
+      channelStarts_(static_cast<size_t>(channels) * frameLength(), 0),
+      channelEnds_(static_cast<size_t>(channels) * frameLength(), 0) {}
 
 namespace {
 
@@ -120,6 +125,14 @@ void DeClick::setParameters(const double* values) { thresh_ = values[0]; }
 
 void DeClick::processFrame(int channelMask) {
     const int n = frameLength();
+    // Every channel's clicks are found before any is repaired: a burst on
+    // both channels may stand out in one of them only, or only in part.
+    for (int c = 0; c < channelCount(); ++c) {
+        if (!channelSelected(c, channelMask)) continue;
+        double* plane = framePlane(c);
+        applyCarriedRepairs(c, plane);
+        detectChannel(c, plane);
+    }
     for (int c = 0; c < channelCount(); ++c) {
         double* plane = framePlane(c);
         if (!channelSelected(c, channelMask)) {
@@ -135,12 +148,72 @@ void DeClick::processFrame(int channelMask) {
         std::copy_n(history_.begin() + static_cast<size_t>(c) * kHistoryLength, kHistoryLength, extended_.begin());
         double* x = extended_.data() + kHistoryLength;
         std::copy(plane, plane + n, x);
-        applyCarriedRepairs(c, x);
+        gatherClicks(c, channelMask);
+        std::copy_n(frameModels_.begin() + static_cast<size_t>(c) * (kModelOrder + 1), kModelOrder + 1,
+                    frameModel_.begin());
         repairChannel(x, y);
         carryRepairs(c, x);
         std::copy(x, x + n, plane);
         keepHistory(c, x);
     }
+}
+
+// The frame's model and clicks of one channel.
+void DeClick::detectChannel(int channel, const double* x) {
+    const int n = frameLength();
+    // An early stop keeps the model found so far, which still whitens the
+    // frame as far as it goes.
+    BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
+    const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
+    std::copy_n(coefficients_.begin(), kModelOrder + 1,
+                frameModels_.begin() + static_cast<size_t>(channel) * (kModelOrder + 1));
+    detectedClicks_ += clicks;
+    const size_t base = static_cast<size_t>(channel) * n;
+    channelClicks_[channel] = clicks;
+    for (int i = 0; i < clicks; ++i) {
+        channelStarts_[base + i] = detector_.clickStart(i);
+        channelEnds_[base + i] = detector_.clickEnd(i);
+    }
+}
+
+// The clicks the channel repairs: its own, except that an own region longer
+// than kLongRegionSeconds that overlaps a wide click found in another channel
+// (one of kMinWideClick samples up to kLongRegionSeconds, and overlapping no
+// other own click) gives way to that click. A burst on both channels may
+// stand out whole in one of them, and in the other only as part of a long
+// disturbed region that the isMusic test would keep whole; the burst is the
+// click there too.
+void DeClick::gatherClicks(int channel, int channelMask) {
+    const int n = frameLength();
+    const size_t own = static_cast<size_t>(channel) * n;
+    const int ownCount = channelClicks_[channel];
+    for (int i = 0; i < ownCount; ++i) {
+        spanStarts_[i] = channelStarts_[own + i];
+        spanEnds_[i] = channelEnds_[own + i];
+        borrowed_[i] = 0;
+    }
+    const int longRegion = static_cast<int>(kLongRegionSeconds * sampleRate());
+    for (int c = 0; c < channelCount(); ++c) {
+        if (c == channel || !channelSelected(c, channelMask)) continue;
+        const size_t other = static_cast<size_t>(c) * n;
+        for (int i = 0; i < channelClicks_[c]; ++i) {
+            const int start = channelStarts_[other + i];
+            const int end = channelEnds_[other + i];
+            if (end - start + 1 < kMinWideClick || end - start + 1 > longRegion) continue;
+            int overlapping = -1, overlaps = 0;
+            for (int j = 0; j < ownCount; ++j)
+                if (spanStarts_[j] <= end && start <= spanEnds_[j]) {
+                    overlapping = j;
+                    ++overlaps;
+                }
+            if (overlaps == 1 && spanEnds_[overlapping] - spanStarts_[overlapping] + 1 > longRegion) {
+                spanStarts_[overlapping] = start;
+                spanEnds_[overlapping] = end;
+                borrowed_[overlapping] = 1;
+            }
+        }
+    }
+    clickCount_ = ownCount;
 }
 
 int DeClick::reset() {
@@ -179,7 +252,7 @@ void DeClick::carryRepairs(int channel, const double* x) {
     // Clicks from here on are the next frame's own, unless they start where
     // it does not scan (at low sample rates the overlap is that short).
     const int handOver = shift + std::max(overlap() / 2, kModelOrder + 1);
-    for (int i = 0; i < detector_.clickCount(); ++i) {
+    for (int i = 0; i < clickCount_; ++i) {
         const int start = spanStarts_[i];
         const int end = spanEnds_[i];
         if (end < shift || start >= handOver) continue;
@@ -193,12 +266,7 @@ void DeClick::carryRepairs(int channel, const double* x) {
 void DeClick::repairChannel(double* x, double* y) {
     const int n = frameLength();
     std::memcpy(y, x, sizeof(double) * n);
-    // An early stop keeps the model found so far, which still whitens the
-    // frame as far as it goes.
-    BurgModel(x, n, kModelOrder, coefficients_.data(), burgWork_);
-    const int clicks = detector_.detect(x, coefficients_.data(), thresh_);
-    std::copy(coefficients_.begin(), coefficients_.begin() + kModelOrder + 1, frameModel_.begin());
-    detectedClicks_ += clicks;
+    const int clicks = clickCount_;
     if (clicks == 0) return;
 
     // The fills overwrite y at the clicks; the unrepaired samples stay here.
@@ -206,7 +274,7 @@ void DeClick::repairChannel(double* x, double* y) {
     const int period = pitchPeriod(y, n, sampleRate());
     markClicks(clicks);
     for (int i = 0; i < clicks; ++i)
-        periodicFill_[i] = fillClick(x, y, n, detector_.clickStart(i), detector_.clickEnd(i), period, clicked_);
+        periodicFill_[i] = fillClick(x, y, n, spanStarts_[i], spanEnds_[i], period, clicked_);
     for (int i = 0; i < clicks; ++i) {
         int& start = spanStarts_[i];
         int& end = spanEnds_[i];
@@ -215,18 +283,13 @@ void DeClick::repairChannel(double* x, double* y) {
         // longer than the model order; there a pitch-synchronous fill is the
         // better estimate and is kept.
         const bool refine = !(periodicFill_[i] && end - start + 1 > kModelOrder);
-        repairClick(x, start, end, limit, refine, periodicFill_[i] != 0);
+        repairClick(x, start, end, limit, refine, periodicFill_[i] != 0, borrowed_[i] != 0);
     }
 }
 
 void DeClick::markClicks(int clicks) {
     std::fill(clickedStore_.begin(), clickedStore_.end(), 0);
-    for (int i = 0; i < clicks; ++i) {
-        spanStarts_[i] = detector_.clickStart(i);
-        spanEnds_[i] = detector_.clickEnd(i);
-    }
-    for (int i = 0; i < clicks; ++i)
-        std::fill(clicked_ + detector_.clickStart(i), clicked_ + detector_.clickEnd(i) + 1, 1);
+    for (int i = 0; i < clicks; ++i) std::fill(clicked_ + spanStarts_[i], clicked_ + spanEnds_[i] + 1, 1);
 }
 
 // Largest magnitude of the unclicked samples within kModelContext of a click.
@@ -245,8 +308,8 @@ double DeClick::contextPeak(int start, int end) const {
 // Mean energies of the unclicked samples within kSideSeconds on either side;
 // a side the frame cuts short to fewer than a tenth of that leaves the region
 // to be judged as a click.
-bool DeClick::isMusic(int start, int end) const {
-    if (end - start + 1 <= kLongRegionSeconds * sampleRate()) return false;
+bool DeClick::isMusic(int start, int end, bool anyLength) const {
+    if (!anyLength && end - start + 1 <= kLongRegionSeconds * sampleRate()) return false;
     const int reach = std::max(10, static_cast<int>(kSideSeconds * sampleRate()));
     auto meanEnergy = [&](int from, int to, bool skipClicked, int* count) {
         double energy = 0.0;
@@ -265,7 +328,7 @@ bool DeClick::isMusic(int start, int end) const {
     if (beforeCount < reach / 10 || afterCount < reach / 10) return false;
     const double louder = std::max(before, after);
     const double quieter = std::min(before, after);
-    return louder > kLevelChange * quieter && region < kStandOut * louder;
+    return louder > (anyLength ? kOnsetLevelChange : kLevelChange) * quieter && region < kStandOut * louder;
 }
 
 bool DeClick::withinLimit(const double* values, int count, double limit) {
@@ -390,8 +453,9 @@ double DeClick::predictionErrorEnergy(const double* x, int start, int end, int o
 // repair explains little more of them than the samples themselves did, the
 // region was the music (an onset, a sharp attack), and it is left as it was;
 // so is a fill louder than anything around it, which estimates nothing.
-void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic) {
-    if (isMusic(start, end)) {
+void DeClick::repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic,
+                          bool borrowed) {
+    if (isMusic(start, end, borrowed)) {
         std::copy(&unrepaired_[start], &unrepaired_[end] + 1, x + start);
         return;
     }

@@ -76,6 +76,9 @@ public:
     static constexpr double kLevelChange = 1.5;
     static constexpr double kStandOut = 4.0;
     static constexpr double kSideSeconds = 0.003;
+    // A click of any length, taken from another channel, is left as music
+    // at a change of level of this factor: the entry of a loud note.
+    static constexpr double kOnsetLevelChange = 10.0;
 
     DeClick(double sampleRate, int channels);
 
@@ -93,12 +96,14 @@ public:
     long long detectedClicks() const { return detectedClicks_; }
 
 private:
+    void detectChannel(int channel, const double* x);
+    void gatherClicks(int channel, int channelMask);
     void repairChannel(double* x, double* y);
     void keepHistory(int channel, const double* x);
     void applyCarriedRepairs(int channel, double* x);
     void carryRepairs(int channel, const double* x);
     void markClicks(int clicks);
-    void repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic);
+    void repairClick(double* x, int& start, int& end, double limit, bool refine, bool periodic, bool borrowed);
     void guardEdges(int& start, int& end, int order);
     bool mayGrowBack(int start, int order) const;
     void widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order);
@@ -106,7 +111,7 @@ private:
     double backwardError(const double* x, int n, int order) const;
     int refinementOrder(int start, int end) const;
     double contextPeak(int start, int end) const;
-    bool isMusic(int start, int end) const;
+    bool isMusic(int start, int end, bool anyLength) const;
     bool plausibleRefinement(const double* x, int start, int length) const;
     double predictionErrorEnergy(const double* x, int start, int end, int order);
     static bool withinLimit(const double* values, int count, double limit);
@@ -122,6 +127,10 @@ private:
     // Per click of the current channel: whether its first fill was periodic,
     // and the samples its repair covers (widened from the detector's).
     std::vector<char> periodicFill_;
+    // Per click of the current channel: whether its span came from another
+    // channel's click inside a long region of this one; such a click is
+    // judged by the change of level around it whatever its length.
+    std::vector<char> borrowed_;
     std::vector<int> spanStarts_;
     std::vector<int> spanEnds_;
     // 1 for the samples of the current channel's clicks; clicked_ points at
@@ -153,4 +162,12 @@ private:
     std::vector<double> carriedValues_;
     std::vector<char> carriedMask_;
     long long detectedClicks_ = 0;
+    // Per channel, from the detection that precedes every repair of a
+    // frame: the frame's model and its clicks.
+    std::vector<double> frameModels_;
+    std::vector<int> channelClicks_;
+    std::vector<int> channelStarts_;
+    std::vector<int> channelEnds_;
+    // Clicks the current channel repairs, in spanStarts_ and spanEnds_.
+    int clickCount_ = 0;
 };
