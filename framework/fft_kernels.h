@@ -235,27 +235,34 @@ MORV_FFT_INLINE void dft9(T* r, T* i) {
 
 // Radix 10 = 2 x 5 by the prime-factor (Good-Thomas) mapping, which needs no
 // twiddles: input n = (5 n1 + 2 n2) mod 10, output k = (5 k1 + 6 k2) mod 10.
+// Streamed as dft7Streamed: the differences wait in memory while the sums
+// are transformed and handed on.
+template <class T, class In, class Out>
+MORV_FFT_INLINE void dft10Streamed(In in, Out out) {
+    T sr[5], si[5], dr[5], di[5];  // k1 = 0 and k1 = 1, by n2
+#pragma GCC unroll 16
+    for (int n2 = 0; n2 < 5; ++n2) {
+        T ar, ai, br, bi;
+        in((2 * n2) % 10, ar, ai);
+        in((5 + 2 * n2) % 10, br, bi);
+        sr[n2] = ar + br;
+        si[n2] = ai + bi;
+        dr[n2] = ar - br;
+        di[n2] = ai - bi;
+    }
+    keepInMemory(dr);
+    keepInMemory(di);
+    dft5(sr, si);
+#pragma GCC unroll 16
+    for (int k2 = 0; k2 < 5; ++k2) out((6 * k2) % 10, sr[k2], si[k2]);
+    dft5(dr, di);
+#pragma GCC unroll 16
+    for (int k2 = 0; k2 < 5; ++k2) out((5 + 6 * k2) % 10, dr[k2], di[k2]);
+}
+
 template <class T>
 MORV_FFT_INLINE void dft10(T* r, T* i) {
-    T ar[2][5], ai[2][5];  // [k1][n2]
-    #pragma GCC unroll 16
-    for (int n2 = 0; n2 < 5; ++n2) {
-        const int a = (2 * n2) % 10, b = (5 + 2 * n2) % 10;
-        ar[0][n2] = r[a] + r[b];
-        ai[0][n2] = i[a] + i[b];
-        ar[1][n2] = r[a] - r[b];
-        ai[1][n2] = i[a] - i[b];
-    }
-    dft5(ar[0], ai[0]);
-    dft5(ar[1], ai[1]);
-    #pragma GCC unroll 16
-    for (int k2 = 0; k2 < 5; ++k2) {
-        const int k0 = (6 * k2) % 10, k1 = (5 + 6 * k2) % 10;
-        r[k0] = ar[0][k2];
-        i[k0] = ai[0][k2];
-        r[k1] = ar[1][k2];
-        i[k1] = ai[1][k2];
-    }
+    dft10Streamed<T>([&](int j, T& a, T& b) { a = r[j], b = i[j]; }, [&](int u, T a, T b) { r[u] = a, i[u] = b; });
 }
 
 // Radix 16 = 4 x 4: column transforms of x[4 n1 + n2], twiddles
@@ -341,12 +348,14 @@ MORV_FFT_INLINE void dft(T* r, T* i) {
 }
 
 // The kernel of a fixed radix fed by in(j, re, im) and handing each output
-// to out(u, re, im): radices 7 and 16 interleave reading, arithmetic and
+// to out(u, re, im): radices 7, 10 and 16 interleave reading, arithmetic and
 // output; the others read everything, transform, then hand everything on.
 template <int R, class T, class In, class Out>
 MORV_FFT_INLINE void dftStreamed(In in, Out out) {
     if constexpr (R == 7) {
         dft7Streamed<T>(in, out);
+    } else if constexpr (R == 10) {
+        dft10Streamed<T>(in, out);
     } else if constexpr (R == 16) {
         dft16Streamed<T>(in, out);
     } else {
