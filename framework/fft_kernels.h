@@ -271,7 +271,7 @@ MORV_FFT_INLINE void dft10(T* r, T* i) {
 // set down in memory, each row read back and its outputs handed on. The
 // 32 values between the passes cannot all stay in registers; going through
 // memory once each costs less than what the register allocator spills.
-template <class T, class In, class Out>
+template <class T, bool kStaged = true, class In, class Out>
 MORV_FFT_INLINE void dft16Streamed(In in, Out out) {
     T ar[4][4], ai[4][4];  // [n2][k1]
 #pragma GCC unroll 16
@@ -314,8 +314,10 @@ MORV_FFT_INLINE void dft16Streamed(In in, Out out) {
             ai[n2][k1] = ci[k1];
         }
     }
-    keepInMemory(ar);
-    keepInMemory(ai);
+    if constexpr (kStaged) {
+        keepInMemory(ar);
+        keepInMemory(ai);
+    }
 #pragma GCC unroll 16
     for (int k1 = 0; k1 < 4; ++k1) {
         T br[4] = {ar[0][k1], ar[1][k1], ar[2][k1], ar[3][k1]};
@@ -350,14 +352,14 @@ MORV_FFT_INLINE void dft(T* r, T* i) {
 // The kernel of a fixed radix fed by in(j, re, im) and handing each output
 // to out(u, re, im): radices 7, 10 and 16 interleave reading, arithmetic and
 // output; the others read everything, transform, then hand everything on.
-template <int R, class T, class In, class Out>
+template <int R, class T, bool kStaged = true, class In, class Out>
 MORV_FFT_INLINE void dftStreamed(In in, Out out) {
     if constexpr (R == 7) {
         dft7Streamed<T>(in, out);
     } else if constexpr (R == 10) {
         dft10Streamed<T>(in, out);
     } else if constexpr (R == 16) {
-        dft16Streamed<T>(in, out);
+        dft16Streamed<T, kStaged>(in, out);
     } else {
         T r[R], i[R];
 #pragma GCC unroll 16

@@ -66,7 +66,7 @@ MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q,
         double* pr = re + d;
         double* pi = im + d;
         for (int g = 0; g < Q; ++g, pr += span, pi += span) {
-            dftStreamed<R, T>(
+            dftStreamed<R, T, false>(
                 [&](int j, T& a, T& b) {
                     a = L::load(pr + j * S), b = L::load(pi + j * S);
                     if (j > 0) twiddle(a, b, wr[j], wi[j]);
