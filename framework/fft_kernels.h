@@ -267,10 +267,12 @@ MORV_FFT_INLINE void dft10(T* r, T* i) {
 
 // Radix 16 = 4 x 4: column transforms of x[4 n1 + n2], twiddles
 // exp(-2 pi i n2 k1 / 16), row transforms into X[k1 + 4 k2]. Streamed as
-// dft7Streamed: each column is read, transformed and twiddled in turn and
-// set down in memory, each row read back and its outputs handed on. The
-// 32 values between the passes cannot all stay in registers; going through
-// memory once each costs less than what the register allocator spills.
+// dft7Streamed: each column is read, transformed and twiddled in turn, each
+// row then transformed and its outputs handed on. The 32 values between the
+// passes cannot all stay in registers: kStaged sets them down in memory,
+// once each, which costs less than what the register allocator spills unless
+// the caller holds many registers of its own (the twiddle powers of a walk
+// across groups).
 template <class T, bool kStaged = true, class In, class Out>
 MORV_FFT_INLINE void dft16Streamed(In in, Out out) {
     T ar[4][4], ai[4][4];  // [n2][k1]
@@ -352,6 +354,7 @@ MORV_FFT_INLINE void dft(T* r, T* i) {
 // The kernel of a fixed radix fed by in(j, re, im) and handing each output
 // to out(u, re, im): radices 7, 10 and 16 interleave reading, arithmetic and
 // output; the others read everything, transform, then hand everything on.
+// kStaged as for dft16Streamed.
 template <int R, class T, bool kStaged = true, class In, class Out>
 MORV_FFT_INLINE void dftStreamed(In in, Out out) {
     if constexpr (R == 7) {

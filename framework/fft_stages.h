@@ -54,7 +54,8 @@ MORV_FFT_INLINE int singleGroupButterflies(double* re, double* im, int S, const 
 
 // Butterflies d, d + 1, ... of every group of a stage with several groups,
 // as many at a time as T has lanes. The twiddle powers of those butterflies
-// are made once and serve every group. Returns the first butterfly left over.
+// are made once and serve every group (from registers, so radix 16 keeps its
+// intermediate values there too). Returns the first butterfly left over.
 template <int R, class T>
 MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi,
                                            int d) {
