@@ -36,15 +36,6 @@ MORV_FFT_INLINE void twiddlePowers(T* wr, T* wi, T w1r, T w1i) {
     }
 }
 
-// Multiplies z[j], j = 1 .. R - 1, by w^j.
-template <int R, class T>
-MORV_FFT_INLINE void applyTwiddles(T* zr, T* zi, T w1r, T w1i) {
-    T wr[R], wi[R];
-    twiddlePowers<R>(wr, wi, w1r, w1i);
-#pragma GCC unroll 16
-    for (int j = 1; j < R; ++j) twiddle(zr[j], zi[j], wr[j], wi[j]);
-}
-
 // Calls Op<R>::run(args...) for a radix with a dedicated kernel; false otherwise.
 template <template <int> class Op, class... Args>
 bool withDedicatedRadix(int radix, Args... args) {

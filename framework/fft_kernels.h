@@ -119,41 +119,57 @@ MORV_FFT_INLINE void dft5(T* r, T* i) {
 
 // Radix 7: pairs t_k = z_k + z_{7-k}, d_k = z_k - z_{7-k}; outputs u and 7 - u
 // are a_u -/+ i b_u with a_u the cosine sums and b_u the sine sums.
+// Streamed: in(j, re, im) yields input j, out(u, re, im) takes output u. The
+// inputs are read pair by pair and each pair of outputs is handed on as soon
+// as it is formed, so that at most the seven pairs t_k, d_k and z0 stay live
+// (with four lanes and all fourteen outputs held back, half the values spill).
+template <class T, class In, class Out>
+MORV_FFT_INLINE void dft7Streamed(In in, Out out) {
+    T t1r, t1i, t2r, t2i, t3r, t3i, d1r, d1i, d2r, d2i, d3r, d3i;
+    {
+        T ar, ai, br, bi;
+        in(1, ar, ai);
+        in(6, br, bi);
+        t1r = ar + br, t1i = ai + bi, d1r = ar - br, d1i = ai - bi;
+        in(2, ar, ai);
+        in(5, br, bi);
+        t2r = ar + br, t2i = ai + bi, d2r = ar - br, d2i = ai - bi;
+        in(3, ar, ai);
+        in(4, br, bi);
+        t3r = ar + br, t3i = ai + bi, d3r = ar - br, d3i = ai - bi;
+    }
+    T z0r, z0i;
+    in(0, z0r, z0i);
+    out(0, z0r + t1r + t2r + t3r, z0i + t1i + t2i + t3i);
+    {
+        const T ar = z0r + kCos7a * t1r + kCos7b * t2r + kCos7c * t3r;
+        const T ai = z0i + kCos7a * t1i + kCos7b * t2i + kCos7c * t3i;
+        const T br = kSin7a * d1r + kSin7b * d2r + kSin7c * d3r;
+        const T bi = kSin7a * d1i + kSin7b * d2i + kSin7c * d3i;
+        out(1, ar + bi, ai - br);
+        out(6, ar - bi, ai + br);
+    }
+    {
+        const T ar = z0r + kCos7b * t1r + kCos7c * t2r + kCos7a * t3r;
+        const T ai = z0i + kCos7b * t1i + kCos7c * t2i + kCos7a * t3i;
+        const T br = kSin7b * d1r - kSin7c * d2r - kSin7a * d3r;
+        const T bi = kSin7b * d1i - kSin7c * d2i - kSin7a * d3i;
+        out(2, ar + bi, ai - br);
+        out(5, ar - bi, ai + br);
+    }
+    {
+        const T ar = z0r + kCos7c * t1r + kCos7a * t2r + kCos7b * t3r;
+        const T ai = z0i + kCos7c * t1i + kCos7a * t2i + kCos7b * t3i;
+        const T br = kSin7c * d1r - kSin7a * d2r + kSin7b * d3r;
+        const T bi = kSin7c * d1i - kSin7a * d2i + kSin7b * d3i;
+        out(3, ar + bi, ai - br);
+        out(4, ar - bi, ai + br);
+    }
+}
+
 template <class T>
 MORV_FFT_INLINE void dft7(T* r, T* i) {
-    const T t1r = r[1] + r[6], t1i = i[1] + i[6];
-    const T t2r = r[2] + r[5], t2i = i[2] + i[5];
-    const T t3r = r[3] + r[4], t3i = i[3] + i[4];
-    const T d1r = r[1] - r[6], d1i = i[1] - i[6];
-    const T d2r = r[2] - r[5], d2i = i[2] - i[5];
-    const T d3r = r[3] - r[4], d3i = i[3] - i[4];
-    const T z0r = r[0], z0i = i[0];
-    const T a1r = z0r + kCos7a * t1r + kCos7b * t2r + kCos7c * t3r;
-    const T a1i = z0i + kCos7a * t1i + kCos7b * t2i + kCos7c * t3i;
-    const T a2r = z0r + kCos7b * t1r + kCos7c * t2r + kCos7a * t3r;
-    const T a2i = z0i + kCos7b * t1i + kCos7c * t2i + kCos7a * t3i;
-    const T a3r = z0r + kCos7c * t1r + kCos7a * t2r + kCos7b * t3r;
-    const T a3i = z0i + kCos7c * t1i + kCos7a * t2i + kCos7b * t3i;
-    const T b1r = kSin7a * d1r + kSin7b * d2r + kSin7c * d3r;
-    const T b1i = kSin7a * d1i + kSin7b * d2i + kSin7c * d3i;
-    const T b2r = kSin7b * d1r - kSin7c * d2r - kSin7a * d3r;
-    const T b2i = kSin7b * d1i - kSin7c * d2i - kSin7a * d3i;
-    const T b3r = kSin7c * d1r - kSin7a * d2r + kSin7b * d3r;
-    const T b3i = kSin7c * d1i - kSin7a * d2i + kSin7b * d3i;
-    r[0] = z0r + t1r + t2r + t3r;
-    i[0] = z0i + t1i + t2i + t3i;
-    r[1] = a1r + b1i;
-    i[1] = a1i - b1r;
-    r[6] = a1r - b1i;
-    i[6] = a1i + b1r;
-    r[2] = a2r + b2i;
-    i[2] = a2i - b2r;
-    r[5] = a2r - b2i;
-    i[5] = a2i + b2r;
-    r[3] = a3r + b3i;
-    i[3] = a3i - b3r;
-    r[4] = a3r - b3i;
-    i[4] = a3i + b3r;
+    dft7Streamed<T>([&](int j, T& a, T& b) { a = r[j], b = i[j]; }, [&](int u, T a, T b) { r[u] = a, i[u] = b; });
 }
 
 // Radix 8 = 2 x 4: the transforms of the even and the odd inputs, joined by
@@ -219,88 +235,106 @@ MORV_FFT_INLINE void dft9(T* r, T* i) {
 
 // Radix 10 = 2 x 5 by the prime-factor (Good-Thomas) mapping, which needs no
 // twiddles: input n = (5 n1 + 2 n2) mod 10, output k = (5 k1 + 6 k2) mod 10.
+// Streamed as dft7Streamed: the differences wait in memory while the sums
+// are transformed and handed on.
+template <class T, class In, class Out>
+MORV_FFT_INLINE void dft10Streamed(In in, Out out) {
+    T sr[5], si[5], dr[5], di[5];  // k1 = 0 and k1 = 1, by n2
+#pragma GCC unroll 16
+    for (int n2 = 0; n2 < 5; ++n2) {
+        T ar, ai, br, bi;
+        in((2 * n2) % 10, ar, ai);
+        in((5 + 2 * n2) % 10, br, bi);
+        sr[n2] = ar + br;
+        si[n2] = ai + bi;
+        dr[n2] = ar - br;
+        di[n2] = ai - bi;
+    }
+    keepInMemory(dr);
+    keepInMemory(di);
+    dft5(sr, si);
+#pragma GCC unroll 16
+    for (int k2 = 0; k2 < 5; ++k2) out((6 * k2) % 10, sr[k2], si[k2]);
+    dft5(dr, di);
+#pragma GCC unroll 16
+    for (int k2 = 0; k2 < 5; ++k2) out((5 + 6 * k2) % 10, dr[k2], di[k2]);
+}
+
 template <class T>
 MORV_FFT_INLINE void dft10(T* r, T* i) {
-    T ar[2][5], ai[2][5];  // [k1][n2]
-    #pragma GCC unroll 16
-    for (int n2 = 0; n2 < 5; ++n2) {
-        const int a = (2 * n2) % 10, b = (5 + 2 * n2) % 10;
-        ar[0][n2] = r[a] + r[b];
-        ai[0][n2] = i[a] + i[b];
-        ar[1][n2] = r[a] - r[b];
-        ai[1][n2] = i[a] - i[b];
-    }
-    dft5(ar[0], ai[0]);
-    dft5(ar[1], ai[1]);
-    #pragma GCC unroll 16
-    for (int k2 = 0; k2 < 5; ++k2) {
-        const int k0 = (6 * k2) % 10, k1 = (5 + 6 * k2) % 10;
-        r[k0] = ar[0][k2];
-        i[k0] = ai[0][k2];
-        r[k1] = ar[1][k2];
-        i[k1] = ai[1][k2];
-    }
+    dft10Streamed<T>([&](int j, T& a, T& b) { a = r[j], b = i[j]; }, [&](int u, T a, T b) { r[u] = a, i[u] = b; });
 }
 
 // Radix 16 = 4 x 4: column transforms of x[4 n1 + n2], twiddles
-// exp(-2 pi i n2 k1 / 16), row transforms into X[k1 + 4 k2].
-template <class T>
-MORV_FFT_INLINE void dft16(T* r, T* i) {
+// exp(-2 pi i n2 k1 / 16), row transforms into X[k1 + 4 k2]. Streamed as
+// dft7Streamed: each column is read, transformed and twiddled in turn, each
+// row then transformed and its outputs handed on. The 32 values between the
+// passes cannot all stay in registers: kStaged sets them down in memory,
+// once each, which costs less than what the register allocator spills unless
+// the caller holds many registers of its own (the twiddle powers of a walk
+// across groups).
+template <class T, bool kStaged = true, class In, class Out>
+MORV_FFT_INLINE void dft16Streamed(In in, Out out) {
     T ar[4][4], ai[4][4];  // [n2][k1]
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int n2 = 0; n2 < 4; ++n2) {
-        ar[n2][0] = r[n2];
-        ai[n2][0] = i[n2];
-        ar[n2][1] = r[n2 + 4];
-        ai[n2][1] = i[n2 + 4];
-        ar[n2][2] = r[n2 + 8];
-        ai[n2][2] = i[n2 + 8];
-        ar[n2][3] = r[n2 + 12];
-        ai[n2][3] = i[n2 + 12];
-        dft4(ar[n2], ai[n2]);
+        T cr[4], ci[4];
+        in(n2, cr[0], ci[0]);
+        in(n2 + 4, cr[1], ci[1]);
+        in(n2 + 8, cr[2], ci[2]);
+        in(n2 + 12, cr[3], ci[3]);
+        dft4(cr, ci);
+        if (n2 == 1) {
+            // Twiddles w^1, w^2, w^3 with w = exp(-i pi / 8).
+            rotateBy(cr[1], ci[1], kCos22, kSin22);
+            const T xr = cr[2], xi = ci[2];
+            cr[2] = kSqrtHalf * (xr + xi);
+            ci[2] = kSqrtHalf * (xi - xr);
+            rotateBy(cr[3], ci[3], kSin22, kCos22);
+        } else if (n2 == 2) {
+            // w^2, w^4 = -i, w^6.
+            const T xr = cr[1], xi = ci[1];
+            cr[1] = kSqrtHalf * (xr + xi);
+            ci[1] = kSqrtHalf * (xi - xr);
+            const T yr = cr[2], yi = ci[2];
+            cr[2] = yi;
+            ci[2] = -yr;
+            const T zr = cr[3], zi = ci[3];
+            cr[3] = kSqrtHalf * (zi - zr);
+            ci[3] = -kSqrtHalf * (zr + zi);
+        } else if (n2 == 3) {
+            // w^3, w^6, w^9.
+            rotateBy(cr[1], ci[1], kSin22, kCos22);
+            const T zr = cr[2], zi = ci[2];
+            cr[2] = kSqrtHalf * (zi - zr);
+            ci[2] = -kSqrtHalf * (zr + zi);
+            rotateBy(cr[3], ci[3], -kCos22, -kSin22);
+        }
+#pragma GCC unroll 4
+        for (int k1 = 0; k1 < 4; ++k1) {
+            ar[n2][k1] = cr[k1];
+            ai[n2][k1] = ci[k1];
+        }
     }
-    // n2 = 1: twiddles w^1, w^2, w^3 with w = exp(-i pi / 8).
-    rotateBy(ar[1][1], ai[1][1], kCos22, kSin22);
-    {
-        const T xr = ar[1][2], xi = ai[1][2];
-        ar[1][2] = kSqrtHalf * (xr + xi);
-        ai[1][2] = kSqrtHalf * (xi - xr);
+    if constexpr (kStaged) {
+        keepInMemory(ar);
+        keepInMemory(ai);
     }
-    rotateBy(ar[1][3], ai[1][3], kSin22, kCos22);
-    // n2 = 2: w^2, w^4 = -i, w^6.
-    {
-        const T xr = ar[2][1], xi = ai[2][1];
-        ar[2][1] = kSqrtHalf * (xr + xi);
-        ai[2][1] = kSqrtHalf * (xi - xr);
-        const T yr = ar[2][2], yi = ai[2][2];
-        ar[2][2] = yi;
-        ai[2][2] = -yr;
-        const T zr = ar[2][3], zi = ai[2][3];
-        ar[2][3] = kSqrtHalf * (zi - zr);
-        ai[2][3] = -kSqrtHalf * (zr + zi);
-    }
-    // n2 = 3: w^3, w^6, w^9.
-    rotateBy(ar[3][1], ai[3][1], kSin22, kCos22);
-    {
-        const T zr = ar[3][2], zi = ai[3][2];
-        ar[3][2] = kSqrtHalf * (zi - zr);
-        ai[3][2] = -kSqrtHalf * (zr + zi);
-    }
-    rotateBy(ar[3][3], ai[3][3], -kCos22, -kSin22);
-    #pragma GCC unroll 16
+#pragma GCC unroll 16
     for (int k1 = 0; k1 < 4; ++k1) {
         T br[4] = {ar[0][k1], ar[1][k1], ar[2][k1], ar[3][k1]};
         T bi[4] = {ai[0][k1], ai[1][k1], ai[2][k1], ai[3][k1]};
         dft4(br, bi);
-        r[k1] = br[0];
-        i[k1] = bi[0];
-        r[k1 + 4] = br[1];
-        i[k1 + 4] = bi[1];
-        r[k1 + 8] = br[2];
-        i[k1 + 8] = bi[2];
-        r[k1 + 12] = br[3];
-        i[k1 + 12] = bi[3];
+        out(k1, br[0], bi[0]);
+        out(k1 + 4, br[1], bi[1]);
+        out(k1 + 8, br[2], bi[2]);
+        out(k1 + 12, br[3], bi[3]);
     }
+}
+
+template <class T>
+MORV_FFT_INLINE void dft16(T* r, T* i) {
+    dft16Streamed<T>([&](int j, T& a, T& b) { a = r[j], b = i[j]; }, [&](int u, T a, T b) { r[u] = a, i[u] = b; });
 }
 
 // The kernel of a fixed radix (1 is the identity of the one-stage m = 1).
@@ -315,6 +349,28 @@ MORV_FFT_INLINE void dft(T* r, T* i) {
     if constexpr (R == 9) dft9(r, i);
     if constexpr (R == 10) dft10(r, i);
     if constexpr (R == 16) dft16(r, i);
+}
+
+// The kernel of a fixed radix fed by in(j, re, im) and handing each output
+// to out(u, re, im): radices 7, 10 and 16 interleave reading, arithmetic and
+// output; the others read everything, transform, then hand everything on.
+// kStaged as for dft16Streamed.
+template <int R, class T, bool kStaged = true, class In, class Out>
+MORV_FFT_INLINE void dftStreamed(In in, Out out) {
+    if constexpr (R == 7) {
+        dft7Streamed<T>(in, out);
+    } else if constexpr (R == 10) {
+        dft10Streamed<T>(in, out);
+    } else if constexpr (R == 16) {
+        dft16Streamed<T, kStaged>(in, out);
+    } else {
+        T r[R], i[R];
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) in(j, r[j], i[j]);
+        dft<R>(r, i);
+#pragma GCC unroll 16
+        for (int j = 0; j < R; ++j) out(j, r[j], i[j]);
+    }
 }
 
 }  // namespace MORV_FFT_ISA

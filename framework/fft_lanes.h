@@ -39,6 +39,20 @@
 namespace fftkernels {
 inline namespace MORV_FFT_ISA {
 
+// Makes the compiler set a local array down in memory at this point and read
+// it back afterwards instead of holding its values in registers: for many
+// values that are each read once, long after they were made, a store and a
+// load apiece cost less than what the register allocator spills. Emits no
+// instruction.
+template <class A>
+MORV_FFT_INLINE void keepInMemory(A& a) {
+#if MORV_FFT_VECTOR
+    asm("" : "+m"(a));
+#else
+    (void)a;
+#endif
+}
+
 // Lanes<T>: kCount values per T, and where lane l lives in memory:
 //   load, store                          p + l
 //   gather, scatter                      p + l stride

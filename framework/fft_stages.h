@@ -21,18 +21,11 @@ inline int untwiddledButterflies(double* re, double* im, int S, int Q, int g) {
     for (; g + L::kCount <= Q; g += L::kCount) {
         double* pr = re + g * span;
         double* pi = im + g * span;
-        T zr[R], zi[R];
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) {
-            zr[j] = L::gather(pr + j * S, span);
-            zi[j] = L::gather(pi + j * S, span);
-        }
-        dft<R>(zr, zi);
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) {
-            L::scatter(pr + j * S, span, zr[j]);
-            L::scatter(pi + j * S, span, zi[j]);
-        }
+        dftStreamed<R, T>([&](int j, T& a, T& b) { a = L::gather(pr + j * S, span), b = L::gather(pi + j * S, span); },
+                          [&](int u, T a, T b) {
+                              L::scatter(pr + u * S, span, a);
+                              L::scatter(pi + u * S, span, b);
+                          });
     }
     return g;
 }
@@ -44,26 +37,25 @@ template <int R, class T>
 MORV_FFT_INLINE int singleGroupButterflies(double* re, double* im, int S, const double* twr, const double* twi, int d) {
     using L = Lanes<T>;
     for (; d + L::kCount <= S; d += L::kCount) {
-        T zr[R], zi[R];
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) {
-            zr[j] = L::load(re + j * S + d);
-            zi[j] = L::load(im + j * S + d);
-        }
-        if (R > 1) applyTwiddles<R>(zr, zi, L::load(twr + d), L::load(twi + d));
-        dft<R>(zr, zi);
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) {
-            L::store(re + j * S + d, zr[j]);
-            L::store(im + j * S + d, zi[j]);
-        }
+        T wr[R], wi[R];
+        twiddlePowers<R>(wr, wi, L::load(twr + d), L::load(twi + d));
+        dftStreamed<R, T>(
+            [&](int j, T& a, T& b) {
+                a = L::load(re + j * S + d), b = L::load(im + j * S + d);
+                if (j > 0) twiddle(a, b, wr[j], wi[j]);
+            },
+            [&](int u, T a, T b) {
+                L::store(re + u * S + d, a);
+                L::store(im + u * S + d, b);
+            });
     }
     return d;
 }
 
 // Butterflies d, d + 1, ... of every group of a stage with several groups,
 // as many at a time as T has lanes. The twiddle powers of those butterflies
-// are made once and serve every group. Returns the first butterfly left over.
+// are made once and serve every group (from registers, so radix 16 keeps its
+// intermediate values there too). Returns the first butterfly left over.
 template <int R, class T>
 MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q, const double* twr, const double* twi,
                                            int d) {
@@ -75,21 +67,15 @@ MORV_FFT_INLINE int acrossGroupButterflies(double* re, double* im, int S, int Q,
         double* pr = re + d;
         double* pi = im + d;
         for (int g = 0; g < Q; ++g, pr += span, pi += span) {
-            T zr[R], zi[R];
-            zr[0] = L::load(pr);
-            zi[0] = L::load(pi);
-#pragma GCC unroll 16
-            for (int j = 1; j < R; ++j) {
-                zr[j] = L::load(pr + j * S);
-                zi[j] = L::load(pi + j * S);
-                twiddle(zr[j], zi[j], wr[j], wi[j]);
-            }
-            dft<R>(zr, zi);
-#pragma GCC unroll 16
-            for (int j = 0; j < R; ++j) {
-                L::store(pr + j * S, zr[j]);
-                L::store(pi + j * S, zi[j]);
-            }
+            dftStreamed<R, T, false>(
+                [&](int j, T& a, T& b) {
+                    a = L::load(pr + j * S), b = L::load(pi + j * S);
+                    if (j > 0) twiddle(a, b, wr[j], wi[j]);
+                },
+                [&](int u, T a, T b) {
+                    L::store(pr + u * S, a);
+                    L::store(pi + u * S, b);
+                });
         }
     }
     return d;
@@ -114,21 +100,15 @@ MORV_FFT_INLINE void lastTwoButterfliesByGroupPairs(double* re, double* im, int 
     for (; g + 2 <= Q; g += 2) {
         double* pr = re + g * span + d;
         double* pi = im + g * span + d;
-        Quad zr[R], zi[R];
-        zr[0] = L::loadSpans(pr, span);
-        zi[0] = L::loadSpans(pi, span);
-#pragma GCC unroll 16
-        for (int j = 1; j < R; ++j) {
-            zr[j] = L::loadSpans(pr + j * S, span);
-            zi[j] = L::loadSpans(pi + j * S, span);
-            twiddle(zr[j], zi[j], wr[j], wi[j]);
-        }
-        dft<R>(zr, zi);
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) {
-            L::storeSpans(pr + j * S, span, zr[j]);
-            L::storeSpans(pi + j * S, span, zi[j]);
-        }
+        dftStreamed<R, Quad>(
+            [&](int j, Quad& a, Quad& b) {
+                a = L::loadSpans(pr + j * S, span), b = L::loadSpans(pi + j * S, span);
+                if (j > 0) twiddle(a, b, wr[j], wi[j]);
+            },
+            [&](int u, Quad a, Quad b) {
+                L::storeSpans(pr + u * S, span, a);
+                L::storeSpans(pi + u * S, span, b);
+            });
     }
     if (g < Q) acrossGroupButterflies<R, Pair>(re + g * span, im + g * span, S, Q - g, twr, twi, d);
 }

@@ -218,18 +218,14 @@ int lastButterflies(const double* re, const double* im, int S, const double* twr
                     double scale, int d) {
     using L = Lanes<T>;
     for (; d + L::kCount <= S; d += L::kCount) {
-        T zr[R], zi[R];
-        zr[0] = L::load(re + d);
-        zi[0] = L::load(im + d);
-#pragma GCC unroll 16
-        for (int j = 1; j < R; ++j) {
-            zr[j] = L::load(re + j * S + d);
-            zi[j] = L::load(im + j * S + d);
-        }
-        if (R > 1) applyTwiddles<R>(zr, zi, L::load(twr + d), L::load(twi + d));
-        dft<R>(zr, zi);
-#pragma GCC unroll 16
-        for (int j = 0; j < R; ++j) L::storeComplex(x + 2 * (d + j * S), zr[j] * scale, zi[j] * -scale);
+        T wr[R], wi[R];
+        twiddlePowers<R>(wr, wi, L::load(twr + d), L::load(twi + d));
+        dftStreamed<R, T>(
+            [&](int j, T& a, T& b) {
+                a = L::load(re + j * S + d), b = L::load(im + j * S + d);
+                if (j > 0) twiddle(a, b, wr[j], wi[j]);
+            },
+            [&](int u, T a, T b) { L::storeComplex(x + 2 * (d + u * S), a * scale, b * -scale); });
     }
     return d;
 }

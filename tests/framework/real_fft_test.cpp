@@ -156,8 +156,9 @@ TEST(RealFftRoundTrip, InverseUndoesForward) {
 }
 
 // Every instruction set the processor runs gives the baseline's bits, forward
-// and inverse, for the frame lengths, the benchmarked ones and the lengths
-// with an odd leftover radix.
+// and inverse, for the frame lengths, the benchmarked ones, the lengths with
+// an odd leftover radix, and 640, 1536 and 2560, whose radix-10 and radix-16
+// stages take the two-group and untwiddled walks.
 class RealFftInstructionSets : public testing::TestWithParam<int> {};
 
 TEST_P(RealFftInstructionSets, GiveTheBaselineBits) {
@@ -184,7 +185,7 @@ TEST_P(RealFftInstructionSets, GiveTheBaselineBits) {
 INSTANTIATE_TEST_SUITE_P(FrameAndBenchmarkLengths, RealFftInstructionSets,
                          testing::Values(80, 200, 216, 240, 400, 448, 480, 560, 672, 800, 1120, 1200, 1344, 1440,
                                          1600, 2240, 2400, 4096, 4410, 4800, 8820, 9600, 13440, 22, 416, 220, 776,
-                                         202, 356, 462, 52, 196));
+                                         202, 356, 462, 52, 196, 640, 1536, 2560));
 
 TEST(RealFftForward, ConstantSignal) {
     for (int n : {1120, 4410, 22, 2}) {
