@@ -161,7 +161,7 @@ public:
             if (run.error_occurred) continue;
             const std::string name = run.run_name.function_name;
             const int n = std::atoi(run.run_name.args.c_str());
-            const double ns = run.GetAdjustedRealTime();  // per iteration, in the default unit (ns)
+            const double ns = run.GetAdjustedCPUTime();  // per iteration, in the default unit (ns)
             if (run.run_type == Run::RT_Aggregate) {
                 if (run.aggregate_name == "median") median_[name][n] = ns;
             } else {
@@ -173,7 +173,7 @@ public:
     void printTable() const {
         const char* names[] = {"RealFft", "FFTW", "KissFFT_float", "KissFFT_double", "RealFft_baseline"};
         constexpr int kNames = sizeof names / sizeof names[0];
-        std::printf("\nns per forward + inverse pair (median)\n%8s", "N");
+        std::printf("\nCPU ns per forward + inverse pair (median)\n%8s", "N");
         for (const char* name : names) std::printf(" %16s", name);
         std::printf(" %12s %12s %12s %12s\n", "RealFft/FFTW", "KissF/FFTW", "KissD/FFTW", "Base/FFTW");
         for (int n : kLengths) {
@@ -214,9 +214,20 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Another output format (csv, json) is printed as asked, without the table.
+    bool console = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--benchmark_format=", 0) == 0 && arg != "--benchmark_format=console") console = false;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     registerAll();
+    if (!console) {
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        return 0;
+    }
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printTable();
