@@ -1,6 +1,7 @@
 #include "tools/morv/audio_io/audio_file_writer.h"
 
 #include <sndfile.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,14 +84,27 @@ AudioFileWriter::AudioFileWriter(const std::string& path, int sampleRate, int ch
     info.format = (format.flac ? SF_FORMAT_FLAC : mapped ? SF_FORMAT_WAVEX : SF_FORMAT_WAV) | subtypeFor(format);
     if (!sf_format_check(&info)) throw FileError("cannot write " + path + " with this sample format");
 
-    if (path == "-") {
-        if (!format.flac && !seekable(1)) {
-            stream_.reset(new WavStreamWriter(1, sampleRate, channels, format.bits, format.floatingPoint,
+    // A device or a named pipe (/dev/null, a FIFO) is written in place like
+    // standard output: a temporary file renamed over it would replace the
+    // node itself.
+    struct stat existing;
+    const bool special = path != "-" && stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+                         !S_ISDIR(existing.st_mode);
+    if (path == "-" || special) {
+        int fd = 1;
+        if (special) {
+            fd = open(path.c_str(), O_WRONLY);
+            if (fd < 0) throw FileError("cannot write " + path + ": " + std::strerror(errno));
+            ownedFd_ = fd;
+            target_ = path;
+        }
+        if (!format.flac && !seekable(fd)) {
+            stream_.reset(new WavStreamWriter(fd, sampleRate, channels, format.bits, format.floatingPoint,
                                               expectedFrames));
             return;
         }
-        file_ = sf_open_fd(1, SFM_WRITE, &info, SF_FALSE);
-        if (!file_) throw FileError("cannot write to standard output: " + std::string(sf_strerror(nullptr)));
+        file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
+        if (!file_) throw FileError("cannot write to " + target_ + ": " + std::string(sf_strerror(nullptr)));
         if (mapped) keepChannelMap(format.channelMap);
         return;
     }
@@ -126,6 +140,7 @@ void AudioFileWriter::keepChannelMap(const std::vector<int>& map) {
 
 AudioFileWriter::~AudioFileWriter() {
     close();
+    if (ownedFd_ >= 0) ::close(ownedFd_);
     if (!committed_ && !temporaryPath_.empty()) unlink(temporaryPath_.c_str());
 }
 
@@ -171,7 +186,7 @@ void AudioFileWriter::writeBytes() {
 
 void AudioFileWriter::writeFrames(const int32_t* interleaved, int frames) {
     if (stream_) {
-        if (!stream_->write(interleaved, frames)) throw FileError("cannot write to standard output");
+        if (!stream_->write(interleaved, frames)) throw FileError("cannot write to " + target_);
         return;
     }
     sf_count_t put;
@@ -196,7 +211,7 @@ void AudioFileWriter::fail() {
 void AudioFileWriter::commit() {
     flush();
     if (stream_) {
-        if (!stream_->flush()) throw FileError("cannot write to standard output");
+        if (!stream_->flush()) throw FileError("cannot write to " + target_);
         committed_ = true;
         return;
     }

@@ -25,9 +25,10 @@ struct OutputFormat {
 // run never leaves a partial file under the destination's name, nor the
 // temporary file (SIGINT and SIGTERM remove it too). A write that fails (a
 // full disk, a file-size limit) or a close that fails is a FileError, and
-// nothing is renamed into place. "-" writes to
-// standard output: FLAC through libsndfile, WAV with a header of our own since
-// a pipe cannot be rewound to fill in the length afterwards.
+// nothing is renamed into place. "-" writes to standard output: FLAC through
+// libsndfile, WAV with a header of our own since a pipe cannot be rewound to
+// fill in the length afterwards. A device or named pipe (/dev/null, a FIFO)
+// is written in place the same way.
 class AudioFileWriter {
 public:
     // expectedFrames (or -1 when unknown) goes into the header of a WAV
@@ -58,6 +59,8 @@ private:
     SNDFILE* file_ = nullptr;
     std::unique_ptr<WavStreamWriter> stream_;
     std::string path_;
+    std::string target_ = "standard output";  // what a write in place writes to
+    int ownedFd_ = -1;  // a device or named pipe opened for the write in place
     std::string temporaryPath_;
     int channels_ = 0;
     bool floatingPoint_ = false;

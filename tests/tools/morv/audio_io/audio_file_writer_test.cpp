@@ -165,4 +165,21 @@ TEST_F(FailedWrites, InterruptedRunsLeaveNoFile) {
     }
 }
 
+// A named pipe (like /dev/null) given as the output is written in place: a
+// temporary file renamed over it would replace the node itself.
+TEST_F(FailedWrites, ANamedPipeIsWrittenInPlace) {
+    ASSERT_EQ(mkfifo((dir + "out.fifo").c_str(), 0600), 0);
+    const std::string command = "cd '" + dir + "' && { timeout 10 cat out.fifo > got.wav & } && " + MORV_BINARY +
+                                " process in.wav out.fifo --quiet --type wav && wait";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    struct stat node;
+    ASSERT_EQ(stat((dir + "out.fifo").c_str(), &node), 0);
+    EXPECT_TRUE(S_ISFIFO(node.st_mode));
+    std::ifstream got(dir + "got.wav", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(got)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 44u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(bytes.size(), 44u + 5 * 44100 * 2 * 2);
+}
+
 }  // namespace
