@@ -6,11 +6,8 @@
 #include <cmath>
 
 #include "tools/morv/audio_io/declared_length.h"
+#include "tools/morv/audio_io/sample_bytes.h"
 #include "tools/morv/commands/usage_error.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -42,19 +39,6 @@ int32_t scaled(double x, double quantum, int64_t* clipped) {
     return v >= kFullScale ? INT32_MAX : INT32_MIN;
 }
 
-// 16-bit samples on the 32-bit scale (what sf_readf_int gives for them).
-void widen16(const int16_t* in, size_t count, int32_t* out) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 8 <= count; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(zero, v));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(zero, v));
-    }
-#endif
-    for (; i < count; ++i) out[i] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(in[i])) << 16);
-}
 
 }  // namespace
 
@@ -155,7 +139,8 @@ int AudioFileReader::read(int32_t* interleaved, int frames) {
         rawBlock_.resize(count);
         const sf_count_t bytes = sf_read_raw(file_.get(), rawBlock_.data(), static_cast<sf_count_t>(count * 2));
         got = bytes > 0 ? bytes / (2 * channels_) : 0;
-        widen16(rawBlock_.data(), static_cast<size_t>(got) * channels_, interleaved);
+        unpackSamples(reinterpret_cast<const unsigned char*>(rawBlock_.data()), static_cast<size_t>(got) * channels_, 2,
+                      interleaved);
     } else {
         got = sf_readf_int(file_.get(), interleaved, frames);
     }

@@ -12,43 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/morv/audio_io/sample_bytes.h"
 #include "tools/morv/commands/usage_error.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
 // Frames gathered before a write: a few hundred kilobytes, so that the file
 // is written in large pieces rather than one player block at a time.
 constexpr int kGatherFrames = 32768;
-
-// The top bits of each 32-bit sample as little-endian samples of width bytes
-// (what libsndfile writes for an integer WAV of that width).
-void encodeLittleEndian(const int32_t* in, size_t count, int width, unsigned char* out) {
-    size_t i = 0;
-    if (width == 2) {
-        int16_t* to = reinterpret_cast<int16_t*>(out);
-#if defined(__SSE2__)
-        for (; i + 8 <= count; i += 8) {
-            const __m128i a = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)), 16);
-            const __m128i b = _mm_srai_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 4)), 16);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packs_epi32(a, b));
-        }
-#endif
-        for (; i < count; ++i) to[i] = static_cast<int16_t>(in[i] >> 16);
-    } else if (width == 3) {
-        for (; i < count; ++i) {
-            const uint32_t u = static_cast<uint32_t>(in[i]);
-            out[3 * i] = static_cast<unsigned char>(u >> 8);
-            out[3 * i + 1] = static_cast<unsigned char>(u >> 16);
-            out[3 * i + 2] = static_cast<unsigned char>(u >> 24);
-        }
-    } else {
-        std::memcpy(out, in, count * sizeof(int32_t));
-    }
-}
 
 int subtypeFor(const OutputFormat& format) {
     if (format.floatingPoint) return SF_FORMAT_FLOAT;
@@ -158,7 +130,7 @@ void AudioFileWriter::write(const int32_t* interleaved, int frames) {
         const size_t start = gatheredBytes_;
         gatheredBytes_ += count * rawBytesPerSample_;
         if (bytes_.size() < gatheredBytes_) bytes_.resize(gatheredBytes_);
-        encodeLittleEndian(interleaved, count, rawBytesPerSample_, bytes_.data() + start);
+        packSamples(interleaved, count, rawBytesPerSample_, bytes_.data() + start);
         if (gatheredBytes_ >= static_cast<size_t>(kGatherFrames) * channels_ * rawBytesPerSample_) writeBytes();
         return;
     }
