@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "effects/timepitch/exponent_parameter.h"
+#include "effects/timepitch/realigned_stack.h"
 #include "effects/timepitch/spectrum_resampling.h"
 #include "effects/timepitch/time_pitch_presets.h"
 #include "framework/portable_math.h"
@@ -130,12 +131,6 @@ void analyseBinsBaseline MORV_ANALYSE_BINS_ARGS { MORV_ANALYSE_BINS_BODY }
 void synthesiseBinsBaseline MORV_SYNTHESISE_BINS_ARGS { MORV_SYNTHESISE_BINS_BODY }
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
-// The 32-bit Windows stack is aligned to 4 bytes only; AVX spills need 32.
-#if defined(__i386__)
-#define MORV_REALIGN __attribute__((force_align_arg_pointer))
-#else
-#define MORV_REALIGN
-#endif
 __attribute__((target("avx2"), flatten)) MORV_REALIGN void analyseBinsAvx2 MORV_ANALYSE_BINS_ARGS {
     MORV_ANALYSE_BINS_BODY
 }

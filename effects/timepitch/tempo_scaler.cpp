@@ -9,6 +9,7 @@
 #endif
 
 #include "effects/timepitch/exponent_parameter.h"
+#include "effects/timepitch/realigned_stack.h"
 #include "effects/timepitch/time_pitch_presets.h"
 #include "framework/portable_math.h"
 
@@ -63,12 +64,6 @@ void conjugateProductBaseline(double* __restrict bins, const double* __restrict 
 void overlapAddBaseline MORV_OVERLAP_ADD_ARGS { MORV_OVERLAP_ADD_BODY }
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
-// The 32-bit Windows stack is aligned to 4 bytes only; AVX spills need 32.
-#if defined(__i386__)
-#define MORV_REALIGN __attribute__((force_align_arg_pointer))
-#else
-#define MORV_REALIGN
-#endif
 // Two bins a vector: (ar xr, ai xr) + (ai xi, -(ar xi)); a - b and a + (-b)
 // are the same IEEE result.
 __attribute__((target("avx"))) MORV_REALIGN void conjugateProductAvx(double* __restrict bins,
