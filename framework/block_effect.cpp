@@ -52,15 +52,16 @@ BlockEffect::BlockEffect(double sampleRate, double frameDuration, double hopFrac
     overlap_ = frameLength_ - hop_;
     const size_t block = static_cast<size_t>(channels_) * frameLength_;
     const bool windowed = frameMode_ == kFrameOverlapAdd;
-    const size_t total = windowed ? 4 * block + frameLength_ : 3 * block;
+    // The history gets twice a frame's room: each frame starts one hop further
+    // on, and the overlap moves back to the front only when the room runs out.
+    const size_t total = 4 * block + (windowed ? frameLength_ : 0);
     frameStorage_.reset(new double[total]);
     std::fill(frameStorage_.get(), frameStorage_.get() + total, 0.0);
     history_ = frameStorage_.get();
-    accumulator_ = history_ + block;
+    accumulator_ = history_ + 2 * block;
     planes_ = accumulator_ + block;
     if (windowed) {
-        scratch_ = planes_ + block;
-        window_ = scratch_ + block;
+        window_ = planes_ + block;
         buildWindow(window_, frameLength_, hop_);
     }
 }
@@ -77,7 +78,8 @@ int BlockEffect::reset() {
     pendingInput_ = 0;
     pendingOutput_ = 0;
     const size_t block = static_cast<size_t>(channels_) * frameLength_;
-    std::fill(history_, history_ + block, 0.0);
+    std::fill(history_, history_ + 2 * block, 0.0);
+    historyStart_ = 0;
     std::fill(accumulator_, accumulator_ + block, 0.0);
     frameCounter_ = 0;
     return 0;
@@ -119,34 +121,43 @@ int BlockEffect::process(const double* in, double* out, int inCount, int outCapa
 void BlockEffect::runFrame(const double* input, int channelMask) {
     const int C = channels_, N = frameLength_;
     const int H = hop_ * C, V = overlap_ * C, T = N * C;
-    std::memmove(history_, history_ + H, sizeof(double) * V);
-    std::memcpy(history_ + V, input, sizeof(double) * H);
-    std::memmove(accumulator_, accumulator_ + H, sizeof(double) * V);
+    if (historyStart_ + T + H > 2 * T) {
+        std::memmove(history_, history_ + historyStart_ + H, sizeof(double) * V);
+        historyStart_ = 0;
+    } else {
+        historyStart_ += H;
+    }
+    double* history = history_ + historyStart_;
+    std::memcpy(history + V, input, sizeof(double) * H);
 
     if (frameMode_ == kFrameOverlapAdd) {
         for (int c = 0; c < C; ++c) {
             double* plane = planes_ + c * N;
-            const double* h = history_ + c;
+            const double* h = history + c;
             for (int k = 0; k < N; ++k) plane[k] = h[k * C] * window_[k];
         }
     } else {
         for (int c = 0; c < C; ++c) {
             double* plane = planes_ + c * N;
-            const double* h = history_ + c;
+            const double* h = history + c;
             for (int k = 0; k < N; ++k) plane[k] = h[k * C];
         }
+        std::memmove(accumulator_, accumulator_ + H, sizeof(double) * V);
     }
 
     processFrame(channelMask);
 
     if (frameMode_ == kFrameOverlapAdd) {
+        // The accumulator slides by a hop as the windowed frame is added in:
+        // position i takes what stood at i + H, and each channel's pass reads
+        // that before it is overwritten (H is whole frames of C samples).
+        const int overlap = overlap_;
         for (int c = 0; c < C; ++c) {
             const double* plane = planes_ + c * N;
-            double* s = scratch_ + c;
-            for (int k = 0; k < N; ++k) s[k * C] = plane[k] * window_[k];
+            double* a = accumulator_ + c;
+            for (int k = 0; k < overlap; ++k) a[k * C] = a[k * C + H] + plane[k] * window_[k];
+            for (int k = overlap; k < N; ++k) a[k * C] = plane[k] * window_[k];
         }
-        for (int i = 0; i < V; ++i) accumulator_[i] += scratch_[i];
-        std::memcpy(accumulator_ + V, scratch_ + V, sizeof(double) * (T - V));
     } else {
         for (int c = 0; c < C; ++c) {
             const double* plane = planes_ + c * N;
@@ -179,7 +190,7 @@ void BlockEffect::emit(int channelMask) {
     std::memcpy(queue, accumulator_ + from, sizeof(double) * (H - from));
     for (int c = 0; c < C; ++c) {
         if (channelSelected(c, channelMask)) continue;
-        for (int i = from + c; i < H; i += C) queue[i - from] = history_[i];
+        for (int i = from + c; i < H; i += C) queue[i - from] = history_[historyStart_ + i];
     }
     pendingOutput_ += H - from;
 }

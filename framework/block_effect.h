@@ -56,11 +56,11 @@ private:
     int overlap_;
     int frameCounter_ = 0;
     std::unique_ptr<double[]> frameStorage_;
-    double* history_ = nullptr;
+    double* history_ = nullptr;  // room for two frames; the current one starts at historyStart_
     double* accumulator_ = nullptr;
     double* planes_ = nullptr;
-    double* scratch_ = nullptr;
     double* window_ = nullptr;
+    int historyStart_ = 0;
     int frameMode_;
     int pendingInput_ = 0;
     int pendingOutput_ = 0;
