@@ -141,6 +141,77 @@ void circularDifferences(const double* y, int length, int first, int second, dou
     *d1 = lags[1].sum;
 }
 
+#ifdef MORV_QUAD_LANES
+constexpr int kGroupLags = 4;
+
+// circularDifferences for the kGroupLags lags first, first + 1, ...: each
+// lag's chunks summed as absoluteDifferenceQuad sums them, the lags' chunks
+// in step so that their additions overlap. The group gives up once every
+// partial sum exceeds limit; a lag above it that goes on ends above it.
+MORV_QUAD_TARGET void groupDifferencesQuad(const double* y, int length, int first, double limit, double* sums) {
+    LagChunks lags[kGroupLags] = {LagChunks(y, length, first), LagChunks(y, length, first + 1),
+                                  LagChunks(y, length, first + 2), LagChunks(y, length, first + 3)};
+    for (;;) {
+        const double* a[kGroupLags];
+        const double* b[kGroupLags];
+        int count[kGroupLags];
+        int common = kCheckEvery;
+        bool any = false;
+        for (int k = 0; k < kGroupLags; ++k) {
+            if (lags[k].next(&a[k], &b[k], &count[k]))
+                any = true;
+            else
+                count[k] = 0;
+            common = std::min(common, count[k]);
+        }
+        if (!any) break;
+        DoubleQuad part0 = splatQuad(0.0), part1 = part0, part2 = part0, part3 = part0;
+        int n = 0;
+        {
+            const double *a0 = a[0], *a1 = a[1], *a2 = a[2], *a3 = a[3];
+            const double *b0 = b[0], *b1 = b[1], *b2 = b[2], *b3 = b[3];
+            // Past the wrapped part the lags' chunks all start at the same
+            // y[n - lag]; within it, at the same y[n]: one load serves all.
+            if (a0 == a1 && a0 == a2 && a0 == a3) {
+                for (; n + 4 <= common; n += 4) {
+                    const DoubleQuad shared = loadQuad(a0 + n);
+                    part0 += absQuad(shared - loadQuad(b0 + n));
+                    part1 += absQuad(shared - loadQuad(b1 + n));
+                    part2 += absQuad(shared - loadQuad(b2 + n));
+                    part3 += absQuad(shared - loadQuad(b3 + n));
+                }
+            } else if (b0 == b1 && b0 == b2 && b0 == b3) {
+                for (; n + 4 <= common; n += 4) {
+                    const DoubleQuad shared = loadQuad(b0 + n);
+                    part0 += absQuad(loadQuad(a0 + n) - shared);
+                    part1 += absQuad(loadQuad(a1 + n) - shared);
+                    part2 += absQuad(loadQuad(a2 + n) - shared);
+                    part3 += absQuad(loadQuad(a3 + n) - shared);
+                }
+            }
+            for (; n + 4 <= common; n += 4) {
+                part0 += absQuad(loadQuad(a0 + n) - loadQuad(b0 + n));
+                part1 += absQuad(loadQuad(a1 + n) - loadQuad(b1 + n));
+                part2 += absQuad(loadQuad(a2 + n) - loadQuad(b2 + n));
+                part3 += absQuad(loadQuad(a3 + n) - loadQuad(b3 + n));
+            }
+        }
+        DoubleQuad parts[kGroupLags] = {part0, part1, part2, part3};
+        bool above = true;
+        for (int k = 0; k < kGroupLags; ++k) {
+            int m = n;
+            for (; m + 4 <= count[k]; m += 4) parts[k] += absQuad(loadQuad(a[k] + m) - loadQuad(b[k] + m));
+            double rest = 0.0;
+            for (; m < count[k]; ++m) rest += std::fabs(a[k][m] - b[k][m]);
+            if (count[k] > 0) lags[k].sum += sumQuadAsPairs(parts[k]) + rest;
+            above = above && lags[k].sum > limit;
+        }
+        if (above) break;
+    }
+    for (int k = 0; k < kGroupLags; ++k) sums[k] = lags[k].sum;
+}
+#endif
+
 }  // namespace
 
 int stretchPeriod(const double* y, int length, double sampleRate) {
@@ -150,20 +221,37 @@ int stretchPeriod(const double* y, int length, double sampleRate) {
 
     const int shortest = static_cast<int>(std::floor(kShortestPeriod * sampleRate));
     const int longest = std::min(static_cast<int>(std::floor(sampleRate * kLongestPeriod)), length / 2);
-    const DifferenceKernels kernels = differenceKernels();
     int best = 0;
     double bestDifference = 1e30;
-    // Two lags at a time, both bounded by the best before them; the second
-    // is then judged against the first as well, so the winner is the same.
-    for (int lag = std::max(shortest, 1); lag <= longest; lag += 2) {
-        double d[2];
-        circularDifferences(y, length, lag, std::min(lag + 1, longest), bestDifference, kernels, &d[0], &d[1]);
-        for (int k = 0; k < 2 && lag + k <= longest; ++k) {
+    // Several lags at a time, all bounded by the best before them; each is
+    // then judged against those before it in the group as well, so the
+    // winner is the same.
+    auto judge = [&](int lag, const double* d, int count) {
+        for (int k = 0; k < count && lag + k <= longest; ++k) {
             if (d[k] <= bestDifference) {  // equal differences go to the larger lag
                 bestDifference = d[k];
                 best = lag + k;
             }
         }
+    };
+    int lag = std::max(shortest, 1);
+#ifdef MORV_QUAD_LANES
+    // The group's last lags may pass the longest; their sums are not judged
+    // (the group reads no further than the stretch for any lag below length).
+    if (processorHasQuadLanes()) {
+        for (; lag <= longest && lag + kGroupLags - 1 < length; lag += kGroupLags) {
+            double d[kGroupLags];
+            groupDifferencesQuad(y, length, lag, bestDifference, d);
+            judge(lag, d, kGroupLags);
+        }
+    }
+#endif
+    const DifferenceKernels kernels = differenceKernels();
+    // Two lags at a time.
+    for (; lag <= longest; lag += 2) {
+        double d[2];
+        circularDifferences(y, length, lag, std::min(lag + 1, longest), bestDifference, kernels, &d[0], &d[1]);
+        judge(lag, d, 2);
     }
     if (best == 0) return 0;
 
