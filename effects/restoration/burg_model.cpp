@@ -88,8 +88,8 @@ void updateErrors(double* f, double* b, int pairs, double k, double* num, double
 }
 
 #ifdef MORV_QUAD_LANES
-// errorSums and updateErrors with the two pair accumulators of each sum in
-// one four-lane register: the same operations on the same values.
+// errorSums with the two pair accumulators of each sum in one four-lane
+// register: the same operations on the same values.
 MORV_QUAD_TARGET void errorSumsQuad(const double* f, const double* b, int count, double* num, double* den) {
     DoubleQuad nq = splatQuad(0.0), dq = nq;
     int i = 0;
@@ -108,19 +108,23 @@ MORV_QUAD_TARGET void errorSumsQuad(const double* f, const double* b, int count,
     *den = d;
 }
 
-MORV_QUAD_TARGET void updateErrorsQuad(double* f, double* b, int pairs, double k, double* num, double* den) {
-    const int kept = pairs - 1;
+// updateErrors with the two pair accumulators of each sum in one four-lane
+// register: a step of four pairs from i.
+MORV_QUAD_TARGET inline void updateQuadStep(double* f, double* b, int i, DoubleQuad kk, DoubleQuad& nq,
+                                            DoubleQuad& dq) {
+    const DoubleQuad forward = loadQuad(f + i) + kk * loadQuad(b + i);
+    const DoubleQuad backward = loadQuad(b + i + 1) + kk * loadQuad(f + i + 1);
+    storeQuad(f + i, forward);
+    storeQuad(b + i, backward);
+    nq += forward * backward;
+    dq += forward * forward + backward * backward;
+}
+
+// The pairs from i to kept, after the four-lane sums so far.
+MORV_QUAD_TARGET inline void finishUpdateQuad(double* f, double* b, int i, int kept, double k, DoubleQuad nq,
+                                              DoubleQuad dq, double* num, double* den) {
     const DoubleQuad kk = splatQuad(k);
-    DoubleQuad nq = splatQuad(0.0), dq = nq;
-    int i = 0;
-    for (; i + 4 <= kept; i += 4) {
-        const DoubleQuad forward = loadQuad(f + i) + kk * loadQuad(b + i);
-        const DoubleQuad backward = loadQuad(b + i + 1) + kk * loadQuad(f + i + 1);
-        storeQuad(f + i, forward);
-        storeQuad(b + i, backward);
-        nq += forward * backward;
-        dq += forward * forward + backward * backward;
-    }
+    for (; i + 4 <= kept; i += 4) updateQuadStep(f, b, i, kk, nq, dq);
     double n = sumQuadAsPairs(nq), d = sumQuadAsPairs(dq);
     for (; i < kept; ++i) {
         const double forward = f[i] + k * b[i];
@@ -133,18 +137,47 @@ MORV_QUAD_TARGET void updateErrorsQuad(double* f, double* b, int pairs, double k
     *num = n;
     *den = d;
 }
+
+MORV_QUAD_TARGET void updateErrorsQuad(double* f, double* b, int pairs, double k, double* num, double* den) {
+    finishUpdateQuad(f, b, 0, pairs - 1, k, splatQuad(0.0), splatQuad(0.0), num, den);
+}
+
+// updateErrorsQuad on two separate sets of pairs, each with its own
+// reflection coefficient, their steps interleaved: each set's sums wait on
+// their own additions only, so the two overlap. sums receives num and den
+// of the first set, then of the second.
+MORV_QUAD_TARGET void updateErrorsTwiceQuad(double* f0, double* b0, int pairs0, double k0, double* f1, double* b1,
+                                            int pairs1, double k1, double* sums) {
+    const int kept0 = pairs0 - 1, kept1 = pairs1 - 1;
+    const DoubleQuad kk0 = splatQuad(k0), kk1 = splatQuad(k1);
+    DoubleQuad nq0 = splatQuad(0.0), dq0 = nq0, nq1 = nq0, dq1 = nq0;
+    int i = 0;
+    for (; i + 4 <= kept0 && i + 4 <= kept1; i += 4) {
+        updateQuadStep(f0, b0, i, kk0, nq0, dq0);
+        updateQuadStep(f1, b1, i, kk1, nq1, dq1);
+    }
+    finishUpdateQuad(f0, b0, i, kept0, k0, nq0, dq0, &sums[0], &sums[1]);
+    finishUpdateQuad(f1, b1, i, kept1, k1, nq1, dq1, &sums[2], &sums[3]);
+}
 #endif
+
+void updateErrorsTwice(double* f0, double* b0, int pairs0, double k0, double* f1, double* b1, int pairs1, double k1,
+                       double* sums) {
+    updateErrors(f0, b0, pairs0, k0, &sums[0], &sums[1]);
+    updateErrors(f1, b1, pairs1, k1, &sums[2], &sums[3]);
+}
 
 struct ErrorKernels {
     void (*sums)(const double*, const double*, int, double*, double*);
     void (*update)(double*, double*, int, double, double*, double*);
+    void (*updateTwice)(double*, double*, int, double, double*, double*, int, double, double*);
 };
 
 ErrorKernels errorKernels() {
 #ifdef MORV_QUAD_LANES
-    if (processorHasQuadLanes()) return {errorSumsQuad, updateErrorsQuad};
+    if (processorHasQuadLanes()) return {errorSumsQuad, updateErrorsQuad, updateErrorsTwiceQuad};
 #endif
-    return {errorSums, updateErrors};
+    return {errorSums, updateErrors, updateErrorsTwice};
 }
 
 }  // namespace
@@ -194,17 +227,36 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
         const double k = -2.0 * num / den;
         num = den = 0.0;
         offset = 0;
+        // The stretches' updates two at a time; their sums are added in
+        // stretch order.
+        int waiting = -1;  // offset of a stretch whose update waits for a second
+        int waitingPairs = 0;
         for (int r = 0; r < runCount; ++r) {
             const int length = runs[r].length;
             if (length < 2) continue;
             const int pairs = length - m;
             if (pairs >= 1) {
-                double runNum, runDen;
-                kernels.update(f + offset, b + offset, pairs, k, &runNum, &runDen);
-                num += runNum;
-                den += runDen;
+                if (waiting < 0) {
+                    waiting = offset;
+                    waitingPairs = pairs;
+                } else {
+                    double sums[4];
+                    kernels.updateTwice(f + waiting, b + waiting, waitingPairs, k, f + offset, b + offset, pairs, k,
+                                        sums);
+                    num += sums[0];
+                    den += sums[1];
+                    num += sums[2];
+                    den += sums[3];
+                    waiting = -1;
+                }
             }
             offset += length;
+        }
+        if (waiting >= 0) {
+            double runNum, runDen;
+            kernels.update(f + waiting, b + waiting, waitingPairs, k, &runNum, &runDen);
+            num += runNum;
+            den += runDen;
         }
         addReflection(coefficients, m, k);
         error *= 1.0 - k * k;
