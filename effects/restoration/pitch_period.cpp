@@ -144,71 +144,118 @@ void circularDifferences(const double* y, int length, int first, int second, dou
 #ifdef MORV_QUAD_LANES
 constexpr int kGroupLags = 4;
 
+// sumQuadAsPairs of p0 .. p3, in the lanes 0, 2, 1, 3 of the result.
+MORV_QUAD_TARGET inline DoubleQuad pairSums(DoubleQuad p0, DoubleQuad p1, DoubleQuad p2, DoubleQuad p3) {
+    const DoubleQuad halves01 = __builtin_shufflevector(p0, p1, 0, 1, 4, 5) + __builtin_shufflevector(p0, p1, 2, 3, 6, 7);
+    const DoubleQuad halves23 = __builtin_shufflevector(p2, p3, 0, 1, 4, 5) + __builtin_shufflevector(p2, p3, 2, 3, 6, 7);
+    return __builtin_shufflevector(halves01, halves23, 0, 4, 2, 6) + __builtin_shufflevector(halves01, halves23, 1, 5, 3, 7);
+}
+
+// Where the group's lags are held in totals: lag k in lane kLane[k].
+constexpr int kLane[kGroupLags] = {0, 2, 1, 3};
+
+// One chunk of kCheckEvery terms of each lag, one side of the difference
+// the same for all: y[n] (a chunk of the wrapped part) or y[n - lag].
+MORV_QUAD_TARGET inline void addFullChunks(const double* shared, const double* const* own, DoubleQuad& totals) {
+    DoubleQuad part0 = splatQuad(0.0), part1 = part0, part2 = part0, part3 = part0;
+    const double *own0 = own[0], *own1 = own[1], *own2 = own[2], *own3 = own[3];
+    for (int n = 0; n < kCheckEvery; n += 4) {
+        const DoubleQuad s = loadQuad(shared + n);
+        // |a - b| = |b - a| exactly, so the side does not matter.
+        part0 += absQuad(loadQuad(own0 + n) - s);
+        part1 += absQuad(loadQuad(own1 + n) - s);
+        part2 += absQuad(loadQuad(own2 + n) - s);
+        part3 += absQuad(loadQuad(own3 + n) - s);
+    }
+    totals += pairSums(part0, part1, part2, part3);
+}
+
+// One chunk of each lag in general: count[k] terms (none when 0) of
+// |a[k][n] - b[k][n]|, summed as absoluteDifferenceQuad sums them.
+MORV_QUAD_TARGET inline void addChunks(const double* const* a, const double* const* b, const int* count,
+                                       double* totals) {
+    int common = kCheckEvery;
+    for (int k = 0; k < kGroupLags; ++k) common = std::min(common, count[k]);
+    DoubleQuad part0 = splatQuad(0.0), part1 = part0, part2 = part0, part3 = part0;
+    int n = 0;
+    for (; n + 4 <= common; n += 4) {
+        part0 += absQuad(loadQuad(a[0] + n) - loadQuad(b[0] + n));
+        part1 += absQuad(loadQuad(a[1] + n) - loadQuad(b[1] + n));
+        part2 += absQuad(loadQuad(a[2] + n) - loadQuad(b[2] + n));
+        part3 += absQuad(loadQuad(a[3] + n) - loadQuad(b[3] + n));
+    }
+    DoubleQuad parts[kGroupLags] = {part0, part1, part2, part3};
+    for (int k = 0; k < kGroupLags; ++k) {
+        if (count[k] == 0) continue;
+        int m = n;
+        for (; m + 4 <= count[k]; m += 4) parts[k] += absQuad(loadQuad(a[k] + m) - loadQuad(b[k] + m));
+        double rest = 0.0;
+        for (; m < count[k]; ++m) rest += std::fabs(a[k][m] - b[k][m]);
+        totals[kLane[k]] += sumQuadAsPairs(parts[k]) + rest;
+    }
+}
+
+MORV_QUAD_TARGET inline bool allAbove(DoubleQuad totals, double limit) {
+    return totals[0] > limit && totals[1] > limit && totals[2] > limit && totals[3] > limit;
+}
+
 // circularDifferences for the kGroupLags lags first, first + 1, ...: each
-// lag's chunks summed as absoluteDifferenceQuad sums them, the lags' chunks
-// in step so that their additions overlap. The group gives up once every
-// partial sum exceeds limit; a lag above it that goes on ends above it.
+// lag's chunks summed as absoluteDifferenceQuad sums them, chunk i of every
+// lag at once so that their additions overlap. The group gives up once
+// every partial sum exceeds limit; a lag above it that goes on ends above
+// it. Where every lag's chunk is full the lags share one side of the
+// difference, y[n] in the wrapped part, y[n - lag] past it, and their chunk
+// sums come out together.
 MORV_QUAD_TARGET void groupDifferencesQuad(const double* y, int length, int first, double limit, double* sums) {
-    LagChunks lags[kGroupLags] = {LagChunks(y, length, first), LagChunks(y, length, first + 1),
-                                  LagChunks(y, length, first + 2), LagChunks(y, length, first + 3)};
-    for (;;) {
+    DoubleQuad totals = splatQuad(0.0);
+    double lanes[kGroupLags];
+    int lag[kGroupLags];
+    for (int k = 0; k < kGroupLags; ++k) lag[k] = first + k;
+    // Chunks of the wrapped part: those up to the first lag's last are full
+    // for all; then one of any length per lag. Lags in different numbers of
+    // wrapped chunks are out of step past them and go the general way.
+    const int wrappedChunks = (first + kCheckEvery - 1) / kCheckEvery;
+    const bool inStep = (lag[kGroupLags - 1] + kCheckEvery - 1) / kCheckEvery == wrappedChunks;
+    const double* own[kGroupLags];
+    int chunk = 0;
+    if (inStep) {
+        for (; chunk + 1 < wrappedChunks; ++chunk) {
+            for (int k = 0; k < kGroupLags; ++k) own[k] = y + length - lag[k] + chunk * kCheckEvery;
+            addFullChunks(y + chunk * kCheckEvery, own, totals);
+            if (allAbove(totals, limit)) break;
+        }
+    }
+    for (int k = 0; k < kGroupLags; ++k) lanes[k] = totals[k];
+    bool above = allAbove(totals, limit);
+    LagChunks chunks[kGroupLags] = {LagChunks(y, length, lag[0]), LagChunks(y, length, lag[1]),
+                                    LagChunks(y, length, lag[2]), LagChunks(y, length, lag[3])};
+    for (int k = 0; k < kGroupLags; ++k) chunks[k].wrapped = chunk * kCheckEvery;
+    // The rest of the wrapped part, then past it while some lag's chunk is
+    // short; full chunks past the wrapped part again go together.
+    while (!above) {
         const double* a[kGroupLags];
         const double* b[kGroupLags];
         int count[kGroupLags];
-        int common = kCheckEvery;
-        bool any = false;
+        bool any = false, full = inStep;
         for (int k = 0; k < kGroupLags; ++k) {
-            if (lags[k].next(&a[k], &b[k], &count[k]))
+            const bool wrappedPart = chunks[k].wrapped < lag[k];
+            if (chunks[k].next(&a[k], &b[k], &count[k]))
                 any = true;
             else
                 count[k] = 0;
-            common = std::min(common, count[k]);
+            full = full && !wrappedPart && count[k] == kCheckEvery;
         }
         if (!any) break;
-        DoubleQuad part0 = splatQuad(0.0), part1 = part0, part2 = part0, part3 = part0;
-        int n = 0;
-        {
-            const double *a0 = a[0], *a1 = a[1], *a2 = a[2], *a3 = a[3];
-            const double *b0 = b[0], *b1 = b[1], *b2 = b[2], *b3 = b[3];
-            // Past the wrapped part the lags' chunks all start at the same
-            // y[n - lag]; within it, at the same y[n]: one load serves all.
-            if (a0 == a1 && a0 == a2 && a0 == a3) {
-                for (; n + 4 <= common; n += 4) {
-                    const DoubleQuad shared = loadQuad(a0 + n);
-                    part0 += absQuad(shared - loadQuad(b0 + n));
-                    part1 += absQuad(shared - loadQuad(b1 + n));
-                    part2 += absQuad(shared - loadQuad(b2 + n));
-                    part3 += absQuad(shared - loadQuad(b3 + n));
-                }
-            } else if (b0 == b1 && b0 == b2 && b0 == b3) {
-                for (; n + 4 <= common; n += 4) {
-                    const DoubleQuad shared = loadQuad(b0 + n);
-                    part0 += absQuad(loadQuad(a0 + n) - shared);
-                    part1 += absQuad(loadQuad(a1 + n) - shared);
-                    part2 += absQuad(loadQuad(a2 + n) - shared);
-                    part3 += absQuad(loadQuad(a3 + n) - shared);
-                }
-            }
-            for (; n + 4 <= common; n += 4) {
-                part0 += absQuad(loadQuad(a0 + n) - loadQuad(b0 + n));
-                part1 += absQuad(loadQuad(a1 + n) - loadQuad(b1 + n));
-                part2 += absQuad(loadQuad(a2 + n) - loadQuad(b2 + n));
-                part3 += absQuad(loadQuad(a3 + n) - loadQuad(b3 + n));
-            }
+        if (full) {
+            totals = DoubleQuad{lanes[0], lanes[1], lanes[2], lanes[3]};
+            addFullChunks(a[0], b, totals);
+            for (int k = 0; k < kGroupLags; ++k) lanes[k] = totals[k];
+        } else {
+            addChunks(a, b, count, lanes);
         }
-        DoubleQuad parts[kGroupLags] = {part0, part1, part2, part3};
-        bool above = true;
-        for (int k = 0; k < kGroupLags; ++k) {
-            int m = n;
-            for (; m + 4 <= count[k]; m += 4) parts[k] += absQuad(loadQuad(a[k] + m) - loadQuad(b[k] + m));
-            double rest = 0.0;
-            for (; m < count[k]; ++m) rest += std::fabs(a[k][m] - b[k][m]);
-            if (count[k] > 0) lags[k].sum += sumQuadAsPairs(parts[k]) + rest;
-            above = above && lags[k].sum > limit;
-        }
-        if (above) break;
+        above = lanes[0] > limit && lanes[1] > limit && lanes[2] > limit && lanes[3] > limit;
     }
-    for (int k = 0; k < kGroupLags; ++k) sums[k] = lags[k].sum;
+    for (int k = 0; k < kGroupLags; ++k) sums[k] = lanes[kLane[k]];
 }
 #endif
 
