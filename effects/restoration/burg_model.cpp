@@ -284,25 +284,37 @@ void addWhiteFloor(double* a, int order, double floor, double* scratch) {
         if (m % 2 == 0) step[m / 2] /= 1.0 + k;
         step[m] = 0.0;
     }
-    // Step up again, collecting the autocorrelation of unit power.
+    // Step up again, collecting the autocorrelation of unit power, and run
+    // Levinson-Durbin on the autocorrelation lifted at lag 0 (which the step
+    // up never reads). Order m of the solution needs r up to lag m only, so
+    // it runs beside step m + 1 of the step up: two sums that do not wait
+    // on each other, each taken in its own order.
     r[0] = 1.0;
-    step[0] = 1.0;
-    double error = 1.0;
-    for (int m = 1; m <= order; ++m) {
-        double sum = 0.0;
-        for (int i = 1; i < m; ++i) sum += step[i] * r[m - i];
-        r[m] = -reflections[m] * error - sum;
-        addReflection(step, m, reflections[m]);
-        error *= 1.0 - reflections[m] * reflections[m];
-    }
-    // Levinson-Durbin on the lifted autocorrelation.
     r[0] += floor;
+    step[0] = 1.0;
+    double stepError = 1.0;
+    const double noTerms = 0.0;
+    if (order >= 1) {
+        r[1] = -reflections[1] * stepError - noTerms;
+        addReflection(step, 1, reflections[1]);
+        stepError *= 1.0 - reflections[1] * reflections[1];
+    }
     std::fill(a + 1, a + order + 1, 0.0);
     a[0] = 1.0;
-    error = r[0];
+    double error = r[0];
     for (int m = 1; m <= order; ++m) {
+        double up = 0.0;
         double sum = r[m];
-        for (int i = 1; i < m; ++i) sum += a[i] * r[m - i];
+        for (int i = 1; i < m; ++i) {
+            up += step[i] * r[m + 1 - i];
+            sum += a[i] * r[m - i];
+        }
+        if (m < order) {
+            up += step[m] * r[1];
+            r[m + 1] = -reflections[m + 1] * stepError - up;
+            addReflection(step, m + 1, reflections[m + 1]);
+            stepError *= 1.0 - reflections[m + 1] * reflections[m + 1];
+        }
         const double k = -sum / error;
         addReflection(a, m, k);
         error *= 1.0 - k * k;
