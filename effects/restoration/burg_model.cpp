@@ -19,7 +19,18 @@ constexpr double kExactPrediction = 1e-10;
 void addReflection(double* a, int m, double k) {
     a[m] = k;
     const int pairs = (m + 1) / 2;
-    for (int i = 1; i < pairs; ++i) {
+    // Two pairs at a time: a[i], a[i + 1] against a[m - i], a[m - i - 1].
+    const DoublePair kk = splatPair(k);
+    int i = 1;
+    for (; i + 1 < pairs; i += 2) {
+        const DoublePair low = loadPair(a + i);
+        const DoublePair reversed = loadPair(a + m - i - 1);
+        const DoublePair high = {reversed[1], reversed[0]};
+        storePair(a + i, low + kk * high);
+        const DoublePair raised = high + kk * low;
+        storePair(a + m - i - 1, DoublePair{raised[1], raised[0]});
+    }
+    for (; i < pairs; ++i) {
         const double low = a[i];
         const double high = a[m - i];
         a[i] = low + k * high;
