@@ -286,7 +286,18 @@ void addWhiteFloor(double* a, int order, double floor, double* scratch) {
         reflections[m] = k;
         const double scale = 1.0 / (1.0 - k * k);
         const int pairs = (m + 1) / 2;
-        for (int i = 1; i < pairs; ++i) {
+        // Two symmetric pairs at a time, as in addReflection.
+        const DoublePair kk = splatPair(k), ss = splatPair(scale);
+        int i = 1;
+        for (; i + 1 < pairs; i += 2) {
+            const DoublePair low = loadPair(step + i);
+            const DoublePair reversed = loadPair(step + m - i - 1);
+            const DoublePair high = {reversed[1], reversed[0]};
+            storePair(step + i, (low - kk * high) * ss);
+            const DoublePair lowered = (high - kk * low) * ss;
+            storePair(step + m - i - 1, DoublePair{lowered[1], lowered[0]});
+        }
+        for (; i < pairs; ++i) {
             const double low = step[i];
             const double high = step[m - i];
             step[i] = (low - k * high) * scale;
