@@ -259,14 +259,11 @@ MORV_QUAD_TARGET void groupDifferencesQuad(const double* y, int length, int firs
 }
 #endif
 
-}  // namespace
+int shortestLag(double sampleRate) { return static_cast<int>(std::floor(kShortestPeriod * sampleRate)); }
 
-int stretchPeriod(const double* y, int length, double sampleRate) {
-    double energy = 0.0;
-    for (int n = 0; n < length; ++n) energy += y[n] * y[n];
-    if (energy < kSilentEnergy) return 0;
-
-    const int shortest = static_cast<int>(std::floor(kShortestPeriod * sampleRate));
+// The lag with the smallest circular difference, 0 if none.
+int closestLag(const double* y, int length, double sampleRate) {
+    const int shortest = shortestLag(sampleRate);
     const int longest = std::min(static_cast<int>(std::floor(sampleRate * kLongestPeriod)), length / 2);
     int best = 0;
     double bestDifference = 1e30;
@@ -286,6 +283,15 @@ int stretchPeriod(const double* y, int length, double sampleRate) {
     // The group's last lags may pass the longest; their sums are not judged
     // (the group reads no further than the stretch for any lag below length).
     if (processorHasQuadLanes()) {
+        // Groups start one past a multiple of four, so that none holds both
+        // a multiple of kCheckEvery and the lag after it (whose wrapped
+        // parts have different numbers of chunks); the lags before the
+        // first group go one at a time.
+        for (; lag <= longest && lag % kGroupLags != 1; ++lag) {
+            double d[2];
+            circularDifferences(y, length, lag, lag, bestDifference, differenceKernels(), &d[0], &d[1]);
+            judge(lag, d, 1);
+        }
         for (; lag <= longest && lag + kGroupLags - 1 < length; lag += kGroupLags) {
             double d[kGroupLags];
             groupDifferencesQuad(y, length, lag, bestDifference, d);
@@ -300,20 +306,63 @@ int stretchPeriod(const double* y, int length, double sampleRate) {
         circularDifferences(y, length, lag, std::min(lag + 1, longest), bestDifference, kernels, &d[0], &d[1]);
         judge(lag, d, 2);
     }
-    if (best == 0) return 0;
+    return best;
+}
 
-    double correlation = 0.0;
-    for (int n = best; n < length; ++n) correlation += y[n] * y[n - best];
+// The lag best as the stretch's period, given the sum of y[n] y[n - best]
+// (from n = best on) and the stretch's energy; 0 if it correlates too weakly.
+int acceptedPeriod(int length, int best, double correlation, double energy, double sampleRate) {
+    if (best == 0) return 0;
     correlation /= energy;
     // The sum has length - best products, so even a steady tone reaches only
     // (length - best) / length: both limits are scaled by that share.
     const double share = static_cast<double>(length - best) / length;
     if (correlation < kCorrelationFactor * share) return 0;
-    if (best - shortest < kShortLagSpan * sampleRate && correlation < kShortLagCorrelation * share) return 0;
+    if (best - shortestLag(sampleRate) < kShortLagSpan * sampleRate && correlation < kShortLagCorrelation * share)
+        return 0;
     return best;
 }
 
+}  // namespace
+
+int stretchPeriod(const double* y, int length, double sampleRate) {
+    double energy = 0.0;
+    for (int n = 0; n < length; ++n) energy += y[n] * y[n];
+    if (energy < kSilentEnergy) return 0;
+    const int best = closestLag(y, length, sampleRate);
+    double correlation = 0.0;
+    for (int n = best; best > 0 && n < length; ++n) correlation += y[n] * y[n - best];
+    return acceptedPeriod(length, best, correlation, energy, sampleRate);
+}
+
+// stretchPeriod of both halves, the energy and correlation sums of one half
+// beside those of the other: each sum waits on its own additions only.
 int pitchPeriod(const double* y, int length, double sampleRate) {
     const int half = length / 2;
-    return std::max(stretchPeriod(y, half, sampleRate), stretchPeriod(y + half, length - half, sampleRate));
+    const double* second = y + half;
+    const int secondLength = length - half;
+    double energy0 = 0.0, energy1 = 0.0;
+    for (int n = 0; n < half; ++n) {
+        energy0 += y[n] * y[n];
+        energy1 += second[n] * second[n];
+    }
+    for (int n = half; n < secondLength; ++n) energy1 += second[n] * second[n];
+    const int best0 = energy0 < kSilentEnergy ? 0 : closestLag(y, half, sampleRate);
+    const int best1 = energy1 < kSilentEnergy ? 0 : closestLag(second, secondLength, sampleRate);
+    // Products y[n] y[n - best] from n = best on; a half without a lag
+    // takes none.
+    const int count0 = best0 > 0 ? half - best0 : 0;
+    const int count1 = best1 > 0 ? secondLength - best1 : 0;
+    const double* lagged0 = y + best0;
+    const double* lagged1 = second + best1;
+    double correlation0 = 0.0, correlation1 = 0.0;
+    int n = 0;
+    for (; n < count0 && n < count1; ++n) {
+        correlation0 += lagged0[n] * y[n];
+        correlation1 += lagged1[n] * second[n];
+    }
+    for (int m = n; m < count0; ++m) correlation0 += lagged0[m] * y[m];
+    for (int m = n; m < count1; ++m) correlation1 += lagged1[m] * second[m];
+    return std::max(acceptedPeriod(half, best0, correlation0, energy0, sampleRate),
+                    acceptedPeriod(secondLength, best1, correlation1, energy1, sampleRate));
 }
