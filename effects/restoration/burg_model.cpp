@@ -1,6 +1,7 @@
 #include "effects/restoration/burg_model.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "effects/restoration/quad_lanes.h"
 #include "framework/double_pair.h"
@@ -178,6 +179,14 @@ void updateErrorsTwice(double* f0, double* b0, int pairs0, double k0, double* f1
     updateErrors(f1, b1, pairs1, k1, &sums[2], &sums[3]);
 }
 
+// The first 64-byte boundary at or after p, within BurgWork's slack.
+double* alignedStart(double* p) {
+    constexpr std::uintptr_t kLine = 64;
+    static_assert(BurgWork::kAlignmentSlack * sizeof(double) >= kLine, "slack covers a line");
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(p);
+    return p + ((kLine - at % kLine) % kLine) / sizeof(double);
+}
+
 struct ErrorKernels {
     void (*sums)(const double*, const double*, int, double*, double*);
     void (*update)(double*, double*, int, double, double*, double*);
@@ -206,11 +215,20 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
     int total = 0;
     for (int r = 0; r < runCount; ++r) total += runs[r].length;
     work.reserve(total);
-    double* f = work.forward.data();
-    double* b = work.backward.data();
-
+    double* f = alignedStart(work.forward.data());
+    double* b = alignedStart(work.backward.data());
     // Each stretch's error pairs lie at its own offset of f and b: f holds
-    // the earlier sample and b the later one of every pair.
+    // the earlier sample and b the later one of every pair. The offsets are
+    // whole lines of eight values where the capacity has room for that.
+    constexpr int kLineValues = 8;
+    int lined = 0;
+    for (int r = 0; r < runCount; ++r)
+        if (runs[r].length >= 2) lined += (runs[r].length + kLineValues - 1) / kLineValues * kLineValues;
+    const bool wholeLines = lined <= work.capacity();
+    auto stride = [&](int length) {
+        return wholeLines ? (length + kLineValues - 1) / kLineValues * kLineValues : length;
+    };
+
     double num = 0.0;
     double den = 0.0;
     int offset = 0;
@@ -224,7 +242,7 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
         kernels.sums(f + offset, b + offset, length - 1, &runNum, &runDen);
         num += runNum;
         den += runDen;
-        offset += length;
+        offset += stride(length);
     }
 
     // Each order's update pass accumulates the sums for the order after it.
@@ -261,7 +279,7 @@ BurgResult BurgModel(const double* x, const SampleRun* runs, int runCount, int o
                     waiting = -1;
                 }
             }
-            offset += length;
+            offset += stride(length);
         }
         if (waiting >= 0) {
             double runNum, runDen;
