@@ -146,9 +146,10 @@ constexpr int kGroupLags = 4;
 
 // sumQuadAsPairs of p0 .. p3, in the lanes 0, 2, 1, 3 of the result.
 MORV_QUAD_TARGET inline DoubleQuad pairSums(DoubleQuad p0, DoubleQuad p1, DoubleQuad p2, DoubleQuad p3) {
-    const DoubleQuad halves01 = __builtin_shufflevector(p0, p1, 0, 1, 4, 5) + __builtin_shufflevector(p0, p1, 2, 3, 6, 7);
-    const DoubleQuad halves23 = __builtin_shufflevector(p2, p3, 0, 1, 4, 5) + __builtin_shufflevector(p2, p3, 2, 3, 6, 7);
-    return __builtin_shufflevector(halves01, halves23, 0, 4, 2, 6) + __builtin_shufflevector(halves01, halves23, 1, 5, 3, 7);
+    // Lanes 0 and 2 of each added to lanes 1 and 3: {p0[0] + p0[2], p0[1] + p0[3], p1[0] + p1[2], ...}.
+    const DoubleQuad h01 = __builtin_shufflevector(p0, p1, 0, 1, 4, 5) + __builtin_shufflevector(p0, p1, 2, 3, 6, 7);
+    const DoubleQuad h23 = __builtin_shufflevector(p2, p3, 0, 1, 4, 5) + __builtin_shufflevector(p2, p3, 2, 3, 6, 7);
+    return __builtin_shufflevector(h01, h23, 0, 4, 2, 6) + __builtin_shufflevector(h01, h23, 1, 5, 3, 7);
 }
 
 // Where the group's lags are held in totals: lag k in lane kLane[k].
@@ -282,11 +283,11 @@ int closestLag(const double* y, int length, double sampleRate) {
 #ifdef MORV_QUAD_LANES
     // The group's last lags may pass the longest; their sums are not judged
     // (the group reads no further than the stretch for any lag below length).
+    // Groups start one past a multiple of four, so that none holds both a
+    // multiple of kCheckEvery and the lag after it (whose wrapped parts have
+    // different numbers of chunks); the lags before the first group go one
+    // at a time.
     if (processorHasQuadLanes()) {
-        // Groups start one past a multiple of four, so that none holds both
-        // a multiple of kCheckEvery and the lag after it (whose wrapped
-        // parts have different numbers of chunks); the lags before the
-        // first group go one at a time.
         for (; lag <= longest && lag % kGroupLags != 1; ++lag) {
             double d[2];
             circularDifferences(y, length, lag, lag, bestDifference, differenceKernels(), &d[0], &d[1]);
