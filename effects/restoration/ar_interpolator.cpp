@@ -2,12 +2,77 @@
 
 #include <algorithm>
 
+#include "effects/restoration/quad_lanes.h"
 #include "effects/restoration/toeplitz_inverse.h"
+#include "framework/double_pair.h"
+
+namespace {
+
+// out[t] = sum over i < terms of w[i] x[t + i * stride], for t < count, each
+// summed over i in turn; several outputs at a time, since none waits on
+// another.
+void weightedSums(const double* x, long stride, const double* w, int terms, int count, double* out) {
+    int t = 0;
+    for (; t + 4 <= count; t += 4) {
+        DoublePair s0 = splatPair(0.0), s1 = s0;
+        for (int i = 0; i < terms; ++i) {
+            const DoublePair weight = splatPair(w[i]);
+            const double* at = x + t + i * stride;
+            s0 += weight * loadPair(at);
+            s1 += weight * loadPair(at + 2);
+        }
+        storePair(out + t, s0);
+        storePair(out + t + 2, s1);
+    }
+    for (; t < count; ++t) {
+        double sum = 0.0;
+        for (int i = 0; i < terms; ++i) sum += w[i] * x[t + i * stride];
+        out[t] = sum;
+    }
+}
+
+#ifdef MORV_QUAD_LANES
+MORV_QUAD_TARGET void weightedSumsQuad(const double* x, long stride, const double* w, int terms, int count,
+                                       double* out) {
+    int t = 0;
+    for (; t + 16 <= count; t += 16) {
+        DoubleQuad s0 = splatQuad(0.0), s1 = s0, s2 = s0, s3 = s0;
+        for (int i = 0; i < terms; ++i) {
+            const DoubleQuad weight = splatQuad(w[i]);
+            const double* at = x + t + i * stride;
+            s0 += weight * loadQuad(at);
+            s1 += weight * loadQuad(at + 4);
+            s2 += weight * loadQuad(at + 8);
+            s3 += weight * loadQuad(at + 12);
+        }
+        storeQuad(out + t, s0);
+        storeQuad(out + t + 4, s1);
+        storeQuad(out + t + 8, s2);
+        storeQuad(out + t + 12, s3);
+    }
+    for (; t + 4 <= count; t += 4) {
+        DoubleQuad s = splatQuad(0.0);
+        for (int i = 0; i < terms; ++i) s += splatQuad(w[i]) * loadQuad(x + t + i * stride);
+        storeQuad(out + t, s);
+    }
+    weightedSums(x + t, stride, w, terms, count - t, out + t);
+}
+#endif
+
+void weightedSumsAny(const double* x, long stride, const double* w, int terms, int count, double* out) {
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) return weightedSumsQuad(x, stride, w, terms, count, out);
+#endif
+    weightedSums(x, stride, w, terms, count, out);
+}
+
+}  // namespace
 
 ArInterpolator::ArInterpolator(int maxGap, int maxOrder)
     : maxGap_(maxGap),
       maxOrder_(maxOrder),
       correlation_(maxGap, 0.0),
+      padded_(maxGap + 2 * static_cast<size_t>(maxOrder), 0.0),
       known_(maxGap + maxOrder, 0.0),
       projected_(maxGap, 0.0),
       recursion_(maxGap, 0.0),
@@ -30,13 +95,12 @@ bool ArInterpolator::interpolate(double* x, int start, int end, const double* a,
     if (!levinsonDurbin(correlation_.data(), gap, recursion_.data(), &error)) return false;
     trenchInverse(recursion_.data(), gap, error, scaled_.data(), inverse_.data(), maxGap_);
 
-    // Normal equations b0 * T u = -c, T the normalised Toeplitz matrix.
-    for (int j = 0; j < gap; ++j) {
-        const double* row = inverse_.data() + static_cast<size_t>(j) * maxGap_;
-        double sum = 0.0;
-        for (int k = 0; k < gap; ++k) sum += row[k] * projected_[k];
-        x[start + j] = -sum / b0;
-    }
+    // Normal equations b0 * T u = -c, T the normalised Toeplitz matrix. Row
+    // j of the inverse is its column j, so the rows' sums run side by side
+    // down the columns.
+    double* sums = scaled_.data();
+    weightedSumsAny(inverse_.data(), maxGap_, projected_.data(), gap, gap, sums);
+    for (int j = 0; j < gap; ++j) x[start + j] = -sums[j] / b0;
     return true;
 }
 
@@ -51,23 +115,18 @@ void ArInterpolator::modelCorrelation(const double* a, int gap, int order) {
 
 // h_t: the prediction error at n = start + t, t = 0 .. gap + order - 1,
 // counting only the samples outside the gap.
+// The gap's samples are taken as zeros: their terms then add nothing, not
+// even a change of sign (a sum that starts at +0 never becomes -0), so every
+// sum is the one that skips them.
 void ArInterpolator::knownContributions(const double* x, int start, int gap, const double* a, int order) {
-    // Taps i <= t - gap reach past the gap's end and taps i > t before its
-    // start; taken in that order, as one pass skipping the gap would.
-    for (int t = 0; t < gap + order; ++t) {
-        const double* at = x + start + t;
-        double sum = 0.0;
-        for (int i = 0; i <= std::min(t - gap, order); ++i) sum += a[i] * at[-i];
-        for (int i = t + 1; i <= order; ++i) sum += a[i] * at[-i];
-        known_[t] = sum;
-    }
+    double* padded = padded_.data();
+    std::copy(x + start - order, x + start, padded);
+    std::fill(padded + order, padded + order + gap, 0.0);
+    std::copy(x + start + gap, x + start + gap + order, padded + order + gap);
+    weightedSumsAny(padded + order, -1, a, order + 1, gap + order, known_.data());
 }
 
 // c_j = sum_i a_i h_(j+i).
 void ArInterpolator::projectedContributions(const double* a, int gap, int order) {
-    for (int j = 0; j < gap; ++j) {
-        double sum = 0.0;
-        for (int i = 0; i <= order; ++i) sum += a[i] * known_[j + i];
-        projected_[j] = sum;
-    }
+    weightedSumsAny(known_.data(), 1, a, order + 1, gap, projected_.data());
 }

@@ -28,6 +28,7 @@ private:
     int maxGap_;
     int maxOrder_;
     std::vector<double> correlation_;  // b_j / b_0 for lags j = 0 .. gap - 1
+    std::vector<double> padded_;       // the known samples around the gap, the gap as zeros
     std::vector<double> known_;        // filter output of the known samples only
     std::vector<double> projected_;    // c_j, right-hand side of the normal equations
     std::vector<double> recursion_;    // Levinson filter of the normalised matrix

@@ -9,6 +9,12 @@
 #include <emmintrin.h>
 #endif
 
+#include "effects/restoration/quad_lanes.h"
+
+#ifdef MORV_QUAD_LANES
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr int kBlock = 64;
@@ -51,6 +57,72 @@ int listByMasks(int first, int count, unsigned char* list, int* listed, Mask mas
 }
 #endif
 
+// The lists of a block of count elements from a partition's two sides:
+// left[] the places i with !(base[i] < pivot), right[] the places i with
+// !(pivot < base[-1 - i]). Each lists as many as it can a vector at a time
+// and returns the first place it left to the caller.
+struct PairLists {
+    static int left(const double* base, int count, double pivot, unsigned char* list, int* listed) {
+#if defined(__SSE2__)
+        const __m128d pivots = _mm_set1_pd(pivot);
+        return listByMasks(0, count, list, listed, [&](int at) {
+            const __m128d low = _mm_cmpnlt_pd(_mm_loadu_pd(base + at), pivots);
+            const __m128d high = _mm_cmpnlt_pd(_mm_loadu_pd(base + at + 2), pivots);
+            return _mm_movemask_pd(low) | _mm_movemask_pd(high) << 2;
+        });
+#else
+        (void)base, (void)count, (void)pivot, (void)list, (void)listed;
+        return 0;
+#endif
+    }
+    static int right(const double* base, int count, double pivot, unsigned char* list, int* listed) {
+#if defined(__SSE2__)
+        const __m128d pivots = _mm_set1_pd(pivot);
+        // Element i is base[-1 - i]: each pair of lanes comes in reversed.
+        return listByMasks(0, count, list, listed, [&](int at) {
+            const int near = _mm_movemask_pd(_mm_cmpnlt_pd(pivots, _mm_loadu_pd(base - 2 - at)));
+            const int far = _mm_movemask_pd(_mm_cmpnlt_pd(pivots, _mm_loadu_pd(base - 4 - at)));
+            return (near >> 1 | (near & 1) << 1) | (far >> 1 | (far & 1) << 1) << 2;
+        });
+#else
+        (void)base, (void)count, (void)pivot, (void)list, (void)listed;
+        return 0;
+#endif
+    }
+};
+
+#ifdef MORV_QUAD_LANES
+// PairLists with one four-lane comparison per four elements.
+struct QuadLists {
+    // listByMasks with the mask made in place.
+    MORV_QUAD_TARGET static int list(const double* from, int step, int count, bool reversed, double pivot,
+                                     unsigned char* list, int* listed) {
+        // Bit k of a mask read backwards is bit 3 - k.
+        static constexpr unsigned char kReversed[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+        const __m256d pivots = _mm256_set1_pd(pivot);
+        int i = 0;
+        for (; i + 4 <= count; i += 4) {
+            const __m256d values = _mm256_loadu_pd(from + step * i);
+            const int m = reversed ? kReversed[_mm256_movemask_pd(_mm256_cmp_pd(pivots, values, _CMP_NLT_US))]
+                                   : _mm256_movemask_pd(_mm256_cmp_pd(values, pivots, _CMP_NLT_US));
+            const std::uint32_t packed = kMasks.offsets[m] + static_cast<std::uint32_t>(i) * 0x01010101u;
+            std::memcpy(list + *listed, &packed, sizeof packed);
+            *listed += kMasks.counts[m];
+        }
+        return i;
+    }
+    MORV_QUAD_TARGET static int left(const double* base, int count, double pivot, unsigned char* list, int* listed) {
+        return QuadLists::list(base, 1, count, false, pivot, list, listed);
+    }
+    // Element i is base[-1 - i]: the four lanes of base[-4 - i ..] come in
+    // reversed.
+    MORV_QUAD_TARGET static int right(const double* base, int count, double pivot, unsigned char* list,
+                                      int* listed) {
+        return QuadLists::list(base - 4, -1, count, true, pivot, list, listed);
+    }
+};
+#endif
+
 void moveMedianToFirst(double* result, double* a, double* b, double* c) {
     if (*a < *b) {
         if (*b < *c)
@@ -76,13 +148,11 @@ void moveMedianToFirst(double* result, double* a, double* b, double* c) {
 // swapped: such a place stops it too, so each stop is the nearer of the next
 // listed element and the other side's last stop. The lists are made a block
 // at a time.
-double* partition(double* lo, double* hi) {
+template <typename Lists>
+inline __attribute__((always_inline)) double* partition(double* lo, double* hi) {
     const double pivot = lo[-1];
     // Three more than a block: the lists are written four entries at a time.
     unsigned char left[kBlock + 3], right[kBlock + 3];
-#if defined(__SSE2__)
-    const __m128d pivots = _mm_set1_pd(pivot);
-#endif
     int leftCount = 0, leftNext = 0, rightCount = 0, rightNext = 0;
     double* leftBase = lo;   // the block the left list indexes
     double* rightBase = hi;  // the right list indexes down from here
@@ -103,14 +173,7 @@ double* partition(double* lo, double* hi) {
             leftBase = leftScan;
             leftCount = 0;
             leftNext = 0;
-            int i = 0;
-#if defined(__SSE2__)
-            i = listByMasks(0, count, left, &leftCount, [&](int at) {
-                const __m128d low = _mm_cmpnlt_pd(_mm_loadu_pd(leftBase + at), pivots);
-                const __m128d high = _mm_cmpnlt_pd(_mm_loadu_pd(leftBase + at + 2), pivots);
-                return _mm_movemask_pd(low) | _mm_movemask_pd(high) << 2;
-            });
-#endif
+            int i = Lists::left(leftBase, count, pivot, left, &leftCount);
             for (; i < count; ++i) {
                 left[leftCount] = static_cast<unsigned char>(i);
                 leftCount += !(leftBase[i] < pivot);
@@ -129,16 +192,7 @@ double* partition(double* lo, double* hi) {
             rightBase = rightScan;
             rightCount = 0;
             rightNext = 0;
-            int i = 0;
-#if defined(__SSE2__)
-            // Element i is rightBase[-1 - i]: each pair of lanes comes in
-            // reversed.
-            i = listByMasks(0, count, right, &rightCount, [&](int at) {
-                const int near = _mm_movemask_pd(_mm_cmpnlt_pd(pivots, _mm_loadu_pd(rightBase - 2 - at)));
-                const int far = _mm_movemask_pd(_mm_cmpnlt_pd(pivots, _mm_loadu_pd(rightBase - 4 - at)));
-                return (near >> 1 | (near & 1) << 1) | (far >> 1 | (far & 1) << 1) << 2;
-            });
-#endif
+            int i = Lists::right(rightBase, count, pivot, right, &rightCount);
             for (; i < count; ++i) {
                 right[rightCount] = static_cast<unsigned char>(i);
                 rightCount += !(pivot < rightBase[-1 - i]);
@@ -179,16 +233,14 @@ int floorLog2(long n) {
     return log;
 }
 
-}  // namespace
-
-bool hoareSelect(double* first, double* nth, double* last) {
-    if (first == last || nth == last) return true;
+template <typename Lists>
+inline __attribute__((always_inline)) bool select(double* first, double* nth, double* last) {
     int depth = 2 * floorLog2(last - first);
     while (last - first > 3) {
         if (depth == 0) return false;
         --depth;
         moveMedianToFirst(first, first + 1, first + (last - first) / 2, last - 1);
-        double* cut = partition(first + 1, last);
+        double* cut = partition<Lists>(first + 1, last);
         if (cut <= nth)
             first = cut;
         else
@@ -196,4 +248,20 @@ bool hoareSelect(double* first, double* nth, double* last) {
     }
     insertionSort(first, last);
     return true;
+}
+
+#ifdef MORV_QUAD_LANES
+MORV_QUAD_TARGET bool selectQuad(double* first, double* nth, double* last) {
+    return select<QuadLists>(first, nth, last);
+}
+#endif
+
+}  // namespace
+
+bool hoareSelect(double* first, double* nth, double* last) {
+    if (first == last || nth == last) return true;
+#ifdef MORV_QUAD_LANES
+    if (processorHasQuadLanes()) return selectQuad(first, nth, last);
+#endif
+    return select<PairLists>(first, nth, last);
 }

@@ -4,9 +4,10 @@
 // have a second, four-lane version chosen at run time. The lanes hold what
 // two DoublePair accumulators hold side by side, and AVX alone brings no
 // multiply-add, so a four-lane kernel rounds exactly as its two-lane twin.
-// Built only for 64-bit x86 outside Windows; elsewhere the two-lane kernels
-// run alone.
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32)
+// Built only for 64-bit x86 outside Windows; elsewhere, or when built with
+// MORV_NO_QUAD_LANES (to compare the two), the two-lane kernels run alone.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32) && \
+    !defined(MORV_NO_QUAD_LANES)
 #define MORV_QUAD_LANES 1
 #define MORV_QUAD_TARGET __attribute__((target("avx")))
 
@@ -28,8 +29,11 @@ MORV_QUAD_TARGET inline DoubleQuad absQuad(DoubleQuad v) {
 // sumPair(p + q).
 MORV_QUAD_TARGET inline double sumQuadAsPairs(DoubleQuad v) { return (v[0] + v[2]) + (v[1] + v[3]); }
 
-inline bool processorHasQuadLanes() {
-    static const bool available = __builtin_cpu_supports("avx");
-    return available;
+// Whether the four-lane kernels run: the processor has AVX, unless a test
+// has turned them off to compare the two-lane kernels with them.
+inline bool& quadLanesEnabled() {
+    static bool enabled = __builtin_cpu_supports("avx");
+    return enabled;
 }
+inline bool processorHasQuadLanes() { return quadLanesEnabled(); }
 #endif

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effects/restoration/burg_model.h"
+#include "effects/restoration/quad_lanes.h"
 #include "tests/support/test_signals.h"
 
 namespace {
@@ -41,6 +42,32 @@ TEST(ArInterpolator, RestoresGapWithExactModel) {
     ASSERT_TRUE(wide.interpolate(x.data(), 150, 189, shortFilter.data(), 2));
     for (int n = 0; n < 600; ++n) ASSERT_NEAR(x[n], clean[n], 1e-4) << "sample " << n;
 }
+
+#ifdef MORV_QUAD_LANES
+// The four-lane sums fill every gap with the same bits as the two-lane ones:
+// gap lengths that leave whole blocks of sixteen and four outputs and the
+// single ones after them, under a model of a noisy tone.
+TEST(ArInterpolator, FourLaneFillEqualsTwoLane) {
+    if (!quadLanesEnabled()) GTEST_SKIP() << "no AVX";
+    std::vector<double> signal = testsignals::sine(800, 1, 44100.0, 440.0, 8000.0);
+    const std::vector<double> noise = testsignals::noise(800, 1, 500.0, 3);
+    for (int n = 0; n < 800; ++n) signal[n] += noise[n];
+    const int order = 50;
+    std::vector<double> a(order + 1);
+    BurgWork work;
+    ASSERT_TRUE(BurgModel(signal.data(), 800, order, a.data(), work).complete);
+    ArInterpolator interpolator(200, order);
+    for (int gap : {1, 3, 6, 19, 37, 200}) {
+        std::vector<double> quad = signal, pair = signal;
+        ASSERT_TRUE(interpolator.interpolate(quad.data(), 300, 299 + gap, a.data()));
+        quadLanesEnabled() = false;
+        const bool solved = interpolator.interpolate(pair.data(), 300, 299 + gap, a.data());
+        quadLanesEnabled() = true;
+        ASSERT_TRUE(solved);
+        EXPECT_EQ(quad, pair) << "gap " << gap;
+    }
+}
+#endif
 
 TEST(ArInterpolator, RefusesGapsBeyondItsStorage) {
     std::vector<double> a(51, 0.0);

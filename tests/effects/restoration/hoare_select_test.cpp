@@ -6,12 +6,15 @@
 #include <random>
 #include <vector>
 
+#include "effects/restoration/quad_lanes.h"
+
 namespace {
 
 // The selection must leave every element where std::nth_element leaves it:
 // short and long ranges, many equal values (ties steer the partitions), runs
-// already in order or reversed, and every rank from the ends to the middle.
-TEST(HoareSelect, LeavesTheOrderOfStdNthElement) {
+// already in order or reversed, and every rank from the ends to the middle;
+// with the four-lane comparisons and the two-lane ones.
+void expectOrderOfStdNthElement() {
     std::mt19937 random(5);
     for (int length : {1, 2, 3, 4, 5, 17, 64, 65, 200, 1102, 4800}) {
         for (int kind = 0; kind < 4; ++kind) {
@@ -28,6 +31,16 @@ TEST(HoareSelect, LeavesTheOrderOfStdNthElement) {
             }
         }
     }
+}
+
+TEST(HoareSelect, LeavesTheOrderOfStdNthElement) {
+    expectOrderOfStdNthElement();
+#ifdef MORV_QUAD_LANES
+    const bool quad = quadLanesEnabled();
+    quadLanesEnabled() = !quad;
+    expectOrderOfStdNthElement();
+    quadLanesEnabled() = quad;
+#endif
 }
 
 }  // namespace
