@@ -77,9 +77,10 @@ private:
     // The batch's sum for its step d (1 .. kBatch - 1) so far.
     double* partial(int d) { return partials_.data() + static_cast<size_t>(d - 1) * stride_; }
     double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * stride_; }
-    // The window spectrum of age steps ago (0: the newest).
+    // The window spectrum of age steps ago (0: the newest; age < slots).
     double* history(int age) {
-        return history_.data() + static_cast<size_t>((newest_ - age + slots_) % slots_) * stride_;
+        const int slot = newest_ >= age ? newest_ - age : newest_ - age + slots_;
+        return history_.data() + static_cast<size_t>(slot) * stride_;
     }
 
     RealFft fft_;
