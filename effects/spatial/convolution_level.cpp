@@ -22,11 +22,11 @@ constexpr int kStretchBins = 64;
 constexpr int kGroup = 4;
 
 // One pass over the bins [first, last) of a stretch, in the split layout (real
-// parts from 0, imaginary parts from half on, see splitSpectrum): sum = the products s[g] x w[g]
-// for g = 0 .. count - 1, each added to the sum of those before it, the first
-// to from (or to nothing when from is null; from may be sum). Each product
-// rounds as re = sr wr - si wi, im = sr wi + si wr, and each sum as
-// product + sum, on every path.
+// parts from 0, imaginary parts from half on, see splitSpectrum): sum = the
+// products s[g] x w[g] for g = 0 .. count - 1, each added to the sum of those
+// before it, the first to from (or to nothing when from is null; from may be
+// sum). Each product rounds as re = sr wr - si wi, im = sr wi + si wr, and
+// each sum as product + sum, on every path.
 void accumulateProducts(const double* const* s, const double* const* w, int count, const double* from, double* sum,
                         int first, int last, int half) {
     int i = first;

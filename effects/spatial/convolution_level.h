@@ -24,20 +24,21 @@ public:
     ConvolutionLevel(int blockLength, int offset, int historySlots = 1);
 
     // Transforms count response samples (those from a level's offset on)
-    // into ceil(count / Bs) partition spectra in spectra, with a transform of
-    // 2Bs points that the caller owns; returns the partition count. Storage
-    // grows and never shrinks: the same size again allocates nothing.
+    // into ceil(count / Bs) partition spectra in spectra, split as the level
+    // holds them, with a transform of 2Bs points that the caller owns, and a
+    // spare slot after them to transform in; returns the partition count.
+    // Storage grows and never shrinks: the same size again allocates nothing.
     static int transformPartitions(RealFft& transform, int blockLength, const double* samples, int count,
                                    std::vector<double>& spectra);
     // How many partitions from the first on hold only zeros (a response that
     // starts with a delay): their products are zero and are skipped.
     static int silentPartitions(int blockLength, const double* samples, int count);
     // Takes partition spectra (swapping: spectra gets the old ones back) and
-    // the count of silent ones leading them. The
-    // window history is kept, so the new response applies at the next step to
-    // the past input as well. When the partitions outnumber the history slots
-    // the history moves into grown, partitions slots of zeros prepared by the
-    // caller (grown then holds the old storage).
+    // the count of silent ones leading them. The window history is kept, so
+    // the new response applies at the next step to the past input as well.
+    // When the partitions outnumber the history slots the history moves into
+    // grown, partitions slots of zeros prepared by the caller (grown then
+    // holds the old storage).
     void swapResponse(std::vector<double>& spectra, int partitions, int silent, std::vector<double>& grown);
     int historySlots() const { return slots_; }
     // Spectra are held split, real parts first and imaginary parts from
@@ -98,7 +99,8 @@ private:
     int slots_;
     int newest_ = 0;
     std::vector<double> blocks_;   // three input blocks of Bs
-    std::vector<double> product_;  // the window's spectrum; the output spectrum, then the output block in its second half
+    std::vector<double> product_;  // the window's spectrum; then the output spectrum, and the output block in its
+                                   // second half
     std::vector<double> sum_;       // the output spectrum, split
     std::vector<double> partials_;  // kBatch - 1 sums for the batch's later steps, split
     int phase_ = 0;                 // the step's place in its batch; 0 starts one
