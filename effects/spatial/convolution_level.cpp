@@ -26,9 +26,12 @@ constexpr int kGroup = 4;
 // products s[g] x w[g] for g = 0 .. count - 1, each added to the sum of those
 // before it, the first to from (or to nothing when from is null; from may be
 // sum). Each product rounds as re = sr wr - si wi, im = sr wi + si wr, and
-// each sum as product + sum, on every path.
+// each sum as product + sum, on every path. With packed, the last pass of a
+// sum writes it there in the PackedSpectrum layout instead (bin k at
+// 2k - 1 and 2k: bin 0 writes one element ahead of packed, which its owner
+// keeps spare).
 void accumulateProducts(const double* const* s, const double* const* w, int count, const double* from, double* sum,
-                        int first, int last, int half) {
+                        double* packed, int first, int last, int half) {
     int i = first;
 #if defined(__SSE2__)
     for (; i + 1 < last; i += 2) {
@@ -46,8 +49,13 @@ void accumulateProducts(const double* const* s, const double* const* w, int coun
             re = start ? pr : _mm_add_pd(pr, re);
             im = start ? pi : _mm_add_pd(pi, im);
         }
-        _mm_storeu_pd(sum + i, re);
-        _mm_storeu_pd(sum + half + i, im);
+        if (packed) {
+            _mm_storeu_pd(packed + 2 * i - 1, _mm_unpacklo_pd(re, im));
+            _mm_storeu_pd(packed + 2 * i + 1, _mm_unpackhi_pd(re, im));
+        } else {
+            _mm_storeu_pd(sum + i, re);
+            _mm_storeu_pd(sum + half + i, im);
+        }
     }
 #endif
     for (; i < last; ++i) {
@@ -60,8 +68,13 @@ void accumulateProducts(const double* const* s, const double* const* w, int coun
             re = start ? pr : pr + re;
             im = start ? pi : pi + im;
         }
-        sum[i] = re;
-        sum[half + i] = im;
+        if (packed) {
+            packed[2 * i - 1] = re;
+            packed[2 * i] = im;
+        } else {
+            sum[i] = re;
+            sum[half + i] = im;
+        }
     }
 }
 
@@ -69,8 +82,8 @@ void accumulateProducts(const double* const* s, const double* const* w, int coun
 // Four bins at a time; AVX alone has no multiply-add, so each lane rounds as
 // the two-lane version does.
 __attribute__((target("avx"))) void accumulateProductsAvx(const double* const* s, const double* const* w, int count,
-                                                          const double* from, double* sum, int first, int last,
-                                                          int half) {
+                                                          const double* from, double* sum, double* packed, int first,
+                                                          int last, int half) {
     int i = first;
     for (; i + 3 < last; i += 4) {
         __m256d re = _mm256_setzero_pd(), im = _mm256_setzero_pd();
@@ -87,10 +100,17 @@ __attribute__((target("avx"))) void accumulateProductsAvx(const double* const* s
             re = start ? pr : _mm256_add_pd(pr, re);
             im = start ? pi : _mm256_add_pd(pi, im);
         }
-        _mm256_storeu_pd(sum + i, re);
-        _mm256_storeu_pd(sum + half + i, im);
+        if (packed) {
+            const __m256d low = _mm256_unpacklo_pd(re, im);   // bins i and i + 2
+            const __m256d high = _mm256_unpackhi_pd(re, im);  // bins i + 1 and i + 3
+            _mm256_storeu_pd(packed + 2 * i - 1, _mm256_permute2f128_pd(low, high, 0x20));
+            _mm256_storeu_pd(packed + 2 * i + 3, _mm256_permute2f128_pd(low, high, 0x31));
+        } else {
+            _mm256_storeu_pd(sum + i, re);
+            _mm256_storeu_pd(sum + half + i, im);
+        }
     }
-    accumulateProducts(s, w, count, from, sum, i, last, half);
+    accumulateProducts(s, w, count, from, sum, packed, i, last, half);
 }
 
 bool processorHasAvx() {
@@ -99,8 +119,8 @@ bool processorHasAvx() {
 }
 #endif
 
-using AccumulateProducts = void (*)(const double* const*, const double* const*, int, const double*, double*, int, int,
-                                    int);
+using AccumulateProducts = void (*)(const double* const*, const double* const*, int, const double*, double*, double*,
+                                    int, int, int);
 
 AccumulateProducts chooseAccumulateProducts() {
 #if defined(MORV_PRODUCT_AVX)
@@ -165,7 +185,7 @@ ConvolutionLevel::ConvolutionLevel(int blockLength, int offset, int historySlots
       history_(static_cast<size_t>(historySlots) * spectrumStride(blockLength), 0.0),
       slots_(historySlots),
       blocks_(static_cast<size_t>(3 * blockLength), 0.0),
-      product_(static_cast<size_t>(2 * blockLength), 0.0),
+      product_(static_cast<size_t>(2 * blockLength + 1), 0.0),
       sum_(static_cast<size_t>(spectrumStride(blockLength)), 0.0),
       partials_(static_cast<size_t>(kBatch - 1) * spectrumStride(blockLength), 0.0) {}
 
@@ -242,7 +262,7 @@ bool ConvolutionLevel::push(const double* samples, int count) {
 // a chain of accumulators passed down one partition per step would add them.
 void ConvolutionLevel::step() {
     newest_ = (newest_ + 1) % slots_;
-    double* window = product_.data();
+    double* window = work();
     const double* older = blocks_.data() + static_cast<size_t>((stepBlock_ + 2) % 3) * block_;
     const double* newer = blocks_.data() + static_cast<size_t>(stepBlock_) * block_;
     std::copy(older, older + block_, window);
@@ -256,13 +276,12 @@ void ConvolutionLevel::step() {
     }
     double* sum = sum_.data();
     if (phase_ == 0) {
-        sumBatch(sum);
+        sumBatch(sum, work());
     } else {
-        finishPartial(sum);
+        finishPartial(sum, work());
     }
     phase_ = (phase_ + 1) % std::min(kBatch, partitions_);
-    packSpectrum(sum, product_.data(), length_);
-    fft_.inverse(product_.data());
+    fft_.inverse(work());
 }
 
 // The steps are taken in batches of kBatch (fewer when there are fewer
@@ -272,8 +291,8 @@ void ConvolutionLevel::step() {
 // partition k and the windows it meets over the batch are read once for D
 // outputs. The sums for later steps go from the last partition down, as a
 // step's own does, so each output is the same to the bit. Leading silent
-// partitions add nothing and are left out.
-void ConvolutionLevel::sumBatch(double* sum) {
+// partitions add nothing and are left out. The step's own sum goes to packed.
+void ConvolutionLevel::sumBatch(double* sum, double* packed) {
     const int last = partitions_ - 1;
     const int bins = block_;
     const int half = imaginaryOffset(block_);
@@ -287,12 +306,14 @@ void ConvolutionLevel::sumBatch(double* sum) {
         const int end = std::min(first + kStretchBins, bins);
         for (int top = last; top >= silent_; top -= kGroup) {
             for (int d = 0; d < batch && d <= top; ++d) {
-                const int count = std::min(kGroup, top - std::max(d, silent_) + 1);
+                const int low = std::max(d, silent_);
+                const int count = std::min(kGroup, top - low + 1);
                 for (int g = 0; g < count; ++g) {
                     s[g] = spectrum(top - g);
                     w[g] = history(top - g - d);
                 }
-                accumulate(s, w, count, top != last ? targets[d] : nullptr, targets[d], first, end, half);
+                double* out = d == 0 && top - count < low ? packed : nullptr;
+                accumulate(s, w, count, top != last ? targets[d] : nullptr, targets[d], out, first, end, half);
             }
         }
     }
@@ -306,28 +327,33 @@ void ConvolutionLevel::sumBatch(double* sum) {
             }
         }
     }
+    packed[0] = sum[0];
+    packed[length_ - 1] = sum[half];
 }
 
 // Step d of a batch: the products of partitions d - 1 down to 0 (but the
 // silent ones), with the windows of this step and the d - 1 before it, added
-// to the batch's sum.
-void ConvolutionLevel::finishPartial(double* sum) {
+// to the batch's sum, into packed.
+void ConvolutionLevel::finishPartial(double* sum, double* packed) {
     const int half = imaginaryOffset(block_);
     const double* from = partial(phase_);
     const AccumulateProducts accumulate = chooseAccumulateProducts();
     const double* s[kGroup];
     const double* w[kGroup];
-    if (phase_ <= silent_) std::copy(from, from + stride_, sum);
+    if (phase_ <= silent_) packSpectrum(from, packed, length_);
     for (int top = phase_ - 1; top >= silent_; top -= kGroup) {
         const int count = std::min(kGroup, top - silent_ + 1);
         for (int g = 0; g < count; ++g) {
             s[g] = spectrum(top - g);
             w[g] = history(top - g);
         }
-        accumulate(s, w, count, top == phase_ - 1 ? from : sum, sum, 0, block_, half);
+        double* out = top - count < silent_ ? packed : nullptr;
+        accumulate(s, w, count, top == phase_ - 1 ? from : sum, sum, out, 0, block_, half);
     }
     for (int e : {0, half}) {
         sum[e] = from[e];
         for (int k = phase_ - 1; k >= silent_; --k) sum[e] = spectrum(k)[e] * history(k)[e] + sum[e];
     }
+    packed[0] = sum[0];
+    packed[length_ - 1] = sum[half];
 }

@@ -57,7 +57,7 @@ public:
     // may then run on any thread, before the next takeBlock.
     void takeBlock() { stepBlock_ = (filling_ + 2) % 3; }
     void step();
-    const double* output() const { return product_.data() + block_; }
+    const double* output() const { return product_.data() + 1 + block_; }
     // Forgets the signal: input blocks, history and the partly filled block.
     void clear();
 
@@ -73,8 +73,10 @@ private:
     static constexpr int kCacheGap = 64;
 
     void growHistory(int slots, std::vector<double>& grown);
-    void sumBatch(double* sum);
-    void finishPartial(double* sum);
+    void sumBatch(double* sum, double* packed);
+    void finishPartial(double* sum, double* packed);
+    // The transform's buffer, after product_'s spare first element.
+    double* work() { return product_.data() + 1; }
     // The batch's sum for its step d (1 .. kBatch - 1) so far.
     double* partial(int d) { return partials_.data() + static_cast<size_t>(d - 1) * stride_; }
     double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * stride_; }
@@ -99,8 +101,8 @@ private:
     int slots_;
     int newest_ = 0;
     std::vector<double> blocks_;   // three input blocks of Bs
-    std::vector<double> product_;  // the window's spectrum; then the output spectrum, and the output block in its
-                                   // second half
+    std::vector<double> product_;  // a spare, then the window's spectrum; then the output spectrum, and the
+                                   // output block in its second half
     std::vector<double> sum_;       // the output spectrum, split
     std::vector<double> partials_;  // kBatch - 1 sums for the batch's later steps, split
     int phase_ = 0;                 // the step's place in its batch; 0 starts one
