@@ -185,7 +185,7 @@ ConvolutionLevel::ConvolutionLevel(int blockLength, int offset, int historySlots
       history_(static_cast<size_t>(historySlots) * spectrumStride(blockLength), 0.0),
       slots_(historySlots),
       blocks_(static_cast<size_t>(3 * blockLength), 0.0),
-      product_(static_cast<size_t>(2 * blockLength + 1), 0.0),
+      product_(static_cast<size_t>(2 * blockLength + kSpare), 0.0),
       sum_(static_cast<size_t>(spectrumStride(blockLength)), 0.0),
       partials_(static_cast<size_t>(kBatch - 1) * spectrumStride(blockLength), 0.0) {}
 

@@ -57,7 +57,7 @@ public:
     // may then run on any thread, before the next takeBlock.
     void takeBlock() { stepBlock_ = (filling_ + 2) % 3; }
     void step();
-    const double* output() const { return product_.data() + 1 + block_; }
+    const double* output() const { return product_.data() + kSpare + block_; }
     // Forgets the signal: input blocks, history and the partly filled block.
     void clear();
 
@@ -71,12 +71,16 @@ private:
     // Doubles between the real and the imaginary parts of a spectrum, and
     // after them: 512 bytes, eight cache lines.
     static constexpr int kCacheGap = 64;
+    // Doubles ahead of the transform's buffer: one is written over by the
+    // packed sum; a whole cache line keeps the buffer aligned as the input
+    // blocks copied into it are.
+    static constexpr int kSpare = 8;
 
     void growHistory(int slots, std::vector<double>& grown);
     void sumBatch(double* sum, double* packed);
     void finishPartial(double* sum, double* packed);
-    // The transform's buffer, after product_'s spare first element.
-    double* work() { return product_.data() + 1; }
+    // The transform's buffer, after product_'s spare cache line.
+    double* work() { return product_.data() + kSpare; }
     // The batch's sum for its step d (1 .. kBatch - 1) so far.
     double* partial(int d) { return partials_.data() + static_cast<size_t>(d - 1) * stride_; }
     double* spectrum(int k) { return spectra_.data() + static_cast<size_t>(k) * stride_; }
@@ -101,7 +105,7 @@ private:
     int slots_;
     int newest_ = 0;
     std::vector<double> blocks_;   // three input blocks of Bs
-    std::vector<double> product_;  // a spare, then the window's spectrum; then the output spectrum, and the
+    std::vector<double> product_;  // kSpare, then the window's spectrum; then the output spectrum, and the
                                    // output block in its second half
     std::vector<double> sum_;       // the output spectrum, split
     std::vector<double> partials_;  // kBatch - 1 sums for the batch's later steps, split
