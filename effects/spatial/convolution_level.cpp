@@ -130,6 +130,56 @@ AccumulateProducts chooseAccumulateProducts() {
 #endif
 }
 
+// out = s x w in the PackedSpectrum layout, for the complex pairs (2k - 1, 2k)
+// in [first, last); each product rounds as in accumulateProducts.
+void multiplyPairs(const double* s, const double* w, double* out, int first, int last) {
+    int i = first;
+#if defined(__SSE2__)
+    const __m128d negateReal = _mm_castsi128_pd(_mm_set_epi64x(0, static_cast<long long>(0x8000000000000000ULL)));
+    for (; i + 1 < last; i += 2) {
+        const __m128d sv = _mm_loadu_pd(s + i);
+        const __m128d wv = _mm_loadu_pd(w + i);
+        const __m128d a = _mm_mul_pd(_mm_unpacklo_pd(sv, sv), wv);
+        const __m128d b = _mm_mul_pd(_mm_unpackhi_pd(sv, sv), _mm_shuffle_pd(wv, wv, 1));
+        _mm_storeu_pd(out + i, _mm_add_pd(a, _mm_xor_pd(b, negateReal)));
+    }
+#endif
+    for (; i + 1 < last; i += 2) {
+        const double re = s[i] * w[i] - s[i + 1] * w[i + 1];
+        const double im = s[i] * w[i + 1] + s[i + 1] * w[i];
+        out[i] = re;
+        out[i + 1] = im;
+    }
+}
+
+#if defined(MORV_PRODUCT_AVX)
+__attribute__((target("avx"))) void multiplyPairsAvx(const double* s, const double* w, double* out, int first,
+                                                     int last) {
+    int i = first;
+    for (; i + 3 < last; i += 4) {
+        const __m256d sv = _mm256_loadu_pd(s + i);
+        const __m256d wv = _mm256_loadu_pd(w + i);
+        const __m256d a = _mm256_mul_pd(_mm256_movedup_pd(sv), wv);
+        const __m256d b = _mm256_mul_pd(_mm256_permute_pd(sv, 0xF), _mm256_permute_pd(wv, 0x5));
+        _mm256_storeu_pd(out + i, _mm256_addsub_pd(a, b));
+    }
+    multiplyPairs(s, w, out, i, last);
+}
+#endif
+
+// The product of two spectra in the PackedSpectrum layout of n elements.
+void multiplyPacked(const double* s, const double* w, double* out, int n) {
+    out[0] = s[0] * w[0];
+    out[n - 1] = s[n - 1] * w[n - 1];
+#if defined(MORV_PRODUCT_AVX)
+    if (processorHasAvx()) {
+        multiplyPairsAvx(s, w, out, 1, n - 1);
+        return;
+    }
+#endif
+    multiplyPairs(s, w, out, 1, n - 1);
+}
+
 // PackedSpectrum (0 Hz, then re, im of each bin, then the half-rate value) to
 // the split layout: real parts of bins 0 .. N/2 - 1 from 0, then, from
 // half = ConvolutionLevel::imaginaryOffset, the half-rate value and the
@@ -245,6 +295,7 @@ void ConvolutionLevel::clear() {
     filling_ = 0;
     stepBlock_ = 0;
     phase_ = 0;
+    packedSlots_ = 0;
 }
 
 bool ConvolutionLevel::push(const double* samples, int count) {
@@ -262,6 +313,11 @@ bool ConvolutionLevel::push(const double* samples, int count) {
 // a chain of accumulators passed down one partition per step would add them.
 void ConvolutionLevel::step() {
     newest_ = (newest_ + 1) % slots_;
+    if (partitions_ == 1 && silent_ == 0) {
+        stepSingle();
+        return;
+    }
+    if (packedSlots_ > 0) splitPackedHistory();
     double* window = work();
     const double* older = blocks_.data() + static_cast<size_t>((stepBlock_ + 2) % 3) * block_;
     const double* newer = blocks_.data() + static_cast<size_t>(stepBlock_) * block_;
@@ -282,6 +338,34 @@ void ConvolutionLevel::step() {
     }
     phase_ = (phase_ + 1) % std::min(kBatch, partitions_);
     fft_.inverse(work());
+}
+
+// With one partition the window's spectrum stays packed in the history, and
+// the product needs neither the split layout nor its packing: the partition's
+// packed spectrum is the spare one that transformPartitions left after it.
+// The packed windows are split once a longer response needs them.
+void ConvolutionLevel::stepSingle() {
+    double* newest = history(0);
+    const double* older = blocks_.data() + static_cast<size_t>((stepBlock_ + 2) % 3) * block_;
+    const double* newer = blocks_.data() + static_cast<size_t>(stepBlock_) * block_;
+    std::copy(older, older + block_, newest);
+    std::copy(newer, newer + block_, newest + block_);
+    fft_.forward(newest);
+    packedSlots_ = std::min(packedSlots_ + 1, slots_);
+    multiplyPacked(spectrum(1), newest, work(), length_);
+    phase_ = 0;
+    fft_.inverse(work());
+}
+
+// The windows before this step's that stepSingle left packed (the slot this
+// step fills is written anew).
+void ConvolutionLevel::splitPackedHistory() {
+    for (int age = 1; age <= std::min(packedSlots_, slots_ - 1); ++age) {
+        double* slot = history(age);
+        std::copy(slot, slot + length_, work());
+        splitSpectrum(work(), slot, length_);
+    }
+    packedSlots_ = 0;
 }
 
 // The steps are taken in batches of kBatch (fewer when there are fewer

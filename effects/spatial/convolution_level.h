@@ -77,6 +77,8 @@ private:
     static constexpr int kSpare = 8;
 
     void growHistory(int slots, std::vector<double>& grown);
+    void stepSingle();
+    void splitPackedHistory();
     void sumBatch(double* sum, double* packed);
     void finishPartial(double* sum, double* packed);
     // The transform's buffer, after product_'s spare cache line.
@@ -110,4 +112,5 @@ private:
     std::vector<double> sum_;       // the output spectrum, split
     std::vector<double> partials_;  // kBatch - 1 sums for the batch's later steps, split
     int phase_ = 0;                 // the step's place in its batch; 0 starts one
+    int packedSlots_ = 0;           // the newest windows, held packed by stepSingle
 };

@@ -133,6 +133,28 @@ TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
     EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
 }
 
+TEST(PartitionedConvolverTest, AResponseOfOnePartitionKeepsThePastInputForALongerOne) {
+    // A single partition keeps its windows in another form; the longer
+    // response loaded after it must still reach the input from before.
+    const std::vector<double> a = sparseResponse(1500, 1500, 3);
+    const std::vector<double> b = sparseResponse(9 * kPartition, 2000, 4);
+    const std::vector<double> x = testsignals::noise(40 * kPartition, 1, 10000.0, 5);
+    PartitionedConvolver c(kPartition);
+    c.loadResponse(a.data(), 1500);
+    const int block = 576, switchCall = 60;
+    std::vector<double> out(x.size());
+    for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
+        if (call == switchCall) c.loadResponse(b.data(), 9 * kPartition);
+        const int n = std::min(block, static_cast<int>(x.size()) - call * block);
+        ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
+    }
+    const int firstNew = ((switchCall * block) / kPartition + 1) * kPartition;
+    const std::vector<double> yb = directConvolution(b, x);
+    std::vector<double> tailOut(out.begin() + firstNew, out.end());
+    std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
+    EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
+}
+
 TEST(PartitionedConvolverTest, ResetForgetsTheSignalButKeepsTheResponse) {
     const std::vector<double> h = sparseResponse(150000, 5000, 9);
     const std::vector<double> x = testsignals::noise(150000, 1, 10000.0, 6);
