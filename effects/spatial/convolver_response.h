@@ -16,8 +16,9 @@ struct ConvolverResponse {
 
     struct Level {
         std::unique_ptr<RealFft> transform;  // the staging side's own transform of the level's length
-        std::vector<double> spectra;         // partition spectra, partitions x 2Bs
+        std::vector<double> spectra;         // partition spectra and a spare, in slots of spectrumStride
         int partitions = 0;
+        int silent = 0;                      // leading partitions of zeros
         std::vector<double> grownHistory;    // zeros for a history that must grow, else unused
     };
 

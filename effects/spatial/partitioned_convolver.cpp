@@ -15,31 +15,36 @@ constexpr int kOutputQueuePartitions = 8;
 // step at time T gives its output for the times from T - Bs + offset on.
 //
 // A step of a level costs one transform pair of 2Bs points and, per
-// partition, one spectrum product; per sample the transforms of a coarse
-// level cost about as much as 20 products of level 0. A response of up to
-// kUniformPartitions partitions is cheapest in level 0 alone. A longer one
-// keeps a few partitions in level 0 and the rest in blocks of 4B, then of
-// 64B: far fewer products for a few transforms more.
+// partition, one spectrum product; per sample the products of every level
+// cost alike, while a partition of Bs covers Bs / B times as much response.
+// The transforms' cost per sample grows with the length, and unevenly: a
+// length of 5 x 4096 (radices 4, 10, 16, 16) costs per sample about 1.4 times
+// one of 4096, while 4 x 4096 costs about 3 times as much. So the coarse
+// levels take blocks of 5B and 50B, whose transforms factor that way. A
+// response of up to kUniformPartitions partitions is cheapest in level 0
+// alone; a longer one keeps a few partitions in level 0 and the rest in the
+// coarse levels: far fewer products for a few transforms more.
 //
 // Steps in the call: an offset of Bs - B keeps a level's output in time, so
-// level 0 keeps the least that lets partitions of 4B follow, 3, and the 4B
-// level reaches 63B. Steps on a thread: an offset of 2Bs - B makes a level's
-// output due only one step of the level after T, so the step may run
-// meanwhile; level 0 keeps 7 partitions and the 4B level reaches 127B, a few
-// more products per sample. Since level 0 is then all the work left in the
-// call that completes a partition, a response of more than 7 partitions
-// takes the coarse levels too.
+// level 0 keeps the least that lets partitions of 5B follow, 4, and the 5B
+// level reaches 54B, past the 49B that partitions of 50B need. Steps on a
+// thread: an offset of 2Bs - B makes a level's output due only one step of
+// the level after T, so the step may run meanwhile; level 0 keeps 9
+// partitions and the 5B level reaches 99B, a few more products per sample.
+// Since level 0 is then all the work left in the call that completes a
+// partition, a response of more than 9 partitions takes the coarse levels
+// too.
 struct LevelPlan {
     int block;
     int offset;
     int maxPartitions;
 };
 constexpr int kPlanLevels = ConvolverResponse::kMaxLevels;
-constexpr LevelPlan kInCallPlan[kPlanLevels] = {{1, 0, 3}, {4, 3, 15}, {64, 63, 0}};
-constexpr LevelPlan kAheadPlan[kPlanLevels] = {{1, 0, 7}, {4, 7, 30}, {64, 127, 0}};
+constexpr LevelPlan kInCallPlan[kPlanLevels] = {{1, 0, 4}, {5, 4, 10}, {50, 54, 0}};
+constexpr LevelPlan kAheadPlan[kPlanLevels] = {{1, 0, 9}, {5, 9, 18}, {50, 99, 0}};
 // The most partitions a response may have to stay in level 0 alone (its
 // history holds as many), in the call and on the thread.
-constexpr int kUniformPartitions = 32;
+constexpr int kUniformPartitions = 20;
 constexpr int kUniformPartitionsAhead = kAheadPlan[0].maxPartitions;
 
 // Level j ends where level j + 1 starts, which is early enough for its block
@@ -112,11 +117,13 @@ void PartitionedConvolver::prepareResponse(const double* response, int length, C
         const ConvolutionLevel& level = j < held ? *levels_[j] : *staged.newLevels[j - held];
         ConvolverResponse::Level& share = staged.levels[j];
         if (!share.transform) share.transform = std::make_unique<RealFft>(2 * level.blockLength());
-        share.partitions = ConvolutionLevel::transformPartitions(
-            *share.transform, level.blockLength(), response + std::min(level.offset(), length),
-            levelSamples(plan, j, partition_, length), share.spectra);
+        const double* samples = response + std::min(level.offset(), length);
+        const int count = levelSamples(plan, j, partition_, length);
+        share.partitions = ConvolutionLevel::transformPartitions(*share.transform, level.blockLength(), samples,
+                                                                 count, share.spectra);
+        share.silent = ConvolutionLevel::silentPartitions(level.blockLength(), samples, count);
         if (share.partitions > level.historySlots())
-            share.grownHistory.assign(static_cast<size_t>(share.partitions) * 2 * level.blockLength(), 0.0);
+            share.grownHistory.assign(share.partitions * ConvolutionLevel::spectrumStride(level.blockLength()), 0.0);
     }
 }
 
@@ -130,7 +137,7 @@ void PartitionedConvolver::installResponse(ConvolverResponse& staged) {
     if (ring_.empty() && !staged.ring.empty()) ring_.swap(staged.ring);
     for (size_t j = 0; j < levels_.size(); ++j) {
         ConvolverResponse::Level& share = staged.levels[j];
-        levels_[j]->swapResponse(share.spectra, share.partitions, share.grownHistory);
+        levels_[j]->swapResponse(share.spectra, share.partitions, share.silent, share.grownHistory);
     }
     staged.length = 0;
 }

@@ -11,10 +11,10 @@
 // one partition (B samples) whatever the block sizes.
 //
 // Input is queued and taken in partitions of B samples, each only once a
-// further sample waits behind it. A response of up to 32 partitions is
+// further sample waits behind it. A response of up to 20 partitions is
 // convolved in partitions of B with 2B-point transforms. A longer one keeps
 // its first partitions there and continues in coarser levels, partitions of
-// 4B and then of 64B, which need far fewer spectrum products per sample:
+// 5B and then of 50B, which need far fewer spectrum products per sample:
 // their output lies ahead and waits in a ring until it is due. With
 // setBackgroundSteps the levels are laid out a whole step of their own ahead
 // of their output, and their steps run on a thread meanwhile. The output queue starts with B samples of silence and then takes

@@ -68,6 +68,7 @@ double worstRelativeError(const std::vector<double>& out, const std::vector<doub
 
 struct ResponseCase {
     int length, head, levels;
+    int silence = 0;  // leading zeros, as a room's delay gives
 };
 
 class PartitionedConvolverLevels : public ::testing::TestWithParam<ResponseCase> {};
@@ -77,7 +78,8 @@ class PartitionedConvolverLevels : public ::testing::TestWithParam<ResponseCase>
 // a level whose output lands in the wrong partition fails either.
 TEST_P(PartitionedConvolverLevels, MatchDirectConvolutionOneBlockLate) {
     const ResponseCase k = GetParam();
-    const std::vector<double> h = sparseResponse(k.length, k.head, 5 + k.length);
+    std::vector<double> h = sparseResponse(k.length, k.head, 5 + k.length);
+    std::fill(h.begin(), h.begin() + k.silence, 0.0);
     PartitionedConvolver c(kPartition);
     c.loadResponse(h.data(), k.length);
     EXPECT_EQ(c.levelCount(), k.levels);
@@ -91,16 +93,19 @@ TEST_P(PartitionedConvolverLevels, MatchDirectConvolutionOneBlockLate) {
     impulse[0] = 1.0;
     std::vector<double> padded(h);
     padded.resize(impulse.size(), 0.0);
-    EXPECT_LT(worstRelativeError(stream(c, impulse, {576}), padded, kPartition), 1e-12);
+    // Rounding only: the coarsest level's transforms have 204,800 points.
+    EXPECT_LT(worstRelativeError(stream(c, impulse, {576}), padded, kPartition), 4e-12);
 }
 
 // One partition; the most that level 0 takes alone; just more than that; the
-// first two levels; all three.
+// first two levels; all three; leading silent partitions, in level 0 and
+// beyond it.
 INSTANTIATE_TEST_SUITE_P(Lengths, PartitionedConvolverLevels,
                          ::testing::Values(ResponseCase{1, 1, 1}, ResponseCase{2048, 2048, 1},
-                                           ResponseCase{33314, 33314, 1}, ResponseCase{65536, 3000, 1},
-                                           ResponseCase{65537, 3000, 2}, ResponseCase{100000, 4000, 2},
-                                           ResponseCase{300000, 3000, 3}));
+                                           ResponseCase{33314, 33314, 1}, ResponseCase{40960, 3000, 1},
+                                           ResponseCase{40961, 3000, 2}, ResponseCase{100000, 4000, 2},
+                                           ResponseCase{300000, 3000, 3}, ResponseCase{33314, 33314, 1, 5107},
+                                           ResponseCase{100000, 12000, 2, 10000}));
 
 TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
     // Reloading at every call would repeat or drop blocks if a reload cost a
@@ -120,8 +125,30 @@ TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
         ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
     }
     // Partitions taken from the switch on use b over the whole input, once
-    // the coarse output computed before it (up to 8 partitions ahead) is out.
+    // the coarse output computed before it (up to 5 partitions ahead) is out.
     const int firstNew = ((switchCall * block) / kPartition + 9) * kPartition;
+    const std::vector<double> yb = directConvolution(b, x);
+    std::vector<double> tailOut(out.begin() + firstNew, out.end());
+    std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
+    EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
+}
+
+TEST(PartitionedConvolverTest, AResponseOfOnePartitionKeepsThePastInputForALongerOne) {
+    // A single partition keeps its windows in another form; the longer
+    // response loaded after it must still reach the input from before.
+    const std::vector<double> a = sparseResponse(1500, 1500, 3);
+    const std::vector<double> b = sparseResponse(9 * kPartition, 2000, 4);
+    const std::vector<double> x = testsignals::noise(40 * kPartition, 1, 10000.0, 5);
+    PartitionedConvolver c(kPartition);
+    c.loadResponse(a.data(), 1500);
+    const int block = 576, switchCall = 60;
+    std::vector<double> out(x.size());
+    for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
+        if (call == switchCall) c.loadResponse(b.data(), 9 * kPartition);
+        const int n = std::min(block, static_cast<int>(x.size()) - call * block);
+        ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
+    }
+    const int firstNew = ((switchCall * block) / kPartition + 1) * kPartition;
     const std::vector<double> yb = directConvolution(b, x);
     std::vector<double> tailOut(out.begin() + firstNew, out.end());
     std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
