@@ -22,6 +22,10 @@ constexpr double kEchoRatio = 100.0;
 // (and at the latest where it reaches its peak over kEchoRatio).
 constexpr double kEdgeRatio = 1e6;
 constexpr double kEdgeStandOut = 4.0;
+// A click's samples above its edge lie at most this far apart: a burst's
+// noise passes near zero now and then, the music's residual beside it only
+// stands out alone.
+constexpr int kEdgeGap = 3;
 // Clicks at most this many samples apart are one click.
 constexpr int kMergeGap = 10;
 // Exact zeros in a row that count as digital silence.
@@ -390,8 +394,9 @@ void ClickDetector::dropSilenceEdges(const double* x) {
 // runs from the first sample whose forward residual, to the last whose
 // backward residual, stands out both from its peak in the region (by
 // kEdgeRatio) and from the same residual on the clean side of the region (by
-// kEdgeStandOut). A disturbance that fades in and out, as a burst shaped by
-// a window does, has edges far below its peak that the fill must still
+// kEdgeStandOut), reached from the residual's peak in steps of at most
+// kEdgeGap samples. A disturbance that fades in and out, as a burst shaped
+// by a window does, has edges far below its peak that the fill must still
 // replace: left as known samples, they pull the fill with them.
 void ClickDetector::localize(const double* x, const double* a) {
     for (int i = 0; i < clickCount_; ++i) {
@@ -425,11 +430,27 @@ void ClickDetector::localize(const double* x, const double* a) {
         backwardFloor = count > 0 ? backwardFloor / count : backwardPeak;
         const double forwardEdge = std::max(forwardPeak / kEdgeRatio, kEdgeStandOut * forwardFloor);
         const double backwardEdge = std::max(backwardPeak / kEdgeRatio, kEdgeStandOut * backwardFloor);
-        // At most the former edge, a peak over kEchoRatio: never narrower.
-        int first = from;
-        while (first < to && forward[first - from] <= std::min(forwardEdge, forwardPeak / kEchoRatio)) ++first;
-        int last = to;
-        while (last > first && backward[last - from] <= std::min(backwardEdge, backwardPeak / kEchoRatio)) --last;
+        // The edge is at most the former one, a peak over kEchoRatio.
+        const double forwardLimit = std::min(forwardEdge, forwardPeak / kEchoRatio);
+        const double backwardLimit = std::min(backwardEdge, backwardPeak / kEchoRatio);
+        // The click runs out from the peak of each residual as long as the
+        // samples above the edge follow within kEdgeGap of one another.
+        // Music's own residual passes four times its mean every twenty
+        // samples or so; the first such sample in the region, far from the
+        // burst, would otherwise start the click, and the fill of the clean
+        // samples it takes in strays.
+        int forwardPeakAt = from;
+        for (int n = from; n <= to; ++n)
+            if (forward[n - from] > forward[forwardPeakAt - from]) forwardPeakAt = n;
+        int first = forwardPeakAt;
+        for (int n = first - 1; n >= from && first - n <= kEdgeGap; --n)
+            if (forward[n - from] > forwardLimit) first = n;
+        int backwardPeakAt = to;
+        for (int n = to; n >= from; --n)
+            if (backward[n - from] > backward[backwardPeakAt - from]) backwardPeakAt = n;
+        int last = std::max(backwardPeakAt, first);
+        for (int n = last + 1; n <= to && n - last <= kEdgeGap; ++n)
+            if (backward[n - from] > backwardLimit) last = n;
         starts_[i] = std::max(from, first - 1);
         ends_[i] = std::min(to, last + 1);
     }

@@ -334,6 +334,25 @@ TEST(DeClick, WindowedBurstsAreRepairedWhole) {
     }
 }
 
+// A recording's heavy-tailed floor stands out now and then beside a burst;
+// the click still starts and ends with the burst.
+TEST(DeClick, StrayResidualBesideABurstDoesNotWidenTheClick) {
+    std::vector<double> x = harmonicTone();
+    const std::vector<double> u = testsignals::noise(kFrames, 1, 1.0, 31), v = testsignals::noise(kFrames, 1, 1.0, 32);
+    for (int i = 0; i < kFrames; ++i) x[i] += 60.0 * u[i] * v[i] * std::fabs(v[i]);
+    const std::vector<double> burst = testsignals::noise(30, 1, 6000.0, 8);
+    auto at = [](int k) { return emittedStretchStart(2 + 4 * k) + 230 + 40 * k; };
+    for (int k = 0; k < 10; ++k)
+        for (int j = 0; j < 30; ++j)
+            x[at(k) + j] += (k % 2 ? -1 : 1) * burst[j] * std::pow(std::sin(testsignals::kPi * (j + 1) / 31), 2);
+    ClickRecorder declick(kRate, 1);
+    runStream(declick, x, 1);
+    for (const Click& c : declick.found)
+        for (int k = 0; k < 10; ++k)
+            if (c.position < at(k) + 30 && c.position + c.length > at(k))
+                EXPECT_TRUE(c.position >= at(k) - 8 && c.position + c.length <= at(k) + 38) << at(k);
+}
+
 TEST(DeClick, ClickNextToAnotherClickIsRepairedToo) {
     // Two bursts 25 samples apart: each is refined with the other left out
     // of its model and its known samples.
