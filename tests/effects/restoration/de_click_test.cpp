@@ -347,10 +347,14 @@ TEST(DeClick, StrayResidualBesideABurstDoesNotWidenTheClick) {
             x[at(k) + j] += (k % 2 ? -1 : 1) * burst[j] * std::pow(std::sin(testsignals::kPi * (j + 1) / 31), 2);
     ClickRecorder declick(kRate, 1);
     runStream(declick, x, 1);
+    std::vector<bool> seen(10, false);
     for (const Click& c : declick.found)
         for (int k = 0; k < 10; ++k)
-            if (c.position < at(k) + 30 && c.position + c.length > at(k))
+            if (c.position < at(k) + 30 && c.position + c.length > at(k)) {
+                seen[k] = true;
                 EXPECT_TRUE(c.position >= at(k) - 8 && c.position + c.length <= at(k) + 38) << at(k);
+            }
+    for (int k = 0; k < 10; ++k) EXPECT_TRUE(seen[k]) << "burst " << k << " was not found";
 }
 
 TEST(DeClick, ClickNextToAnotherClickIsRepairedToo) {
