@@ -76,6 +76,98 @@ struct FirstStageForward {
     }
 };
 
+#if MORV_FFT_VECTOR
+// Stages 1 and 2 of forward in one pass when stage 1 is radix 2, so that
+// stage 2 has S = 2: the two butterflies of its group g read y[2 R g + 2 j]
+// and y[2 R g + 2 j + 1], j = 0 .. R - 1, which are the sum and difference of
+// z_k and z_k+Q1 with k = kRest + j Q2 (the digit reversal gives the stage-2
+// digit the weight Q2 = remain[2], and kRest = perm[2 R g] the higher digits).
+// Those sums and differences are formed in registers and go straight into
+// the radix-R butterflies, the lanes laid out as stage 2 lays them out
+// (butterflies 0 and 1 of a group side by side), so every value is what the
+// two stages give when run apart; only the stores and loads between them
+// go.
+template <int R>
+struct FusedFirstStagesForward {
+    // The butterflies of group g: input j at x + 2 (k + j Q2) and its partner
+    // Q1 further on, outputs at re, im + base + 2 u.
+    template <class T, class Load, class Store>
+    static MORV_FFT_INLINE void groupButterflies(const T* wr, const T* wi, Load load, Store store) {
+        dftStreamed<R, T>(
+            [&](int j, T& a, T& b) {
+                load(j, a, b);
+                if (j > 0) twiddle(a, b, wr[j], wi[j]);
+            },
+            store);
+    }
+
+    static void run(const double* x, double* re, double* im, const int* perm, int Q1, int Q2, const double* twr,
+                    const double* twi) {
+        constexpr int span = 2 * R;
+        int g = 0;
+#if MORV_FFT_AVX
+        {
+            // Groups g and g + 1 fill the four lanes: (g, 0), (g, 1), (g + 1, 0), (g + 1, 1).
+            using L = Lanes<Quad>;
+            Quad wr[R], wi[R];
+            twiddlePowers<R>(wr, wi, Quad{twr[0], twr[1], twr[0], twr[1]}, Quad{twi[0], twi[1], twi[0], twi[1]});
+            for (; g + 2 <= Q2; g += 2) {
+                const int k0 = perm[g * span], k1 = perm[(g + 1) * span];
+                const double* p = x + 2 * k0;
+                const int apart = 2 * (k1 - k0);
+                double* pr = re + g * span;
+                double* pi = im + g * span;
+                groupButterflies<Quad>(
+                    wr, wi,
+                    [&](int j, Quad& a, Quad& b) {
+                        const Quad u = L::loadSpans(p + 2 * j * Q2, apart);
+                        const Quad v = L::loadSpans(p + 2 * (j * Q2 + Q1), apart);
+                        const Quad sum = u + v, difference = u - v;
+                        a = pick<0, 4, 2, 6>(sum, difference);
+                        b = pick<1, 5, 3, 7>(sum, difference);
+                    },
+                    [&](int u, Quad a, Quad b) {
+                        L::storeSpans(pr + 2 * u, span, a);
+                        L::storeSpans(pi + 2 * u, span, b);
+                    });
+            }
+        }
+#endif
+        using L = Lanes<Pair>;
+        Pair wr[R], wi[R];
+        twiddlePowers<R>(wr, wi, L::load(twr), L::load(twi));
+        for (; g < Q2; ++g) {
+            const double* p = x + 2 * perm[g * span];
+            double* pr = re + g * span;
+            double* pi = im + g * span;
+            groupButterflies<Pair>(
+                wr, wi,
+                [&](int j, Pair& a, Pair& b) {
+                    const Pair u = L::load(p + 2 * j * Q2), v = L::load(p + 2 * (j * Q2 + Q1));
+                    const Pair sum = u + v, difference = u - v;
+                    a = lows(sum, difference);
+                    b = highs(sum, difference);
+                },
+                [&](int u, Pair a, Pair b) {
+                    L::store(pr + 2 * u, a);
+                    L::store(pi + 2 * u, b);
+                });
+        }
+    }
+};
+
+// Runs stages 1 and 2 of forward fused when they can be (stage 1 radix 2,
+// stage 2 with a dedicated kernel); false otherwise.
+inline bool packAndRunFirstTwoStages(const double* x, FftPlan& p) {
+    if (p.stageCount < 2 || p.factor[1] != 2) return false;
+    return withDedicatedRadix<FusedFirstStagesForward>(p.factor[2], x, p.re, p.im,
+                                                       static_cast<const int*>(p.perm), p.remain[1], p.remain[2],
+                                                       p.twiddlesRe(2), p.twiddlesIm(2));
+}
+#else
+inline bool packAndRunFirstTwoStages(const double*, FftPlan&) { return false; }
+#endif
+
 // Bins k, k + 1, ... and their mirrors m - k, m - k - 1, ... (the two share
 // their four inputs), as many as T has lanes. With E_k = (Z_k + conj
 // Z_{m-k}) / 2 and O_k = (Z_k - conj Z_{m-k}) / (2i), X_k = E_k +
@@ -324,9 +416,12 @@ inline void runLastStageIntoSamples(FftPlan& p, double* x) {
 // z_n = x_2n + i x_2n+1 packed in digit-reversed order, the m-point transform
 // Z by the stages, then split into the PackedSpectrum.
 inline void forwardTransform(FftPlan& p, double* x) {
-    packAndRunFirstStage(x, p);
-    runMiddleStages(p);
-    if (p.stageCount >= 2) runComplexStage(p, p.stageCount);
+    int s = 3;
+    if (!packAndRunFirstTwoStages(x, p)) {
+        packAndRunFirstStage(x, p);
+        s = 2;
+    }
+    for (; s <= p.stageCount; ++s) runComplexStage(p, s);
     splitIntoSpectrum(p, x);
 }
 

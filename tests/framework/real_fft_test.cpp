@@ -143,7 +143,7 @@ TEST(RealFftForward, MatchesDirectDftForSmallAndOddLeftoverLengths) {
     uint32_t seed = 101;
     for (int n = 2; n <= 64; n += 2) expectForwardMatchesDft(n, ++seed);
     for (int n : kOddLeftoverLengths) expectForwardMatchesDft(n, ++seed);
-    for (int n : {1024, 2048, 4096, 2 * 16 * 16 * 9, 2 * 8 * 27, 2 * 5 * 5 * 7 * 7})
+    for (int n : {1024, 2048, 4096, 2 * 16 * 16 * 9, 2 * 8 * 27, 2 * 5 * 5 * 7 * 7, 2 * 2 * 3 * 7})
         expectForwardMatchesDft(n, ++seed);
 }
 
@@ -157,8 +157,10 @@ TEST(RealFftRoundTrip, InverseUndoesForward) {
 
 // Every instruction set the processor runs gives the baseline's bits, forward
 // and inverse, for the frame lengths, the benchmarked ones, the lengths with
-// an odd leftover radix, and 640, 1536 and 2560, whose radix-10 and radix-16
-// stages take the two-group and untwiddled walks.
+// an odd leftover radix, 640, 1536 and 2560, whose radix-10 and radix-16
+// stages take the two-group and untwiddled walks, and 84, whose first two
+// stages (2 and 3, run as one pass forward) leave one group of seven for the
+// two-lane walk.
 class RealFftInstructionSets : public testing::TestWithParam<int> {};
 
 TEST_P(RealFftInstructionSets, GiveTheBaselineBits) {
@@ -185,7 +187,7 @@ TEST_P(RealFftInstructionSets, GiveTheBaselineBits) {
 INSTANTIATE_TEST_SUITE_P(FrameAndBenchmarkLengths, RealFftInstructionSets,
                          testing::Values(80, 200, 216, 240, 400, 448, 480, 560, 672, 800, 1120, 1200, 1344, 1440,
                                          1600, 2240, 2400, 4096, 4410, 4800, 8820, 9600, 13440, 22, 416, 220, 776,
-                                         202, 356, 462, 52, 196, 640, 1536, 2560));
+                                         202, 356, 462, 52, 196, 640, 1536, 2560, 84));
 
 TEST(RealFftForward, ConstantSignal) {
     for (int n : {1120, 4410, 22, 2}) {
