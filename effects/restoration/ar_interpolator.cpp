@@ -2,71 +2,8 @@
 
 #include <algorithm>
 
-#include "effects/restoration/quad_lanes.h"
 #include "effects/restoration/toeplitz_inverse.h"
-#include "framework/double_pair.h"
-
-namespace {
-
-// out[t] = sum over i < terms of w[i] x[t + i * stride], for t < count, each
-// summed over i in turn; several outputs at a time, since none waits on
-// another.
-void weightedSums(const double* x, long stride, const double* w, int terms, int count, double* out) {
-    int t = 0;
-    for (; t + 4 <= count; t += 4) {
-        DoublePair s0 = splatPair(0.0), s1 = s0;
-        for (int i = 0; i < terms; ++i) {
-            const DoublePair weight = splatPair(w[i]);
-            const double* at = x + t + i * stride;
-            s0 += weight * loadPair(at);
-            s1 += weight * loadPair(at + 2);
-        }
-        storePair(out + t, s0);
-        storePair(out + t + 2, s1);
-    }
-    for (; t < count; ++t) {
-        double sum = 0.0;
-        for (int i = 0; i < terms; ++i) sum += w[i] * x[t + i * stride];
-        out[t] = sum;
-    }
-}
-
-#ifdef MORV_QUAD_LANES
-MORV_QUAD_TARGET void weightedSumsQuad(const double* x, long stride, const double* w, int terms, int count,
-                                       double* out) {
-    int t = 0;
-    for (; t + 16 <= count; t += 16) {
-        DoubleQuad s0 = splatQuad(0.0), s1 = s0, s2 = s0, s3 = s0;
-        for (int i = 0; i < terms; ++i) {
-            const DoubleQuad weight = splatQuad(w[i]);
-            const double* at = x + t + i * stride;
-            s0 += weight * loadQuad(at);
-            s1 += weight * loadQuad(at + 4);
-            s2 += weight * loadQuad(at + 8);
-            s3 += weight * loadQuad(at + 12);
-        }
-        storeQuad(out + t, s0);
-        storeQuad(out + t + 4, s1);
-        storeQuad(out + t + 8, s2);
-        storeQuad(out + t + 12, s3);
-    }
-    for (; t + 4 <= count; t += 4) {
-        DoubleQuad s = splatQuad(0.0);
-        for (int i = 0; i < terms; ++i) s += splatQuad(w[i]) * loadQuad(x + t + i * stride);
-        storeQuad(out + t, s);
-    }
-    weightedSums(x + t, stride, w, terms, count - t, out + t);
-}
-#endif
-
-void weightedSumsAny(const double* x, long stride, const double* w, int terms, int count, double* out) {
-#ifdef MORV_QUAD_LANES
-    if (processorHasQuadLanes()) return weightedSumsQuad(x, stride, w, terms, count, out);
-#endif
-    weightedSums(x, stride, w, terms, count, out);
-}
-
-}  // namespace
+#include "effects/restoration/weighted_sums.h"
 
 ArInterpolator::ArInterpolator(int maxGap, int maxOrder)
     : maxGap_(maxGap),
@@ -99,7 +36,7 @@ bool ArInterpolator::interpolate(double* x, int start, int end, const double* a,
     // j of the inverse is its column j, so the rows' sums run side by side
     // down the columns.
     double* sums = scaled_.data();
-    weightedSumsAny(inverse_.data(), maxGap_, projected_.data(), gap, gap, sums);
+    weightedSums(inverse_.data(), maxGap_, projected_.data(), gap, gap, sums);
     for (int j = 0; j < gap; ++j) x[start + j] = -sums[j] / b0;
     return true;
 }
@@ -123,10 +60,10 @@ void ArInterpolator::knownContributions(const double* x, int start, int gap, con
     std::copy(x + start - order, x + start, padded);
     std::fill(padded + order, padded + order + gap, 0.0);
     std::copy(x + start + gap, x + start + gap + order, padded + order + gap);
-    weightedSumsAny(padded + order, -1, a, order + 1, gap + order, known_.data());
+    weightedSums(padded + order, -1, a, order + 1, gap + order, known_.data());
 }
 
 // c_j = sum_i a_i h_(j+i).
 void ArInterpolator::projectedContributions(const double* a, int gap, int order) {
-    weightedSumsAny(known_.data(), 1, a, order + 1, gap, projected_.data());
+    weightedSums(known_.data(), 1, a, order + 1, gap, projected_.data());
 }

@@ -6,8 +6,7 @@
 
 #include "effects/restoration/click_fill.h"
 #include "effects/restoration/pitch_period.h"
-#include "effects/restoration/quad_lanes.h"
-#include "framework/double_pair.h"
+#include "effects/restoration/weighted_sums.h"
 
 namespace {
 
@@ -18,65 +17,6 @@ constexpr double kHopFraction = 0.85;
 // click limit from 32000 Hz up; below that the limit itself sets the size, so
 // that every accepted click is refined.
 int interpolatorSize(int frameLength) { return std::max(frameLength / 4, DeClick::kMaxClickLength); }
-
-// Prediction errors out[j] of x[n], n = first + j, j < count, under the
-// filter c[0..order]: forward, sum c[i] x[n - i], or backward, sum c[i]
-// x[n + i], each summed over i in turn. Several at a time, since no error
-// waits on another.
-void predictionErrors(const double* x, int first, int count, const double* c, int order, bool forward, double* out) {
-    const int step = forward ? -1 : 1;
-    int j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const double* at = x + first + j;
-        DoublePair e0 = splatPair(0.0), e1 = e0;
-        for (int i = 0; i <= order; ++i) {
-            const DoublePair tap = splatPair(c[i]);
-            e0 += tap * loadPair(at + step * i);
-            e1 += tap * loadPair(at + step * i + 2);
-        }
-        storePair(out + j, e0);
-        storePair(out + j + 2, e1);
-    }
-    for (; j < count; ++j) {
-        const double* at = x + first + j;
-        double e = 0.0;
-        for (int i = 0; i <= order; ++i) e += c[i] * at[step * i];
-        out[j] = e;
-    }
-}
-
-#ifdef MORV_QUAD_LANES
-MORV_QUAD_TARGET void predictionErrorsQuad(const double* x, int first, int count, const double* c, int order,
-                                           bool forward, double* out) {
-    const int step = forward ? -1 : 1;
-    int j = 0;
-    for (; j + 16 <= count; j += 16) {
-        const double* at = x + first + j;
-        DoubleQuad e0 = splatQuad(0.0), e1 = e0, e2 = e0, e3 = e0;
-        for (int i = 0; i <= order; ++i) {
-            const DoubleQuad tap = splatQuad(c[i]);
-            const double* from = at + step * i;
-            e0 += tap * loadQuad(from);
-            e1 += tap * loadQuad(from + 4);
-            e2 += tap * loadQuad(from + 8);
-            e3 += tap * loadQuad(from + 12);
-        }
-        storeQuad(out + j, e0);
-        storeQuad(out + j + 4, e1);
-        storeQuad(out + j + 8, e2);
-        storeQuad(out + j + 12, e3);
-    }
-    predictionErrors(x, first + j, count - j, c, order, forward, out + j);
-}
-#endif
-
-void predictionErrorsAny(const double* x, int first, int count, const double* c, int order, bool forward,
-                         double* out) {
-#ifdef MORV_QUAD_LANES
-    if (processorHasQuadLanes()) return predictionErrorsQuad(x, first, count, c, order, forward, out);
-#endif
-    predictionErrors(x, first, count, c, order, forward, out);
-}
 
 }  // namespace
 
@@ -361,7 +301,7 @@ double DeClick::backwardError(const double* x, int n, int order) const {
 void DeClick::widenToDisturbance(const double* x, int& start, int& end, int from, int to, int order) {
     auto meanEnergy = [&](int first, int last, bool forward) {
         const int count = std::max(last - first + 1, 0);
-        predictionErrorsAny(x, first, count, coefficients_.data(), order, forward, errors_.data());
+        weightedSums(x + first, forward ? -1 : 1, coefficients_.data(), order + 1, count, errors_.data());
         double energy = 0.0;
         for (int j = 0; j < count; ++j) energy += errors_[j] * errors_[j];
         return count > 0 ? energy / count : -1.0;
@@ -433,7 +373,7 @@ bool DeClick::plausibleRefinement(const double* x, int start, int length) const 
 // that involves a sample of x[start .. end].
 double DeClick::predictionErrorEnergy(const double* x, int start, int end, int order) {
     const int count = end + order - start + 1;
-    predictionErrorsAny(x, start, count, coefficients_.data(), order, true, errors_.data());
+    weightedSums(x + start, -1, coefficients_.data(), order + 1, count, errors_.data());
     double energy = 0.0;
     for (int j = 0; j < count; ++j) energy += errors_[j] * errors_[j];
     return energy;
