@@ -76,6 +76,30 @@ class PartitionedConvolverLevels : public ::testing::TestWithParam<ResponseCase>
 // Noise in blocks of cycling sizes against a direct convolution, and an
 // impulse in the player's blocks, which must return the response itself:
 // a level whose output lands in the wrong partition fails either.
+constexpr int kPlayerBlock = 576;
+
+// x through c in the player's 576-frame calls; beforeCall(call) runs ahead
+// of each, where a test loads a new response.
+template <class BeforeCall>
+std::vector<double> inPlayerCalls(PartitionedConvolver& c, const std::vector<double>& x, BeforeCall beforeCall) {
+    std::vector<double> out(x.size());
+    for (int call = 0; call * kPlayerBlock < static_cast<int>(x.size()); ++call) {
+        beforeCall(call);
+        const int n = std::min(kPlayerBlock, static_cast<int>(x.size()) - call * kPlayerBlock);
+        EXPECT_EQ(c.process(x.data() + call * kPlayerBlock, out.data() + call * kPlayerBlock, n, n), n) << call;
+    }
+    return out;
+}
+
+// From output sample firstNew on, out is x convolved with h, one block late.
+void expectFollowsFrom(const std::vector<double>& out, const std::vector<double>& h, const std::vector<double>& x,
+                       int firstNew) {
+    const std::vector<double> y = directConvolution(h, x);
+    const std::vector<double> tailOut(out.begin() + firstNew, out.end());
+    const std::vector<double> tailRef(y.begin() + firstNew - kPartition, y.end() - kPartition);
+    EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
+}
+
 TEST_P(PartitionedConvolverLevels, MatchDirectConvolutionOneBlockLate) {
     const ResponseCase k = GetParam();
     std::vector<double> h = sparseResponse(k.length, k.head, 5 + k.length);
@@ -117,20 +141,12 @@ TEST(PartitionedConvolverTest, ANewResponseTakesOverWithoutChangingTheLatency) {
     const std::vector<double> x = testsignals::noise(60000, 1, 10000.0, 4);
     PartitionedConvolver c(kPartition);
     c.loadResponse(a.data(), 100000);
-    std::vector<double> out(x.size());
-    const int block = 576, switchCall = 40;
-    for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
-        if (call >= switchCall) c.loadResponse(b.data(), 33000);
-        const int n = std::min(block, static_cast<int>(x.size()) - call * block);
-        ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
-    }
+    const int switchCall = 40;
+    const std::vector<double> out =
+        inPlayerCalls(c, x, [&](int call) { if (call >= switchCall) c.loadResponse(b.data(), 33000); });
     // Partitions taken from the switch on use b over the whole input, once
     // the coarse output computed before it (up to 5 partitions ahead) is out.
-    const int firstNew = ((switchCall * block) / kPartition + 9) * kPartition;
-    const std::vector<double> yb = directConvolution(b, x);
-    std::vector<double> tailOut(out.begin() + firstNew, out.end());
-    std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
-    EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
+    expectFollowsFrom(out, b, x, ((switchCall * kPlayerBlock) / kPartition + 9) * kPartition);
 }
 
 TEST(PartitionedConvolverTest, AResponseOfOnePartitionKeepsThePastInputForALongerOne) {
@@ -141,18 +157,10 @@ TEST(PartitionedConvolverTest, AResponseOfOnePartitionKeepsThePastInputForALonge
     const std::vector<double> x = testsignals::noise(40 * kPartition, 1, 10000.0, 5);
     PartitionedConvolver c(kPartition);
     c.loadResponse(a.data(), 1500);
-    const int block = 576, switchCall = 60;
-    std::vector<double> out(x.size());
-    for (int call = 0; call * block < static_cast<int>(x.size()); ++call) {
-        if (call == switchCall) c.loadResponse(b.data(), 9 * kPartition);
-        const int n = std::min(block, static_cast<int>(x.size()) - call * block);
-        ASSERT_EQ(c.process(x.data() + call * block, out.data() + call * block, n, n), n);
-    }
-    const int firstNew = ((switchCall * block) / kPartition + 1) * kPartition;
-    const std::vector<double> yb = directConvolution(b, x);
-    std::vector<double> tailOut(out.begin() + firstNew, out.end());
-    std::vector<double> tailRef(yb.begin() + firstNew - kPartition, yb.end() - kPartition);
-    EXPECT_LT(worstRelativeError(tailOut, tailRef, 0), 1e-9);
+    const int switchCall = 60;
+    const std::vector<double> out =
+        inPlayerCalls(c, x, [&](int call) { if (call == switchCall) c.loadResponse(b.data(), 9 * kPartition); });
+    expectFollowsFrom(out, b, x, ((switchCall * kPlayerBlock) / kPartition + 1) * kPartition);
 }
 
 TEST(PartitionedConvolverTest, ResetForgetsTheSignalButKeepsTheResponse) {
